@@ -1,0 +1,163 @@
+#include "inputfiles/LauncherInputFiles.h"
+
+#include "inputfiles/TextUtils.h"
+#include "jvm/JVMFile.h"
+#include "launch/LaunchScript.h"
+#include "launcher/Instructions.h"
+#include "launcher/Launcher.h"
+#include "launcher/LauncherException.h"
+#include "platform/PlatformImpl.h"
+#include "platform/StdioFile.h"
+
+LauncherInputFiles::LauncherInputFiles() = default;
+
+LauncherInputFiles::~LauncherInputFiles() { clear(); }
+
+void LauncherInputFiles::clear() {
+    // The objects built on tag files go before the tag files themselves.
+    m_instructions.reset();
+    m_launchScript.reset();
+    m_jvmFiles.clear();
+    m_tagFiles.clear();
+    m_fileIndex.clear();
+    m_jvmFilesLoaded = false;
+    m_loaded = false;
+}
+
+void LauncherInputFiles::load(bool loadTagFiles) {
+    if (m_loaded) return;
+    StdioFile file(Launcher::getLauncherFileName(), "rb");
+    if (!file) throw LauncherException("Cannot open launcher file.");
+    FILE* stream = file.get();
+    if (fseek(stream, -8, SEEK_END) != 0) throw LauncherException("Invalid launcher format.");
+    long indexOffset = loadLongValue(stream, "Unable to read file index offset.");
+    long identification = loadLongValue(stream, "Unable to read launcher identification value.");
+    if (static_cast<uint32_t>(identification) == kLauncherIdentification) {
+        loadFileIndex(stream, indexOffset);
+        for (long i = 0; i < m_fileIndex.size(); ++i) {
+            const FileIndexEntry* entry = m_fileIndex.at(i);
+            Launcher::logMessage("file type: " + convertToString(entry->m_type) + "\n" +
+                                     "  file id: " + convertToString(entry->m_id) + "\n" +
+                                     "  length: " + convertToString(entry->m_length) + "\n" +
+                                     "  offset: " + convertToString(entry->m_offset) + "\n" +
+                                     "  file name: " + entry->m_name,
+                                 LOG_INFO);
+        }
+        if (loadTagFiles) this->loadTagFiles(stream);
+    }
+    m_loaded = true;
+}
+
+void LauncherInputFiles::loadFileIndex(FILE* stream, long indexOffset) {
+    if (indexOffset < 0 || fseek(stream, indexOffset, SEEK_SET) != 0) {
+        throw LauncherException("Invalid file index offset.");
+    }
+    long count = loadLongValue(stream, "Unable to read the file count.");
+    for (long i = 0; i < count; ++i) {
+        std::unique_ptr<FileIndexEntry> entry(new FileIndexEntry);
+        entry->load(stream);
+        m_fileIndex.push_back(entry.release());
+    }
+}
+
+void LauncherInputFiles::loadTagFiles(FILE* stream) {
+    for (long i = 0; i < m_fileIndex.size(); ++i) {
+        FileIndexEntry* entry = m_fileIndex.at(i);
+        entry->loadTagFile(stream);
+        switch (entry->m_type) {
+            case FILE_TYPE_INSTRUCTIONS:
+                if (!m_instructions) m_instructions.reset(new Instructions(*entry->m_tagFile));
+                break;
+            case FILE_TYPE_JVM:
+                if (!m_jvmFilesLoaded) m_jvmFiles.addJVMFile(new JVMFile(*entry->m_tagFile));
+                break;
+            case FILE_TYPE_LAUNCH_SCRIPT:
+                if (!m_launchScript) {
+                    m_launchScript.reset(new LaunchScript(*entry->m_tagFile, true));
+                    PlatformImpl::setUITitle(m_launchScript->m_description);
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    m_jvmFilesLoaded = true;
+}
+
+TagFile& LauncherInputFiles::loadTagFile(const SString& fileName) {
+    std::unique_ptr<TagFile> tagFile(new TagFile(fileName));
+    TagFile* result = tagFile.get();
+    m_tagFiles.push_back(tagFile.release());
+    return *result;
+}
+
+void LauncherInputFiles::load(const TagFile& inputFile) {
+    SString instructions = inputFile.getTagValue("INSTRUCTIONS", 0);
+    if (!instructions.empty()) {
+        try {
+            m_instructions.reset(new Instructions(loadTagFile(instructions)));
+        } catch (const LauncherException& e) {
+            throw LauncherException(PlatformImpl::getMessageText(MSG_ERROR_LOADING_INSTRUCTIONS) +
+                                    e.getMessage());
+        }
+    }
+    SString launchScript = inputFile.getTagValue("LAUNCHSCRIPT", 0);
+    if (!launchScript.empty()) {
+        try {
+            m_launchScript.reset(new LaunchScript(loadTagFile(launchScript), true));
+            PlatformImpl::setUITitle(m_launchScript->m_description);
+        } catch (const LauncherException& e) {
+            throw LauncherException(
+                PlatformImpl::getMessageText(MSG_ERROR_LOADING_LAUNCH_SCRIPT) + e.getMessage());
+        }
+    }
+    SString classPath = inputFile.getTagValue("VERIFY_CLASSPATH", 0);
+    SString className = inputFile.getTagValue("VERIFY_CLASS_NAME", 0);
+    if (!classPath.empty() && !className.empty()) m_jvmFiles.setVerifyClass(classPath, className);
+
+    SString title = inputFile.getTagValue("UI_TITLE", 0);
+    if (!title.empty()) PlatformImpl::setUITitle(title);
+
+    const StringDeque* jvms = inputFile.getValue("JVM");
+    if (!jvms) return;
+    for (const SString& jvm : *jvms) {
+        m_jvmFilesLoaded = true;
+        if (jvm.empty()) continue;
+        try {
+            m_jvmFiles.addJVMFile(new JVMFile(loadTagFile(jvm)));
+        } catch (const LauncherException& e) {
+            throw LauncherException(PlatformImpl::getMessageText(MSG_ERROR_LOADING_JVM_FILE) +
+                                    e.getMessage());
+        }
+    }
+}
+
+void LauncherInputFiles::extractAll() const {
+    TagFile replay;
+    replay.setTagValue("ACTION", "RUN_INSTRUCTIONS");
+    for (long i = 0; i < m_fileIndex.size(); ++i) {
+        const FileIndexEntry* entry = m_fileIndex.at(i);
+        switch (entry->m_type) {
+            case FILE_TYPE_JVM:
+                replay.appendTagValue("JVM", entry->m_name);
+                break;
+            case FILE_TYPE_LAUNCH_SCRIPT:
+                replay.setTagValue("LAUNCHSCRIPT", entry->m_name);
+                break;
+            case FILE_TYPE_INSTRUCTIONS:
+                replay.setTagValue("INSTRUCTIONS", entry->m_name);
+                break;
+            default:
+                break;
+        }
+        entry->extract(SString());
+    }
+    replay.write("input.tag");
+}
+
+const FileIndexEntry* LauncherInputFiles::getFile(long id) const {
+    for (long i = 0; i < m_fileIndex.size(); ++i) {
+        if (m_fileIndex.at(i)->m_id == id) return m_fileIndex.at(i);
+    }
+    return nullptr;
+}

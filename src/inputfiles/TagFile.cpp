@@ -1,0 +1,186 @@
+#include "inputfiles/TagFile.h"
+
+#include <cstring>
+
+#include "inputfiles/TextUtils.h"
+#include "launcher/Launcher.h"
+#include "launcher/LauncherException.h"
+#include "platform/StdioFile.h"
+
+TagFile::TagFile(const SString& fileName) {
+    StdioFile file(fileName, "r");
+    if (!file) throw LauncherException("Unable to load input file: " + fileName);
+    load(file.get(), fileName, 0, -1);
+}
+
+bool TagFile::readLine(FILE* stream, SString& line) {
+    ++m_lineNumber;
+    return readLineFromStream(stream, line);
+}
+
+void TagFile::load(FILE* stream, const SString& name, long offset, long length) {
+    m_fileName = name;
+    m_lineNumber = 0;
+    if (fseek(stream, offset, SEEK_SET) != 0) throw LauncherException("Unable to read tag file.");
+
+    while (!feof(stream)) {
+        if (length >= 0 && ftell(stream) >= offset + length) break;
+        SString line;
+        readLine(stream, line);
+        if (line.empty()) continue;
+
+        size_t colon = line.find(':');
+        if (colon == SString::npos) {
+            logSyntaxError("Missing colon at the end of the tag name.", m_fileName, m_lineNumber);
+        }
+        SString tagName = line.substr(0, colon);
+        trim(tagName, whitespaceChars);
+        removeValue(tagName.c_str());
+
+        if (colon + 1 == line.size()) {
+            readBlock(stream, tagName, m_lineNumber);
+            continue;
+        }
+        size_t start = line.find_first_not_of(whitespaceChars, colon + 1);
+        SString value;
+        if (line[start] == '"') {
+            size_t position = start + 1;
+            value = parseStringArgument(line, position, true);
+        } else {
+            value = line.substr(start);
+        }
+        appendTagValue(tagName.c_str(), value);
+    }
+    m_loaded = true;
+}
+
+void TagFile::readBlock(FILE* stream, const SString& name, long tagLine) {
+    for (;;) {
+        if (feof(stream)) logSyntaxError("Missing /: tag completer.", m_fileName, tagLine);
+        SString line;
+        readLine(stream, line);
+        if (!line.empty() && line[0] == '"') {
+            size_t position = 1;
+            line = parseStringArgument(line, position, true);
+        }
+        if (line.empty()) continue;
+        if (line == "/:") return;
+        appendTagValue(name.c_str(), line);
+    }
+}
+
+TagFileEntry* TagFile::findEntry(const char* name) const {
+    for (long i = 0; i < m_entries.size(); ++i) {
+        if (m_entries.at(i)->m_name == name) return m_entries.at(i);
+    }
+    return nullptr;
+}
+
+const StringDeque* TagFile::getValue(const char* name) const {
+    TagFileEntry* entry = findEntry(name);
+    return entry ? entry->m_values.get() : nullptr;
+}
+
+SString TagFile::getTagValue(const char* name, unsigned index) const {
+    const StringDeque* values = getValue(name);
+    return values ? values->at(index) : SString();
+}
+
+long TagFile::getTagValueCount(const char* name) const {
+    const StringDeque* values = getValue(name);
+    return values ? values->size() : 0;
+}
+
+bool TagFile::getBoolTagValue(const char* name, bool defaultValue) const {
+    SString value = getTagValue(name, 0);
+    if (value.empty()) return defaultValue;
+    // A number outside the 16-bit range counts as non-zero; a word keeps the default.
+    long number = 0;
+    if (sscanf(value.c_str(), "%ld", &number) != 1) return defaultValue;
+    return number != 0;
+}
+
+void TagFile::setTagValue(const char* name, const SString& value) {
+    TagFileEntry* entry = findEntry(name);
+    if (!entry) {
+        auto* values = new StringDeque;
+        values->push_back(value);
+        m_entries.push_back(new TagFileEntry(name, values));
+        return;
+    }
+    StringDeque& values = *entry->m_values;
+    while (values.size() > 1) values.erase(values.size() - 1);
+    if (values.empty()) {
+        values.push_back(value);
+    } else {
+        values.ref(0) = value;
+    }
+}
+
+void TagFile::appendTagValue(const char* name, const SString& value) {
+    TagFileEntry* entry = findEntry(name);
+    if (!entry) {
+        setTagValue(name, value);
+    } else {
+        entry->m_values->push_back(value);
+    }
+}
+
+void TagFile::setBoolTagValue(const char* name, bool value) { setTagValue(name, value ? "1" : "0"); }
+
+void TagFile::removeValue(const char* name) {
+    for (long i = 0; i < m_entries.size(); ++i) {
+        if (m_entries.at(i)->m_name == name) {
+            m_entries.erase(i);
+            return;
+        }
+    }
+}
+
+void TagFile::setDynamicJVMTags(const SString& jvmHome, const SString& jvmFile, bool temporary) {
+    setTagValue("JVM_HOME", jvmHome);
+    setTagValue("JVM_FILE", jvmFile);
+    setBoolTagValue("JVM_TEMP", temporary);
+}
+
+static bool needsQuotes(const SString& value) {
+    return value.empty() || isWhitespace(value.front()) || isWhitespace(value.back()) ||
+           value.find('"') != SString::npos;
+}
+
+void TagFile::write(const SString& path) const {
+    StdioFile file(path, "w");
+    if (!file) return;
+    FILE* out = file.get();
+    for (long i = 0; i < m_entries.size(); ++i) {
+        const TagFileEntry* entry = m_entries.at(i);
+        const StringDeque& values = *entry->m_values;
+        if (values.empty()) continue;
+        fwrite(entry->m_name.data(), 1, entry->m_name.size(), out);
+        fputc(':', out);
+        if (values.size() > 1) fputc('\n', out);
+        for (const SString& value : values) {
+            SString line = "  ";
+            if (needsQuotes(value)) {
+                line += '"';
+                for (char c : value) {
+                    if (c == '"') line += '"';
+                    line += c;
+                }
+                line += '"';
+            } else {
+                line += value;
+            }
+            line += '\n';
+            fwrite(line.data(), 1, line.size(), out);
+        }
+        if (values.size() > 1) fputs("/:\n", out);
+    }
+}
+
+void TagFile::logSyntaxError(const SString& message, const SString& fileName, long line) const {
+    SString text = "Syntax error in " + fileName + " at line " + convertToString(line) + " ==> " +
+                   message;
+    Launcher::logMessage(text, LOG_ERROR);
+    throw LauncherException(text);
+}

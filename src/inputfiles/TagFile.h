@@ -1,0 +1,65 @@
+#pragma once
+// Tag files, the format of every textual input: named tags with ordered text values,
+// read from a stream or a byte range of one, queried, changed and written back.
+
+#include <cstdio>
+#include <memory>
+
+#include "inputfiles/PtrDeque.h"
+#include "inputfiles/SString.h"
+#include "inputfiles/StringDeque.h"
+
+class TagFileEntry {
+public:
+    TagFileEntry(const SString& name, StringDeque* values) : m_name(name), m_values(values) {}
+
+    SString m_name;
+    std::unique_ptr<StringDeque> m_values;
+};
+
+class TagFile {
+public:
+    TagFile() = default;
+    // Loads the named file. Throws LauncherException "Unable to load input file: " + name.
+    explicit TagFile(const SString& fileName);
+    virtual ~TagFile() = default;
+
+    // Reads tags from `offset` until the end of the stream or, when `length` is not
+    // negative, until a tag line would start at or past offset + length. On a syntax
+    // error the tags read before it stay and the file is not marked loaded.
+    void load(FILE* stream, const SString& name, long offset, long length);
+    // Appends the next trimmed line to `line` and counts it. False at the end of the stream.
+    bool readLine(FILE* stream, SString& line);
+    bool isLoaded() const { return m_loaded; }
+    const SString& getFileName() const { return m_fileName; }
+
+    const StringDeque* getValue(const char* name) const;
+    SString getTagValue(const char* name, unsigned index) const;
+    long getTagValueCount(const char* name) const;
+    bool getBoolTagValue(const char* name, bool defaultValue) const;
+
+    void setTagValue(const char* name, const SString& value);
+    void appendTagValue(const char* name, const SString& value);
+    void setBoolTagValue(const char* name, bool value);
+    void removeValue(const char* name);
+    void setDynamicJVMTags(const SString& jvmHome, const SString& jvmFile, bool temporary);
+
+    // Writes every tag with at least one value; silently does nothing when `path`
+    // cannot be opened.
+    void write(const SString& path) const;
+
+    // Logs "Syntax error in FILE at line N ==> message" and throws it.
+    [[noreturn]] void logSyntaxError(const SString& message, const SString& fileName,
+                                     long line) const;
+
+    const TagFileEntryPtrDeque& entries() const { return m_entries; }
+
+private:
+    TagFileEntry* findEntry(const char* name) const;
+    void readBlock(FILE* stream, const SString& name, long tagLine);
+
+    TagFileEntryPtrDeque m_entries;
+    bool m_loaded = false;
+    long m_lineNumber = 0;
+    SString m_fileName;
+};

@@ -1,0 +1,180 @@
+#include "jvm/JVMFile.h"
+
+#include <memory>
+
+#include "inputfiles/TagFile.h"
+#include "inputfiles/TextUtils.h"
+#include "jvm/JVMMatch.h"
+#include "launch/LaunchScript.h"
+#include "launcher/Launcher.h"
+#include "platform/PlatformImpl.h"
+
+SString JVMFile::resolve(const SString& text) const { return MacroHandler::resolve(text, '@'); }
+
+void JVMFile::processMacro(SString& text, char, size_t start, size_t& end) const {
+    SString name = text.substr(start + 1, end - start - 1);
+    SString value = m_descriptor.getTagValue(name.c_str(), 0);
+    if (name == "JVM_HOME" && !value.empty() && value.back() == '\\') value.pop_back();
+    text.replace(start, end - start + 1, value);
+    end = start + value.size();
+}
+
+SString JVMFile::getDescription() const { return m_descriptor.getTagValue("DESC", 0); }
+
+bool JVMFile::hasProperties() const {
+    if (!m_descriptor.getTagValue("JVM_PROPERTIES", 0).empty()) return true;
+    Launcher::logMessage("Unable to verify " + m_descriptor.getFileName() +
+                             " because the JVM_PROPERTIES tag was not specified.",
+                         LOG_WARNING);
+    return false;
+}
+
+JVMMatch* JVMFile::verify(const SString& verifyClassPath, const SString& verifyClassName) {
+    if (!hasProperties()) return nullptr;
+    return verify(m_descriptor.getTagValue("JVM_HOME", 0), verifyClassPath, verifyClassName);
+}
+
+JVMMatch* JVMFile::verify(const SString& jvmHome, const SString& verifyClassPath,
+                          const SString& verifyClassName) {
+    const SString exe = m_descriptor.getTagValue("JVM_EXE", 0);
+    if (exe.empty() || jvmHome.empty()) return nullptr;
+
+    SubStatusWrapper restoreSubStatus;
+    PlatformImpl::setUISubStatus(Verifying, getDescription());
+    SString exePath = jvmHome;
+    appendPathSeparator(exePath);
+    exePath += exe;
+    Launcher::logMessage("Verifying JVM at " + exePath + "\n   for JVM: " + getDescription(),
+                         LOG_INFO);
+    if (!PlatformImpl::fileExists(exePath)) {
+        Launcher::logMessage(exePath + " does not exist", LOG_INFO);
+        PlatformImpl::advanceUIProgress(2);
+        return nullptr;
+    }
+    // The home becomes part of a command whose macros are expanded; a path holding a
+    // macro character could not be expressed there and is not tried.
+    if (jvmHome.find_first_of("%@#") != SString::npos) {
+        Launcher::logMessage("Cannot verify the JVM at " + jvmHome +
+                                 " because its path contains a macro character (%, @ or #).",
+                             LOG_WARNING);
+        return nullptr;
+    }
+    if (!performVerify(jvmHome, verifyClassPath, verifyClassName)) return nullptr;
+    Launcher::logMessage("Found matching JVM at " + jvmHome, LOG_INFO);
+    return new JVMMatch(jvmHome, m_descriptor);
+}
+
+bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPath,
+                            const SString& verifyClassName) {
+    m_descriptor.setTagValue("JVM_HOME", jvmHome);
+
+    SString command = "\"" + escapeForShellQuotes(jvmHome);
+    if (jvmHome.back() != '/') command += "/";
+    command += "@JVM_EXE@\" %CP%(";
+    if (!verifyClassPath.empty() && verifyClassPath.front() == '"' &&
+        verifyClassPath.back() == '"') {
+        command += "\"\"" + verifyClassPath + "\"\"";
+    } else {
+        command += verifyClassPath;
+    }
+    command += ") " + verifyClassName;
+
+    StringPairPtrDeque expected;
+    if (const StringDeque* properties = m_descriptor.getValue("JVM_PROPERTIES")) {
+        for (const SString& property : *properties) {
+            size_t eq = property.find('=');
+            if (eq == SString::npos) {
+                Launcher::logMessage("Invalid JVM_PROPERTIES setting (" + property +
+                                         ") in JVM File " + m_descriptor.getFileName(),
+                                     LOG_WARNING);
+                continue;
+            }
+            SString name = property.substr(0, eq);
+            SString value = property.substr(eq + 1);
+            trim(name, " \t\n\r");
+            trim(value, " \t\n\r");
+            command += " " + name;
+            expected.push_back(new StringPair(name, value));
+        }
+    }
+
+    LaunchScript script(command, true, false);
+    script.execute(*this, nullptr, false);
+    bool result = verifyJVMOutput(script.m_stdOut, expected);
+    PlatformImpl::advanceUIProgress(6);
+    return result;
+}
+
+bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected) {
+    size_t position = 0;
+    SString line;
+    bool found = false;
+    while (position < output.size()) {
+        line.clear();
+        readLineFromString(output, position, line);
+        if (line == kVerifyMagicLine) {
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        Launcher::logMessage("Invalid magic value: " + line + "\n", LOG_ERROR);
+        return false;
+    }
+    for (long i = 0; i < expected.size() && position < output.size(); ++i) {
+        line.clear();
+        readLineFromString(output, position, line);
+        const SString& value = expected.at(i)->m_value;
+        if (stringEndsWith(value, "...") != SString::npos) {
+            size_t k = value.size() - 3;
+            if (line.size() < k || line.compare(0, k, value, 0, k) != 0) return false;
+        } else if (line != value) {
+            return false;
+        }
+    }
+    return true;
+}
+
+JVMMatch* JVMFile::verifyWithPathHints(const SString& verifyClassPath,
+                                       const SString& verifyClassName) {
+    if (!hasProperties()) return nullptr;
+    Launcher::logMessage("Searching for " + getDescription() + " using path hints", LOG_INFO);
+    StringDeque partitions;
+    PlatformImpl::getJVMSearchPartitions(partitions);
+    const char* separator = PlatformImpl::getPathSeparator();
+    const StringDeque* hints = m_descriptor.getValue("PATH_HINT");
+    if (!hints) return nullptr;
+    for (const SString& hint : *hints) {
+        for (const SString& partition : partitions) {
+            SString candidate = partition;
+            if (stringEndsWith(candidate, separator) == SString::npos) candidate += separator;
+            SString relative = hint;
+            if (relative.compare(0, 1, separator) == 0) relative.erase(0, 1);
+            candidate += relative;
+            if (candidate.empty()) continue;
+            Launcher::logMessage("Checking path hint " + candidate, LOG_INFO);
+            if (JVMMatch* match = verify(candidate, verifyClassPath, verifyClassName)) {
+                return match;
+            }
+        }
+    }
+    return nullptr;
+}
+
+JVMMatch* JVMFile::verifyWithPlatformHints(const SString& verifyClassPath,
+                                           const SString& verifyClassName) {
+    if (!hasProperties()) return nullptr;
+    Launcher::logMessage("Searching for " + getDescription() + " using platform hints",
+                         LOG_INFO);
+    const StringDeque* hints = m_descriptor.getValue("PLATFORM_HINT");
+    if (!hints) return nullptr;
+    for (const SString& hint : *hints) {
+        if (hint.empty()) continue;
+        SString home = PlatformImpl::getPlatformHint(hint);
+        if (home.empty()) continue;
+        Launcher::logMessage(
+            "Checking JVM at " + home + " which was resolved from platform hint " + hint, LOG_INFO);
+        if (JVMMatch* match = verify(home, verifyClassPath, verifyClassName)) return match;
+    }
+    return nullptr;
+}

@@ -1,0 +1,57 @@
+#pragma once
+// One JVM descriptor: expands its @TAG@ macros for launch scripts and verifies candidate
+// homes by running their JVM on the verifier class.
+
+#include "inputfiles/MacroHandler.h"
+#include "inputfiles/PtrDeque.h"
+#include "inputfiles/SString.h"
+
+class TagFile;
+class JVMMatch;
+
+// A property name and the value a JVM must report for it.
+class StringPair {
+public:
+    StringPair(const SString& name, const SString& value) : m_name(name), m_value(value) {}
+    SString m_name;
+    SString m_value;
+};
+
+class JVMFile : public MacroHandler {
+public:
+    // Refers to `descriptor`, which must outlive this object.
+    explicit JVMFile(TagFile& descriptor) : m_descriptor(descriptor) {}
+    // For descriptors that are only expanded, never verified.
+    explicit JVMFile(const TagFile& descriptor) : m_descriptor(const_cast<TagFile&>(descriptor)) {}
+
+    // `text` with every descriptor macro expanded; "@@" becomes "@".
+    SString resolve(const SString& text) const;
+    void processMacro(SString& text, char delimiter, size_t start, size_t& end) const override;
+
+    // Verifies the descriptor's own JVM_HOME; null without JVM_PROPERTIES or on no match.
+    JVMMatch* verify(const SString& verifyClassPath, const SString& verifyClassName);
+    // Verifies one candidate home; a new match owned by the caller, or null.
+    JVMMatch* verify(const SString& jvmHome, const SString& verifyClassPath,
+                     const SString& verifyClassName);
+    JVMMatch* verifyWithPathHints(const SString& verifyClassPath, const SString& verifyClassName);
+    JVMMatch* verifyWithPlatformHints(const SString& verifyClassPath,
+                                      const SString& verifyClassName);
+    // Runs the verifier in `jvmHome` (which becomes the descriptor's JVM_HOME) and checks
+    // its output. Macro and process errors pass as LauncherException.
+    bool performVerify(const SString& jvmHome, const SString& verifyClassPath,
+                       const SString& verifyClassName);
+    // Whether the verifier's output holds the magic line and then the expected values.
+    static bool verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected);
+
+    TagFile& getTagFile() const { return m_descriptor; }
+    SString getDescription() const;
+
+private:
+    // Logs the warning and returns false when the descriptor has no JVM_PROPERTIES.
+    bool hasProperties() const;
+
+    TagFile& m_descriptor;
+};
+
+// The magic line the verifier prints before the property values.
+constexpr const char* kVerifyMagicLine = "1739021872";

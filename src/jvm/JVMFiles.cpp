@@ -1,0 +1,173 @@
+#include "jvm/JVMFiles.h"
+
+#include "inputfiles/FileIndexEntry.h"
+#include "inputfiles/TagFile.h"
+#include "jvm/JVMFile.h"
+#include "jvm/JVMMatch.h"
+#include "launcher/Launcher.h"
+#include "launcher/LauncherException.h"
+#include "platform/PlatformImpl.h"
+
+void UnverifiedJVMMatch::addJVMHome(const SString& jvmHome) {
+    for (const SString& home : m_jvmHomes) {
+        if (home == jvmHome) return;
+    }
+    m_jvmHomes.push_back(jvmHome);
+}
+
+void UnverifiedJVMMatchPtrDeque::addMatch(const JVMFile& jvmFile, const SString& jvmHome) {
+    for (long i = 0; i < size(); ++i) {
+        if (at(i)->equals(jvmFile)) {
+            at(i)->addJVMHome(jvmHome);
+            return;
+        }
+    }
+}
+
+void JVMFiles::clear() {
+    m_jvmFileList.clear();
+    m_unverifiedMatches.clear();
+    m_match = nullptr;
+    m_stopAtFirst = false;
+    m_verifyClassPath.clear();
+    m_verifyClassName.clear();
+}
+
+void JVMFiles::addJVMFile(JVMFile* jvmFile) { m_jvmFileList.push_back(jvmFile, true); }
+
+void JVMFiles::setVerifyClass(const SString& verifyClassPath, const SString& verifyClassName) {
+    m_verifyClassPath = verifyClassPath;
+    m_verifyClassName = verifyClassName;
+}
+
+void JVMFiles::writeVerifyJar() {
+    if (!m_verifyClassPath.empty() || !m_verifyClassName.empty()) return;
+    SString path;
+    const LauncherInputFiles& files = Launcher::m_inputFiles;
+    for (long i = 0; i < files.getFileCount(); ++i) {
+        const FileIndexEntry* entry = files.getFileAt(i);
+        if (entry->m_type == FILE_TYPE_VERIFY_ARCHIVE) {
+            path = entry->extract(PlatformImpl::createTempSubDirectory());
+        }
+    }
+    if (!path.empty()) {
+        m_verifyClassPath = "\"" + path + "\"";
+        m_verifyClassName = "\"Verify\"";
+    }
+}
+
+void JVMFiles::writeVerifyJar(SString& verifyClassPath, SString& verifyClassName) {
+    writeVerifyJar();
+    verifyClassPath = m_verifyClassPath;
+    verifyClassName = m_verifyClassName;
+}
+
+void JVMFiles::search(JVMMatchPtrDeque& matches) {
+    m_match = nullptr;
+    writeVerifyJar();
+    const SString& userHome = Launcher::m_userJavaHome;
+    if (!userHome.empty()) {
+        Launcher::logMessage("Checking user specified Java home directory => " + userHome,
+                             LOG_INFO);
+        for (long i = 0; i < m_jvmFileList.size() && !m_match; ++i) {
+            m_match = m_jvmFileList.at(i)->verify(userHome, m_verifyClassPath, m_verifyClassName);
+        }
+    }
+    bool searchAllAsked = false;
+    if (!m_match) {
+        Launcher::logMessage("Initiating JVM search based on hints...", LOG_INFO);
+        for (long i = 0; i < m_jvmFileList.size() && !m_match && !searchAllAsked; ++i) {
+            JVMFile* jvmFile = m_jvmFileList.at(i);
+            searchAllAsked = jvmFile->getTagFile().getBoolTagValue("SEARCH_ALL", false);
+            SubStatusWrapper restoreSubStatus;
+            PlatformImpl::setUISubStatus(Searching, jvmFile->getDescription());
+            m_match = jvmFile->verifyWithPlatformHints(m_verifyClassPath, m_verifyClassName);
+            if (!m_match) {
+                m_match = jvmFile->verifyWithPathHints(m_verifyClassPath, m_verifyClassName);
+            }
+        }
+    }
+    if (!m_match && searchAllAsked) {
+        m_stopAtFirst = true;
+        exhaustiveSearch(matches);
+    }
+    if (m_match) matches.push_back(m_match);
+}
+
+void JVMFiles::searchAll(JVMMatchPtrDeque& matches, bool stopAtFirst) {
+    m_match = nullptr;
+    writeVerifyJar();
+    m_stopAtFirst = stopAtFirst;
+    exhaustiveSearch(matches);
+}
+
+void JVMFiles::exhaustiveSearch(JVMMatchPtrDeque& matches) {
+    m_unverifiedMatches.clear();
+    StringDeque names;
+    for (long i = 0; i < m_jvmFileList.size(); ++i) {
+        SString exe = m_jvmFileList.at(i)->getTagFile().getTagValue("JVM_EXE", 0);
+        bool known = false;
+        for (const SString& name : names) known = known || name == exe;
+        if (!known) names.push_back(exe);
+    }
+    SubStatusWrapper restoreSubStatus;
+    PlatformImpl::setUISubStatus(ScanningDisks, SString());
+    Launcher::logMessage("Beginning exhaustive search", LOG_INFO);
+    PlatformImpl::findFiles(names, *this);
+    if (m_match) return;
+
+    Launcher::logMessage("Processing unverified matches.\n", LOG_INFO);
+    bool stop = false;
+    for (long i = 0; i < m_unverifiedMatches.size() && !stop; ++i) {
+        UnverifiedJVMMatch* candidate = m_unverifiedMatches.at(i);
+        for (const SString& home : candidate->m_jvmHomes) {
+            if (stop || PlatformImpl::m_canceled) break;
+            JVMMatch* match =
+                candidate->m_jvmFile->verify(home, m_verifyClassPath, m_verifyClassName);
+            if (match) {
+                matches.push_back(match);
+                stop = m_stopAtFirst;
+            }
+        }
+        stop = stop || PlatformImpl::m_canceled;
+    }
+}
+
+bool JVMFiles::foundFile(const SString& path) {
+    bool result = false;
+    for (long i = 0; i < m_jvmFileList.size() && !m_match; ++i) {
+        JVMFile* jvmFile = m_jvmFileList.at(i);
+        SString exe = jvmFile->getTagFile().getTagValue("JVM_EXE", 0);
+        if (exe.empty() || exe.size() >= path.size() ||
+            path.compare(path.size() - exe.size(), exe.size(), exe) != 0) {
+            continue;
+        }
+        SString home = path.substr(0, path.size() - exe.size() - 1);
+        if (i == 0 && m_stopAtFirst) {
+            m_match = jvmFile->verify(home, m_verifyClassPath, m_verifyClassName);
+            result = m_match != nullptr;
+        } else if (!m_match) {
+            addUnverifiedMatch(jvmFile, home);
+        }
+    }
+    return result;
+}
+
+void JVMFiles::addUnverifiedMatch(JVMFile* jvmFile, const SString& jvmHome) {
+    for (long i = 0; i < m_unverifiedMatches.size(); ++i) {
+        if (m_unverifiedMatches.at(i)->equals(*jvmFile)) {
+            m_unverifiedMatches.at(i)->addJVMHome(jvmHome);
+            return;
+        }
+    }
+    UnverifiedJVMMatch* match = new UnverifiedJVMMatch(*jvmFile);
+    match->addJVMHome(jvmHome);
+    m_unverifiedMatches.push_back(match);
+}
+
+const JVMFile* JVMFiles::getJVMFile(long index) const {
+    if (index < 0 || index >= m_jvmFileList.size()) {
+        throw LauncherException(PlatformImpl::getMessageText(MSG_INVALID_JVM_FILE_ID));
+    }
+    return m_jvmFileList.at(index);
+}

@@ -1,0 +1,69 @@
+#pragma once
+// The set of JVM descriptors and its searches: the user's Java home, each descriptor's
+// hints, and, where a descriptor asks for it, a scan of every disk.
+
+#include "inputfiles/PtrDeque.h"
+#include "inputfiles/SString.h"
+#include "inputfiles/StringDeque.h"
+#include "platform/FileNavigator.h"
+
+class JVMFile;
+class JVMMatch;
+
+// Candidate homes found by the disk scan for one descriptor, not yet verified.
+class UnverifiedJVMMatch {
+public:
+    explicit UnverifiedJVMMatch(JVMFile& jvmFile) : m_jvmFile(&jvmFile) {}
+
+    // Adds `jvmHome` unless an equal home is already there.
+    void addJVMHome(const SString& jvmHome);
+    // Whether this is the candidate list of that very descriptor object.
+    bool equals(const JVMFile& jvmFile) const { return m_jvmFile == &jvmFile; }
+
+    JVMFile* m_jvmFile;
+    StringDeque m_jvmHomes;
+};
+
+class UnverifiedJVMMatchPtrDeque : public PtrDeque<UnverifiedJVMMatch> {
+public:
+    // Adds the home to the descriptor's entry when there is one; otherwise does nothing.
+    void addMatch(const JVMFile& jvmFile, const SString& jvmHome);
+};
+
+class JVMFiles : public FileFindListener {
+public:
+    JVMFiles() = default;
+    JVMFiles(const JVMFiles&) = delete;
+    JVMFiles& operator=(const JVMFiles&) = delete;
+
+    // Appends a descriptor and takes ownership of it.
+    void addJVMFile(JVMFile* jvmFile);
+    void setVerifyClass(const SString& verifyClassPath, const SString& verifyClassName);
+    // Extracts the embedded verifier archive once, unless a verifier class was given.
+    void writeVerifyJar();
+    void writeVerifyJar(SString& verifyClassPath, SString& verifyClassName);
+
+    // Finds one JVM and appends its match to `matches`.
+    void search(JVMMatchPtrDeque& matches);
+    // Scans the disks and appends every verified match.
+    void searchAll(JVMMatchPtrDeque& matches, bool stopAtFirst);
+    void exhaustiveSearch(JVMMatchPtrDeque& matches);
+    bool foundFile(const SString& path) override;
+    void addUnverifiedMatch(JVMFile* jvmFile, const SString& jvmHome);
+
+    long getJVMFileCount() const { return m_jvmFileList.size(); }
+    // Throws LauncherException ("Invalid JVM file id.") for an index out of range.
+    const JVMFile* getJVMFile(long index) const;
+    const UnverifiedJVMMatchPtrDeque& unverifiedMatches() const { return m_unverifiedMatches; }
+
+    // Back to the state of a new object.
+    void clear();
+
+private:
+    JVMFilePtrDeque m_jvmFileList;
+    UnverifiedJVMMatchPtrDeque m_unverifiedMatches;
+    JVMMatch* m_match = nullptr;
+    bool m_stopAtFirst = false;
+    SString m_verifyClassPath;
+    SString m_verifyClassName;
+};

@@ -1,0 +1,21 @@
+#pragma once
+// A verified JVM: its home and the descriptor it matched.
+
+#include "inputfiles/PtrDeque.h"
+#include "inputfiles/SString.h"
+
+class TagFile;
+
+class JVMMatch {
+public:
+    JVMMatch(const SString& jvmHome, TagFile& descriptor)
+        : m_jvmHome(jvmHome), m_descriptorFile(descriptor) {}
+    virtual ~JVMMatch() = default;
+
+    // Writes the descriptor, with JVM_HOME, JVM_FILE and JVM_TEMP (0) filled in, to a new
+    // temporary file on the clean-up list and returns its path.
+    SString writeNewJVMFile();
+
+    SString m_jvmHome;
+    TagFile& m_descriptorFile;
+};

@@ -1,0 +1,161 @@
+// The Java command line: class path, system properties and Java arguments assembled from
+// the descriptor, the runtime files beside the launcher and the embedded archives; and
+// the run of the resolved command.
+
+#include "inputfiles/FileIndexEntry.h"
+#include "inputfiles/TagFile.h"
+#include "inputfiles/TextUtils.h"
+#include "jvm/JVMFile.h"
+#include "launch/LaunchScript.h"
+#include "launcher/Launcher.h"
+#include "platform/PlatformImpl.h"
+#include "platform/StdioFile.h"
+
+SString runtimeFileName(const char* extension) {
+    SString name = Launcher::getOriginalLauncherFileName();
+    size_t separator = name.find_last_of("/\\");
+    size_t dot = name.rfind('.');
+    if (separator != SString::npos && dot != SString::npos && dot > separator) name.erase(dot);
+    return name + extension;
+}
+
+StringDeque readRuntimeFile(const char* extension) {
+    StringDeque lines;
+    StdioFile file(runtimeFileName(extension), "r");
+    if (!file) return lines;
+    for (;;) {
+        SString line;
+        if (!readLineFromStream(file.get(), line)) break;
+        if (!line.empty()) lines.push_back(line);
+    }
+    return lines;
+}
+
+static SString descriptorTag(const JVMFile& jvm, const char* tag) {
+    return jvm.getTagFile().getTagValue(tag, 0);
+}
+
+void LaunchScript::addToClasspath(const JVMFile& jvm, SString& classpath,
+                                  const SString& entry) const {
+    if (entry.empty()) return;
+    if (!classpath.empty()) classpath += descriptorTag(jvm, "CLASSPATH_SEPARATOR");
+    classpath += entry;
+}
+
+SString LaunchScript::buildRuntimeClasspath(const JVMFile& jvm, const char* extension) const {
+    SString classpath;
+    for (const SString& entry : readRuntimeFile(extension)) addToClasspath(jvm, classpath, entry);
+    return classpath;
+}
+
+SString LaunchScript::buildJVMClasspath(const JVMFile& jvm) const {
+    return descriptorTag(jvm, "JVM_CLASSPATH");
+}
+
+SString LaunchScript::buildJARClasspath(const JVMFile& jvm) const {
+    SString classpath;
+    if (!m_extractArchives) return classpath;
+    SString directory = PlatformImpl::createTempSubDirectory();
+    const LauncherInputFiles& files = Launcher::m_inputFiles;
+    for (long i = 0; i < files.getFileCount(); ++i) {
+        const FileIndexEntry* entry = files.getFileAt(i);
+        if (entry->m_type == FILE_TYPE_CLASSPATH_ARCHIVE) {
+            addToClasspath(jvm, classpath, entry->extract(directory));
+        }
+    }
+    return classpath;
+}
+
+SString LaunchScript::makeSystemProp(const JVMFile& jvm, const SString& name,
+                                     const SString& value) const {
+    return descriptorTag(jvm, "SYSTEM") + name + descriptorTag(jvm, "SYSTEM_SEPARATOR") +
+           jvm.resolve(value);
+}
+
+SString LaunchScript::buildRuntimeSystemProps(const JVMFile& jvm) const {
+    SString props;
+    for (const SString& line : readRuntimeFile(".sp")) {
+        size_t eq = line.find('=');
+        if (eq == SString::npos) continue;
+        if (!props.empty()) props += ' ';
+        props += makeSystemProp(jvm, line.substr(0, eq), line.substr(eq + 1));
+    }
+    return props;
+}
+
+SString LaunchScript::buildRuntimeJavaArgs(const JVMFile& jvm) const {
+    SString javaArgs;
+    for (const SString& line : readRuntimeFile(".ja")) {
+        SString resolved = jvm.resolve(line);
+        if (resolved.empty()) continue;
+        if (!javaArgs.empty()) javaArgs += ' ';
+        javaArgs += resolved;
+    }
+    return javaArgs;
+}
+
+// Value of %CP%(...): the class-path option, or nothing when the class path is exported
+// through an environment variable instead.
+SString LaunchScript::classpathValue(const JVMFile& jvm, const StringDeque& args) const {
+    const bool environmentMode = descriptorTag(jvm, "USE_CP_ENV_VAR") == "1";
+    SString classpath;
+    addToClasspath(jvm, classpath, buildRuntimeClasspath(jvm, ".cp1"));
+    addToClasspath(jvm, classpath, buildJVMClasspath(jvm));
+    addToClasspath(jvm, classpath, buildRuntimeClasspath(jvm, ".cp"));
+    for (SString arg : args) {
+        if (environmentMode) stripQuotes(arg);
+        addToClasspath(jvm, classpath, arg);
+    }
+    SString archive = MacroHandler::resolve(m_archive, '%');
+    if (environmentMode) stripQuotes(archive);
+    addToClasspath(jvm, classpath, archive);
+    addToClasspath(jvm, classpath, buildJARClasspath(jvm));
+    addToClasspath(jvm, classpath, buildRuntimeClasspath(jvm, ".cp2"));
+
+    if (!environmentMode) {
+        return classpath.empty() ? SString() : descriptorTag(jvm, "CLASSPATH") + classpath;
+    }
+    SString variable = descriptorTag(jvm, "CP_ENV_VAR");
+    if (variable.empty()) {
+        Launcher::logMessage(
+            "If USE_CP_ENV_VAR is set to 1 in the jvm file, then the jvm file should also define "
+            "CP_ENV_VAR.",
+            LOG_ERROR);
+    } else {
+        PlatformImpl::setEnvironmentVariable(variable, classpath);
+        Launcher::logMessage("Set env var " + variable + " to " + classpath + "\n", LOG_INFO);
+    }
+    return SString();
+}
+
+void LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs,
+                           bool showConsole) {
+    SString command = resolve(jvm);
+    SString workingDir;
+    if (m_autoSetWorkingDir) {
+        workingDir = Launcher::getLauncherFileName();
+        size_t separator = workingDir.rfind(PlatformImpl::getPathSeparator());
+        if (separator != SString::npos) workingDir.erase(separator);
+    }
+    if (passThroughArgs) {
+        // Each argument is one double-quoted shell word that keeps its bytes.
+        for (const SString& arg : *passThroughArgs) {
+            command += " \"" + escapeForShellQuotes(arg) + "\"";
+        }
+    }
+    Launcher::logMessage("Executing launch script command: " + command +
+                             (m_autoSetWorkingDir ? " in working directory " + workingDir
+                                                  : SString(" in current working directory")),
+                         LOG_INFO);
+    PlatformImpl::setEnvironmentVariable("JAVA_HOME", descriptorTag(jvm, "JVM_HOME"));
+    const bool console = m_displayConsole || showConsole;
+    const bool capture = console ? false : m_captureOutput;
+    PlatformImpl::executeProcess(command, workingDir, console, capture, true, &m_stdOut, &m_errOut);
+    if (!console && m_captureOutput) {
+        Launcher::logMessage("Output from the launch script execution", LOG_INFO);
+        Launcher::logMessage("StdOut:", LOG_INFO);
+        Launcher::logMessage(m_stdOut, LOG_INFO);
+        Launcher::logMessage("ErrOut:", LOG_INFO);
+        Launcher::logMessage(m_errOut, LOG_INFO);
+    }
+}

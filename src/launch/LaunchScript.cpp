@@ -1,0 +1,191 @@
+#include "launch/LaunchScript.h"
+
+#include <cstring>
+
+#include "inputfiles/TagFile.h"
+#include "inputfiles/TextUtils.h"
+#include "jvm/JVMFile.h"
+#include "launcher/Launcher.h"
+#include "launcher/LauncherException.h"
+#include "platform/PlatformImpl.h"
+
+LaunchScript::LaunchScript(const TagFile& script, bool captureOutput)
+    : m_command(script.getTagValue("COMMAND", 0)),
+      m_captureOutput(captureOutput),
+      m_displayConsole(script.getBoolTagValue("DISPLAY_CONSOLE", false)),
+      m_autoSetWorkingDir(script.getBoolTagValue("AUTO_SET_WORKING_DIR", true)),
+      m_extractArchives(true),
+      m_description(script.getTagValue("DESC", 0)),
+      m_archive(script.getTagValue("ARCHIVE", 0)) {}
+
+LaunchScript::LaunchScript(const SString& command, bool captureOutput, bool extractArchives)
+    : m_command(command), m_captureOutput(captureOutput), m_extractArchives(extractArchives) {}
+
+SString LaunchScript::resolve(const JVMFile& jvm) {
+    m_jvmFile = &jvm;
+    try {
+        SString text = MacroHandler::resolve(m_command, '%');
+        text = jvm.resolve(text);
+        text = MacroHandler::resolve(text, '#');
+        m_jvmFile = nullptr;
+        return text;
+    } catch (...) {
+        m_jvmFile = nullptr;
+        throw;
+    }
+}
+
+const JVMFile& LaunchScript::currentJVM() const {
+    // Resolution outside resolve() (as the packer's checks do) sees a descriptor without tags.
+    static const TagFile emptyDescriptor;
+    static const JVMFile emptyJVM(emptyDescriptor);
+    return m_jvmFile ? *m_jvmFile : emptyJVM;
+}
+
+void LaunchScript::throwException(const SString& text, const char* message) const {
+    Launcher::logMessage("Launch command:", LOG_INFO);
+    Launcher::logMessage(text, LOG_INFO);
+    throw LauncherException(SString("Launch script error: ") + message);
+}
+
+void LaunchScript::getArguments(const SString& text, size_t& pos, StringDeque& args) const {
+    enum { Open, Argument, Separator } state = Open;
+    for (;;) {
+        const size_t scanStart = pos;
+        while (pos < text.size() && isWhitespace(text[pos])) ++pos;
+        const char c = pos < text.size() ? text[pos] : '\0';
+        const bool atEnd = pos >= text.size();
+        const char* error = nullptr;
+        switch (state) {
+            case Open:
+                if (!atEnd && c == '(') {
+                    ++pos;
+                    state = Argument;
+                } else {
+                    error = "Expected left parenthesis.";
+                }
+                break;
+            case Argument:
+                if (!atEnd && c == '"') {
+                    size_t next = pos + 1;
+                    args.push_back(parseStringArgument(text, next, true));
+                    pos = next == SString::npos ? text.size() : next;
+                    state = Separator;
+                } else if (!atEnd && c == ')') {
+                    ++pos;
+                    return;
+                } else {
+                    error = "Expected string arg.";
+                }
+                break;
+            case Separator:
+                if (!atEnd && c == ',') {
+                    ++pos;
+                    state = Argument;
+                } else if (!atEnd && c == ')') {
+                    ++pos;
+                    return;
+                } else {
+                    error = "Expected right parenthesis.";
+                }
+                break;
+        }
+        if (error) {
+            SString message = SString(error) + " (near character " +
+                              convertToString(static_cast<long>(scanStart)) + ")";
+            throwException(text, message.c_str());
+        }
+    }
+}
+
+namespace {
+
+// Each occurrence of `search` replaced, left to right, without overlap.
+SString replaceAll(const SString& text, const SString& search, const SString& replacement) {
+    if (search.empty()) return text;
+    SString result = text;
+    size_t pos = result.find(search);
+    while (pos != SString::npos) {
+        result.replace(pos, search.size(), replacement);
+        pos = result.find(search, pos + replacement.size());
+    }
+    return result;
+}
+
+struct FunctionRule {
+    const char* name;
+    long minArgs;
+    long maxArgs;  // -1: any number
+    const char* countError;
+};
+
+const FunctionRule kFunctions[] = {
+    {"REPLACE", 3, 3, "REPLACE function requires 3 arguments."},
+    {"RUNTIME_SYSTEMPROP", 0, 0, "RUNTIME_SYSTEMPROP function takes no arguments."},
+    {"RUNTIME_JAVAARGS", 0, 0, "RUNTIME_JAVAARGS function takes no arguments."},
+    {"SYSTEMPROP", 2, 2, "SYSTEMPROP function requires 2 arguments."},
+    {"CP", 0, -1, nullptr},
+    {"IF_EXISTS", 2, 2, "IF_EXISTS function requires 2 arguments."},
+    {"LAUNCHER_FILE", 0, 0, "LAUNCHER_FILE function takes 0 arguments."},
+    {"LAUNCHER_DIR", 0, 0, "LAUNCHER_DIR function takes 0 arguments."},
+    {"APPLICATION_ARCHIVE", 0, 1, "APPLICATION_ARCHIVE function takes 0 arguments."},
+    {"TEMP_DIR", 0, 0, "TEMP_DIR function takes 0 arguments."},
+};
+
+const FunctionRule* findFunction(const SString& name) {
+    for (const FunctionRule& rule : kFunctions) {
+        if (name == rule.name) return &rule;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool isLaunchScriptFunction(const SString& name) { return findFunction(name) != nullptr; }
+
+void LaunchScript::processMacro(SString& text, char delimiter, size_t start, size_t& end) const {
+    const SString name = text.substr(start + 1, end - start - 1);
+    if (delimiter == '#') {
+        text.replace(start, end - start + 1, PlatformImpl::getEnvironmentVariable(name));
+        return;
+    }
+    const FunctionRule* rule = findFunction(name);
+    if (!rule) throwException(text, ("Invalid function name (" + name + ").").c_str());
+
+    size_t pos = end + 1;
+    StringDeque args;
+    getArguments(text, pos, args);
+    if (args.size() < rule->minArgs || (rule->maxArgs >= 0 && args.size() > rule->maxArgs)) {
+        throwException(text, rule->countError);
+    }
+
+    const JVMFile& jvm = currentJVM();
+    SString value;
+    if (name == "REPLACE") {
+        value = replaceAll(args.at(2), jvm.resolve(args.at(0)), jvm.resolve(args.at(1)));
+    } else if (name == "RUNTIME_SYSTEMPROP") {
+        value = buildRuntimeSystemProps(jvm);
+    } else if (name == "RUNTIME_JAVAARGS") {
+        value = buildRuntimeJavaArgs(jvm);
+    } else if (name == "SYSTEMPROP") {
+        value = makeSystemProp(jvm, args.at(0), args.at(1));
+    } else if (name == "CP") {
+        value = classpathValue(jvm, args);
+    } else if (name == "IF_EXISTS") {
+        if (!jvm.getTagFile().getTagValue(args.at(0).c_str(), 0).empty()) {
+            value = jvm.resolve(args.at(1));
+        }
+    } else if (name == "LAUNCHER_FILE") {
+        value = Launcher::getLauncherFileName();
+    } else if (name == "LAUNCHER_DIR") {
+        value = Launcher::getOriginalLauncherDir();
+    } else if (name == "APPLICATION_ARCHIVE") {
+        value = args.empty() ? Launcher::getApplicationArchive()
+                             : Launcher::getApplicationArchive(args.at(0));
+    } else if (name == "TEMP_DIR") {
+        value = PlatformImpl::getSystemTempDirectory();
+        if (!value.empty() && value.back() == '\\') value.pop_back();
+    }
+    text.replace(start, pos - start, value);
+    end = start + value.size();
+}

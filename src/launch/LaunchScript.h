@@ -1,0 +1,64 @@
+#pragma once
+// The launch script: a command template whose function (%NAME%(...)), descriptor (@TAG@)
+// and environment (#NAME#) macros are resolved against one JVM descriptor, then run.
+
+#include "inputfiles/MacroHandler.h"
+#include "inputfiles/SString.h"
+#include "inputfiles/StringDeque.h"
+
+class JVMFile;
+class TagFile;
+
+class LaunchScript : public MacroHandler {
+public:
+    // From a launch-script tag file (COMMAND, DISPLAY_CONSOLE, AUTO_SET_WORKING_DIR, DESC,
+    // ARCHIVE); embedded class-path archives are added to the class path.
+    LaunchScript(const TagFile& script, bool captureOutput);
+    // From a bare command, as JVM verification builds one.
+    LaunchScript(const SString& command, bool captureOutput, bool extractArchives);
+
+    // The command with function, then descriptor, then environment macros replaced.
+    // Throws LauncherException ("Launch script error: ...") on a macro error.
+    SString resolve(const JVMFile& jvm);
+    void processMacro(SString& text, char delimiter, size_t start, size_t& end) const override;
+    // Parses "(" quoted-arguments ")" from `pos` into `args`; leaves `pos` behind the ")".
+    void getArguments(const SString& text, size_t& pos, StringDeque& args) const;
+    // Logs the text being resolved and throws "Launch script error: " + message.
+    [[noreturn]] void throwException(const SString& text, const char* message) const;
+
+    // Java command line pieces, computed against the descriptor being resolved.
+    void addToClasspath(const JVMFile& jvm, SString& classpath, const SString& entry) const;
+    SString buildRuntimeClasspath(const JVMFile& jvm, const char* extension) const;
+    SString buildJVMClasspath(const JVMFile& jvm) const;
+    SString buildJARClasspath(const JVMFile& jvm) const;
+    SString makeSystemProp(const JVMFile& jvm, const SString& name, const SString& value) const;
+    SString buildRuntimeSystemProps(const JVMFile& jvm) const;
+    SString buildRuntimeJavaArgs(const JVMFile& jvm) const;
+
+    // Resolves the command, appends the pass-through arguments (may be null), exports
+    // JAVA_HOME and runs it as a child, waiting for it; captured output is kept and logged.
+    void execute(const JVMFile& jvm, const StringDeque* passThroughArgs, bool showConsole);
+
+    SString m_command;
+    bool m_captureOutput;
+    bool m_displayConsole = false;
+    bool m_autoSetWorkingDir = true;
+    SString m_stdOut;
+    SString m_errOut;
+    const JVMFile* m_jvmFile = nullptr;
+    bool m_extractArchives;
+    SString m_description;
+    SString m_archive;
+
+private:
+    const JVMFile& currentJVM() const;
+    SString classpathValue(const JVMFile& jvm, const StringDeque& args) const;
+};
+
+// The path of a runtime file beside the original launcher: its name without extension
+// followed by `extension` (".cp1", ".cp", ".cp2", ".sp", ".ja").
+SString runtimeFileName(const char* extension);
+// The non-empty trimmed lines of a runtime file; none when it does not exist.
+StringDeque readRuntimeFile(const char* extension);
+// Whether `name` is one of the launch script's functions.
+bool isLaunchScriptFunction(const SString& name);

@@ -1,0 +1,170 @@
+// The launcher's front door: options handled left to right, the input-file interface,
+// and the outermost handler that shows and logs a failure.
+
+#include "inputfiles/TagFile.h"
+#include "inputfiles/TextUtils.h"
+#include "launcher/Launcher.h"
+#include "launcher/LauncherException.h"
+#include "platform/PlatformImpl.h"
+#include "platform/StdioFile.h"
+
+int Launcher::process(const StringDeque& args, const SString& launcherPath) {
+    try {
+        m_launcherFileName = launcherPath;
+        m_origLauncherFileName = launcherPath;
+        for (const SString& arg : args) m_args.push_back(arg);
+        return processCmdLine(args);
+    } catch (const LauncherException& e) {
+        PlatformImpl::showUIMessage(e.getMessage());
+        logMessage(e.getMessage(), LOG_ERROR);
+        return 1;
+    }
+}
+
+// Loads the launcher's own index (and tag files), adding the index context to a failure.
+static void loadAppendedFiles(bool loadTagFiles) {
+    try {
+        Launcher::m_inputFiles.load(loadTagFiles);
+    } catch (const LauncherException& e) {
+        throw LauncherException(PlatformImpl::getMessageText(MSG_UNABLE_TO_LOAD_INDEX) +
+                                e.getMessage());
+    }
+}
+
+int Launcher::processCmdLine(const StringDeque& args) {
+    bool runInstructions = true;
+    PlatformImpl::m_deleteLauncher = false;
+    PlatformImpl::setUIProgress(0);
+
+    const long count = args.size();
+    for (long i = 0; i < count; ++i) {
+        const SString arg = args.at(i);
+        const bool hasValue = i + 1 < count;
+        if (arg == "-qn:log") {
+            if (hasValue) {
+                setLogFileName(args.at(++i));
+            } else {
+                PlatformImpl::showUIMessage(
+                    PlatformImpl::getMessageText(MSG_LOG_FILE_NAME_MISSING));
+            }
+        } else if (arg == "-qn:orig") {
+            if (hasValue) {
+                m_origLauncherFileName = args.at(++i);
+                PlatformImpl::m_deleteLauncher = true;
+            } else {
+                PlatformImpl::showUIMessage("Missing original launcher file name.");
+            }
+        } else if (arg == "-qn:tempdir") {
+            if (hasValue) PlatformImpl::setSystemTempDir(args.at(++i));
+        } else if (arg == "-qn:silent") {
+            PlatformImpl::setSilent(true);
+        } else if (arg == "-qn:javahome") {
+            if (hasValue) m_userJavaHome = args.at(++i);
+        } else if (arg == "-qn:extract") {
+            loadAppendedFiles(false);
+            try {
+                m_inputFiles.extractAll();
+            } catch (const LauncherException& e) {
+                throw LauncherException(PlatformImpl::getMessageText(MSG_UNABLE_TO_EXTRACT) +
+                                        e.getMessage());
+            }
+            PlatformImpl::setUIProgress(100);
+            runInstructions = false;
+        } else if (arg == "-qn:in") {
+            if (hasValue) {
+                runInstructions = processInputFile(args.at(++i));
+            } else {
+                PlatformImpl::showUIMessage(
+                    PlatformImpl::getMessageText(MSG_INPUT_FILE_NAME_MISSING));
+                runInstructions = false;
+            }
+        } else if (arg == "-qn:version") {
+            PlatformImpl::showUIMessage("2.1");
+            runInstructions = false;
+        } else if (arg == "-qn:javaconsole") {
+            m_showJavaConsole = true;
+        } else {
+            m_passThroughArgs.push_back(arg);
+        }
+    }
+
+    if (runInstructions) {
+        if (!m_inputFiles.isLoaded()) loadAppendedFiles(true);
+        run();
+        PlatformImpl::setUIProgress(100);
+    }
+    return 0;
+}
+
+bool Launcher::processInputFile(const SString& value) {
+    const SString couldNotLoad = PlatformImpl::getMessageText(MSG_COULD_NOT_LOAD_INPUT_FILE);
+    const SString cannotOpen = PlatformImpl::getMessageText(MSG_UNABLE_TO_OPEN_INPUT_FILE);
+
+    SString path = value;
+    stripQuotes(path);
+    StdioFile stream(value.empty() ? nullptr : fopen(path.c_str(), "r"));
+    if (!stream) {
+        PlatformImpl::showUIMessage(couldNotLoad + cannotOpen);
+        throw LauncherException(cannotOpen);
+    }
+
+    TagFile inputTagFile;
+    try {
+        logMessage("Loading input file " + value, LOG_INFO);
+        inputTagFile.load(stream.get(), value, 0, -1);
+        setLogFileName(inputTagFile.getTagValue("LOGFILE", 0));
+        stream.close();
+    } catch (const LauncherException& e) {
+        PlatformImpl::showUIMessage(couldNotLoad + e.getMessage());
+        throw;
+    }
+
+    try {
+        m_inputFiles.load(inputTagFile);
+    } catch (const LauncherException& e) {
+        PlatformImpl::showUIMessage(e.getMessage());
+        throw;
+    }
+    loadAppendedFiles(true);
+
+    const bool showProgress = inputTagFile.getBoolTagValue("SHOW_PROGRESS", false);
+    const bool showFailMsg = inputTagFile.getBoolTagValue("SHOW_FAIL_MSG", false);
+    if (showProgress || showFailMsg) {
+        PlatformImpl::showUI();
+    } else {
+        PlatformImpl::hideUI();
+    }
+    if (showProgress) PlatformImpl::setUIProgress(0);
+
+    const SString action = inputTagFile.getTagValue("ACTION", 0);
+    if (action == "RUN_INSTRUCTIONS") return true;
+    if (action == "SEARCH") {
+        search(showProgress, showFailMsg);
+        PlatformImpl::setUIProgress(100);
+    } else if (action == "SEARCH_ALL") {
+        searchAll(showProgress, showFailMsg);
+        PlatformImpl::setUIProgress(100);
+    } else if (action == "VERIFY_JVM") {
+        SString file = inputTagFile.getTagValue("VERIFY_JVM_FILE", 0);
+        SString home = inputTagFile.getTagValue("VERIFY_JVM_HOME", 0);
+        if (file.empty() || home.empty()) {
+            logMessage(
+                "TO execute the VERIFY_JVM action, you must also provide values in the input "
+                "file for VERIFY_JVM_FILE and VERIFY_JVM_HOME.",
+                LOG_ERROR);
+        } else {
+            verifyJVM(showProgress, showFailMsg, file, home);
+            PlatformImpl::setUIProgress(100);
+        }
+    } else if (action == "INSTALL_JVM") {
+        SString exe = inputTagFile.getTagValue("INSTALL_JVM_EXE", 0);
+        SString dest = inputTagFile.getTagValue("INSTALL_JVM_DEST", 0);
+        if (!exe.empty() && !dest.empty()) installJVM(showProgress, showFailMsg, exe, dest);
+        PlatformImpl::setUIProgress(100);
+    } else {
+        SString message = PlatformImpl::getMessageText(MSG_INVALID_ACTION) + action;
+        PlatformImpl::showUIMessage(message);
+        throw LauncherException(message);
+    }
+    return false;
+}

@@ -1,0 +1,53 @@
+#pragma once
+// The interpreter of the instruction language: one command per line, labels, jumps,
+// assignments to the numbered variables, and commands that call the controller's actions.
+
+#include "inputfiles/SString.h"
+
+class TagFile;
+
+class Instructions {
+public:
+    // Bounds of one substitution: a variable whose value re-inserts its own reference
+    // stops with an error instead of growing without end.
+    static constexpr long kMaxSubstitutions = 100000;
+    static constexpr size_t kMaxExpressionSize = 16u << 20;
+
+    // The lines are the values of INSTRUCTIONS in `instructions`, which must outlive this.
+    explicit Instructions(const TagFile& instructions) : m_instructions(instructions) {}
+    virtual ~Instructions() = default;
+
+    // Runs the program from its first line. Lets InstructionsException and
+    // LauncherException pass.
+    void execute();
+    // The index of the line holding ":" + label (evaluated), searched from the second line.
+    long gotoLabel(const SString& label);
+    [[noreturn]] void throwException(const SString& message) const;
+
+    // Replaces @N1@/@S2@ references in place; "@@" is a literal "@".
+    void evalExpr(SString& text, const SString& prefix);
+    long evalLongExpr(const SString& text, const SString& prefix);
+    short evalShortExpr(const SString& text, const SString& prefix);
+    bool evalBoolExpr(const SString& text, const SString& prefix);
+    // Unquotes (or cuts to its first word) and substitutes a string value in place.
+    void evalStringExpr(SString& text, const SString& prefix);
+    // Scans one string argument of `line` from `pos` and evaluates it into `out`.
+    void evalStringExpr(const SString& line, size_t& pos, SString& out, const SString& prefix);
+
+    static const char* const g_instructionsTag;
+
+    // Instruction commands, for checks outside the interpreter.
+    static bool isCommand(const SString& name);
+
+    long getCursor() const { return m_cursor; }
+
+private:
+    void executeLine(const SString& line);
+    void executeSet(const SString& line, size_t pos);
+    // Reads the next argument token; a missing one is the error `missingMessage`.
+    SString nextArgument(const SString& line, size_t& pos, const char* missingMessage);
+    const SString& lineAt(long index) const;
+
+    const TagFile& m_instructions;
+    long m_cursor = 0;
+};

@@ -1,0 +1,89 @@
+#include "launcher/Launcher.h"
+
+#include "inputfiles/TextUtils.h"
+#include "launcher/LauncherException.h"
+#include "platform/PlatformImpl.h"
+#include "platform/StdioFile.h"
+
+SString Launcher::m_logFileName;
+bool Launcher::m_logFileInitialized = false;
+SString Launcher::m_launcherFileName;
+SString Launcher::m_origLauncherFileName;
+StringDeque Launcher::m_args;
+StringDeque Launcher::m_passThroughArgs;
+SString Launcher::m_userJavaHome;
+bool Launcher::m_showJavaConsole = false;
+SString Launcher::m_applicationArchive;
+LauncherInputFiles Launcher::m_inputFiles;
+SString Launcher::m_stringVariables[10];
+long Launcher::m_numericVariables[5] = {0, 0, 0, 0, 0};
+
+Launcher::~Launcher() { PlatformImpl::cleanup(); }
+
+void Launcher::resetState() {
+    m_logFileName.clear();
+    m_logFileInitialized = false;
+    m_launcherFileName.clear();
+    m_origLauncherFileName.clear();
+    m_args.clear();
+    m_passThroughArgs.clear();
+    m_userJavaHome.clear();
+    m_showJavaConsole = false;
+    m_applicationArchive.clear();
+    m_inputFiles.clear();
+    for (SString& s : m_stringVariables) s.clear();
+    for (long& n : m_numericVariables) n = 0;
+}
+
+void Launcher::logMessage(const char* message, LogMessageType type) {
+    if (m_logFileName.empty()) return;
+    StdioFile file(m_logFileName, "a");
+    if (!file) return;
+    if (!m_logFileInitialized) {
+        fputs("------------------\n", file.get());
+        m_logFileInitialized = true;
+    }
+    const char* prefix = type == LOG_WARNING ? "WARNING: " : type == LOG_ERROR ? "ERROR: " : "";
+    fprintf(file.get(), "%s%s\n", prefix, message);
+    fflush(file.get());
+}
+
+void Launcher::logMessage(const SString& message, LogMessageType type) {
+    logMessage(message.c_str(), type);
+}
+
+void Launcher::setLogFileName(const SString& name) { m_logFileName = name; }
+
+SString Launcher::getOriginalLauncherDir() {
+    SString name = getOriginalLauncherFileName();
+    size_t separator = name.find_last_of("/\\");
+    return separator == SString::npos ? SString() : name.substr(0, separator);
+}
+
+SString Launcher::getStringVariable(long n) {
+    if (!isValidStringVariable(n)) {
+        throw LauncherException("Invalid string variable number: " + convertToString(n));
+    }
+    return m_stringVariables[n - 1];
+}
+
+void Launcher::setStringVariable(long n, const SString& value) {
+    if (!isValidStringVariable(n)) {
+        throw LauncherException("Invalid string variable number: " + convertToString(n));
+    }
+    m_stringVariables[n - 1] = value;
+}
+
+long Launcher::getLongVariable(long n) {
+    if (!isValidLongVariable(n)) {
+        throw LauncherException("Invalid numeric variable number: " + convertToString(n));
+    }
+    return m_numericVariables[n - 1];
+}
+
+void Launcher::setLongVariable(long n, long value) {
+    if (!isValidLongVariable(n)) {
+        throw LauncherException("Invalid numeric variable number: " + convertToString(n));
+    }
+    m_numericVariables[n - 1] = value;
+}

@@ -1,0 +1,275 @@
+// The controller's actions: find, verify and install a JVM, launch the application and
+// hand over to an embedded launcher. Results go to the numbered variables and, for the
+// input-file forms, to standard output.
+
+#include <cstdio>
+#include <memory>
+
+#include "inputfiles/FileIndexEntry.h"
+#include "inputfiles/TagFile.h"
+#include "inputfiles/TextUtils.h"
+#include "jvm/JVMFile.h"
+#include "jvm/JVMFiles.h"
+#include "jvm/JVMMatch.h"
+#include "launch/LaunchScript.h"
+#include "launcher/Instructions.h"
+#include "launcher/InstructionsException.h"
+#include "launcher/Launcher.h"
+#include "launcher/LauncherException.h"
+#include "platform/PlatformImpl.h"
+
+namespace {
+
+void showOrHide(bool showUI, UIStatus status) {
+    if (showUI) {
+        PlatformImpl::setUIStatus(status);
+        PlatformImpl::showUI();
+    } else {
+        PlatformImpl::hideUI();
+    }
+}
+
+// Results for the program that started the launcher: one value per line.
+void printResult(const SString& value) {
+    fwrite(value.data(), 1, value.size(), stdout);
+    fputc('\n', stdout);
+    fflush(stdout);
+}
+
+void printResult(long value) { printResult(convertToString(value)); }
+
+}  // namespace
+
+void Launcher::run() {
+    if (!m_inputFiles.m_instructions) return;
+    try {
+        m_inputFiles.m_instructions->execute();
+    } catch (const InstructionsException& e) {
+        throw LauncherException("Error in instructions. " + e.getMessage() + " Line number (" +
+                                convertToString(e.getLineNumber()) + ")");
+    }
+}
+
+void Launcher::findJVM(bool showUI, bool showFailMsg) {
+    logMessage("Finding a JVM", LOG_INFO);
+    showOrHide(showUI, SearchingForJVM);
+    setStringVariable(1, "");
+    setStringVariable(2, "");
+    setLongVariable(1, 0);
+    try {
+        JVMMatchPtrDeque matches;
+        m_inputFiles.m_jvmFiles.search(matches);
+        if (JVMMatch* match = matches.at(0)) {
+            SString file = match->writeNewJVMFile();
+            SString home = match->m_jvmHome;
+            logMessage("Matching JVM home is " + home, LOG_INFO);
+            logMessage("Matching JVM file is " + file, LOG_INFO);
+            setStringVariable(1, home);
+            setStringVariable(2, file);
+            setLongVariable(1, 1);
+        } else {
+            SString m = PlatformImpl::getMessageText(MSG_NO_MATCHING_JVM);
+            logMessage(m, LOG_INFO);
+            if (showFailMsg && !PlatformImpl::m_canceled) PlatformImpl::showUIMessage(m);
+        }
+    } catch (const LauncherException& e) {
+        SString m = PlatformImpl::getMessageText(MSG_NO_MATCHING_JVM) + " " + e.getMessage();
+        logMessage(m, LOG_ERROR);
+        if (showFailMsg) PlatformImpl::showUIMessage(m);
+        throw;
+    }
+}
+
+void Launcher::search(bool showUI, bool showFailMsg) {
+    findJVM(showUI, showFailMsg);
+    long found = getLongVariable(1);
+    printResult(found);
+    if (found != 0) {
+        printResult(getStringVariable(1));
+        printResult(getStringVariable(2));
+        PlatformImpl::removeFileFromCleanupList(getStringVariable(2));
+    }
+}
+
+void Launcher::searchAll(bool showUI, bool showFailMsg) {
+    logMessage("Finding all matching JVMs", LOG_INFO);
+    showOrHide(showUI, SearchingForJVM);
+    try {
+        JVMMatchPtrDeque matches;
+        m_inputFiles.m_jvmFiles.searchAll(matches, false);
+        printResult(matches.size());
+        for (long i = 0; i < matches.size(); ++i) {
+            JVMMatch* match = matches.at(i);
+            SString file = match->writeNewJVMFile();
+            PlatformImpl::removeFileFromCleanupList(file);
+            printResult(match->m_jvmHome);
+            printResult(file);
+        }
+    } catch (const LauncherException& e) {
+        SString m = PlatformImpl::getMessageText(MSG_UNABLE_TO_SEARCH_ALL) + e.getMessage();
+        logMessage(m, LOG_ERROR);
+        if (showFailMsg) PlatformImpl::showUIMessage(m);
+        printResult(0);
+    }
+}
+
+void Launcher::verifyJVM(bool showUI, bool showFailMsg, long fileId) {
+    showOrHide(showUI, SearchingForJVM);
+    const FileIndexEntry* entry = m_inputFiles.getFile(fileId);
+    const SString id = convertToString(fileId);
+    if (!entry) {
+        throw LauncherException("Cannot verify jvm file at index " + id +
+                                " because it does not exist.");
+    }
+    if (entry->m_type != FILE_TYPE_JVM) {
+        throw LauncherException(
+            "To verify a JVM, use an index of a jvm file. The index passed in was " + id +
+            " which corresponds to the file named " + entry->m_name);
+    }
+    if (!entry->m_tagFile) {
+        throw LauncherException("The jvm file with file id " + id + " could not be read.");
+    }
+    verifyJVM(showUI, showFailMsg, *entry->m_tagFile, m_userJavaHome);
+}
+
+void Launcher::verifyJVM(bool showUI, bool showFailMsg, TagFile& descriptor,
+                         const SString& javaHome) {
+    setLongVariable(1, 0);
+    if (showUI) PlatformImpl::setUISubStatus(Verifying, descriptor.getTagValue("DESC", 0));
+    JVMFile jvmFile(descriptor);
+    SString classPath, className;
+    m_inputFiles.m_jvmFiles.writeVerifyJar(classPath, className);
+    std::unique_ptr<JVMMatch> match(javaHome.empty() ? jvmFile.verify(classPath, className)
+                                                     : jvmFile.verify(javaHome, classPath,
+                                                                      className));
+    if (match) {
+        SString home = descriptor.getTagValue("JVM_HOME", 0);
+        setLongVariable(1, 1);
+        setStringVariable(1, home);
+        logMessage("After VERIFY, the jvm home is " + home, LOG_INFO);
+    } else {
+        if (showFailMsg) PlatformImpl::showUIMessage(PlatformImpl::getMessageText(MSG_JVM_NOT_VALID));
+        logMessage("In VERIFY, the jvm is invalid.", LOG_INFO);
+    }
+}
+
+void Launcher::verifyJVM(bool showUI, bool showFailMsg, const SString& descriptorPath,
+                         const SString& javaHome) {
+    TagFile descriptor(descriptorPath);
+    verifyJVM(showUI, showFailMsg, descriptor, javaHome);
+    printResult(getLongVariable(1));
+}
+
+void Launcher::installJVM(InstallJVMOption option) {
+    SString destination;
+    setLongVariable(1, 0);
+    setStringVariable(1, "");
+    if (option != INSTALL_TEMP_SILENT) {
+        PlatformImpl::showUI();
+        PlatformImpl::setUIStatus(PreparingJVM);
+    } else {
+        PlatformImpl::hideUI();
+    }
+    const FileIndexEntry* installer = nullptr;
+    for (long i = 0; i < m_inputFiles.getFileCount() && !installer; ++i) {
+        const FileIndexEntry* entry = m_inputFiles.getFileAt(i);
+        if (entry->m_type == FILE_TYPE_JVM_INSTALLER) installer = entry;
+    }
+    if (!installer) {
+        throw LauncherException(PlatformImpl::getMessageText(MSG_NO_JVM_INSTALLER));
+    }
+    destination = option == INSTALL_PROMPT ? PlatformImpl::promptJVMDestinationDirectory()
+                                           : PlatformImpl::createTempSubDirectory();
+    if (destination.empty()) return;
+
+    SString program = installer->extract(destination);
+    SString stdOut, errOut;
+    PlatformImpl::executeProcess(program, destination, false, true, true, &stdOut, &errOut);
+    PlatformImpl::deleteFile(program);
+
+    SString descriptorPath = destination;
+    appendPathSeparator(descriptorPath);
+    descriptorPath += "jvm";
+    if (!PlatformImpl::fileExists(descriptorPath)) {
+        logMessage("Invalid bundled JVM. Missing 'jvm' file.", LOG_ERROR);
+        return;
+    }
+    TagFile descriptor(descriptorPath);
+    descriptor.setDynamicJVMTags(destination, descriptorPath, true);
+    descriptor.write(descriptorPath);
+    setLongVariable(1, 1);
+    setStringVariable(1, descriptorPath);
+}
+
+void Launcher::installJVM(bool showUI, bool, const SString& installer,
+                          const SString& destination) {
+    PlatformImpl::executeProcess(installer, destination, showUI, false, true, nullptr, nullptr);
+    SString descriptorPath = destination;
+    appendPathSeparator(descriptorPath);
+    descriptorPath += "jvm";
+    TagFile descriptor(descriptorPath);
+    descriptor.setDynamicJVMTags(destination, descriptorPath, false);
+    descriptor.write(descriptorPath);
+    printResult(descriptorPath);
+}
+
+void Launcher::initializeUI() {
+    PlatformImpl::setUIStatus(Initializing);
+    PlatformImpl::setUISubStatus(None, SString());
+    PlatformImpl::showUI();
+}
+
+// Starts the application through the launch script against `descriptor`.
+static void launchWith(TagFile& descriptor, short seconds) {
+    JVMFile jvmFile(descriptor);
+    if (seconds > 0) {
+        PlatformImpl::setUIStatus(Running);
+        PlatformImpl::setUISubStatus(None, SString());
+    }
+    PlatformImpl::hideUI(seconds);
+    Launcher::m_inputFiles.m_launchScript->execute(jvmFile, &Launcher::m_passThroughArgs,
+                                                   Launcher::m_showJavaConsole);
+}
+
+void Launcher::launch(const SString& descriptorPath, short seconds) {
+    if (!m_inputFiles.m_launchScript) return;
+    TagFile descriptor(descriptorPath);
+    launchWith(descriptor, seconds);
+}
+
+void Launcher::ilaunch(long fileId, short seconds) {
+    const FileIndexEntry* entry = m_inputFiles.getFile(fileId);
+    if (!m_inputFiles.m_launchScript || !entry || entry->m_type != FILE_TYPE_JVM ||
+        !entry->m_tagFile) {
+        logMessage(
+            "Unable to launch the internal launch script with the internal JVM file. Either the "
+            "launch script or the JVM file is missing from the launcher.",
+            LOG_ERROR);
+        return;
+    }
+    launchWith(*entry->m_tagFile, seconds);
+}
+
+// `text` as one double-quoted word for the launcher's argument splitter.
+static SString quotedForCmdLine(const SString& text) {
+    SString result = "\"";
+    for (char c : text) {
+        if (c == '"') result += '\\';
+        result += c;
+    }
+    return result + "\"";
+}
+
+void Launcher::executeEmbeddedLauncher(long position) {
+    const FileIndexEntry* entry = m_inputFiles.getFileAt(position);
+    if (!entry || entry->m_type != FILE_TYPE_EMBEDDED_LAUNCHER) {
+        logMessage("Unable to execute the embedded launcher.", LOG_ERROR);
+        return;
+    }
+    SString directory = PlatformImpl::createTempSubDirectory();
+    PlatformImpl::removeDirFromCleanupList(directory);
+    SString program = entry->extract(directory);
+    SString command = program + " -qn:orig " + quotedForCmdLine(m_launcherFileName);
+    for (const SString& arg : m_args) command += " " + quotedForCmdLine(arg);
+    PlatformImpl::executeProcess(command, directory, true, false, false, nullptr, nullptr);
+}

@@ -1,0 +1,48 @@
+#include "launcher/LauncherMain.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "inputfiles/TextUtils.h"
+#include "launcher/Launcher.h"
+#include "platform/PlatformImpl.h"
+
+// The absolute path of the running launcher: the program name when it is absolute,
+// otherwise the current directory joined with it. A bare name that was found through
+// PATH (no such file in the current directory) is taken from the kernel instead.
+static bool launcherPath(const char* programName, SString& path) {
+    SString name = programName ? programName : "";
+    if (!name.empty() && name[0] == '/') {
+        path = name;
+        return true;
+    }
+    std::vector<char> buffer(1024);
+    if (!getcwd(buffer.data(), buffer.size())) return false;
+    path = buffer.data();
+    appendPathSeparator(path);
+    path += name;
+    if (name.find('/') == SString::npos && !PlatformImpl::fileExists(path)) {
+        char self[4096];
+        ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+        if (n > 0) path.assign(self, static_cast<size_t>(n));
+    }
+    return true;
+}
+
+int launcherMain(int argc, char** argv) {
+    StringDeque args;
+    for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
+    SString path;
+    if (!launcherPath(argc > 0 ? argv[0] : nullptr, path)) {
+        fprintf(stderr, "qnlaunch: cannot determine the current directory: %s\n",
+                strerror(errno));
+        return 0;
+    }
+    Launcher launcher;
+    Launcher::process(args, path);
+    return 0;
+}

@@ -1,0 +1,85 @@
+#include "platform/Console.h"
+
+#include <iconv.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/MessageCatalogue.h"
+#include "platform/PlatformImpl.h"
+
+bool g_enableOutput = true;
+
+// The codeset LANG names (between "." and "@"), else the customary one of the language;
+// empty when no conversion applies (no LANG, C, POSIX, or already UTF-8).
+static SString displayCodeset() {
+    const char* lang = getenv("LANG");
+    if (!lang || !*lang || strcmp(lang, "C") == 0 || strcmp(lang, "POSIX") == 0) return SString();
+    SString value = lang;
+    SString codeset;
+    size_t dot = value.find('.');
+    if (dot != SString::npos) {
+        codeset = value.substr(dot + 1);
+        codeset = codeset.substr(0, codeset.find('@'));
+    }
+    if (codeset.empty()) codeset = customaryCodeset(PlatformImpl::get_locale());
+    SString folded;
+    for (char c : codeset) {
+        if (c != '-' && c != '_') folded += static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    }
+    if (folded == "UTF8") return SString();
+    return codeset;
+}
+
+static bool isAscii(const SString& text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
+SString toDisplayCodeset(const SString& text) {
+    if (isAscii(text)) return text;
+    SString codeset = displayCodeset();
+    if (codeset.empty()) return text;
+    iconv_t cd = iconv_open(codeset.c_str(), "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return text;
+    std::vector<char> out(text.size() * 4 + 16);
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.size();
+    char* outPtr = out.data();
+    size_t outLeft = out.size();
+    size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+    if (rc != static_cast<size_t>(-1)) rc = iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+    iconv_close(cd);
+    if (rc == static_cast<size_t>(-1) || inLeft != 0) return text;
+    return SString(out.data(), static_cast<size_t>(outPtr - out.data()));
+}
+
+void printLine(const SString& text, bool convert) {
+    SString shown = convert ? toDisplayCodeset(text) : text;
+    shown += '\n';
+    fwrite(shown.data(), 1, shown.size(), stdout);
+    fflush(stdout);
+}
+
+void writeLine(const SString& text) {
+    if (g_enableOutput) printLine(text, true);
+}
+
+void writeLine(const char* text) { writeLine(SString(text)); }
+
+void write(const char* text) {
+    if (!g_enableOutput) return;
+    SString shown = toDisplayCodeset(text);
+    fwrite(shown.data(), 1, shown.size(), stdout);
+    fflush(stdout);
+}
+
+SString getLine() {
+    char buffer[1024];
+    if (scanf("%1023s", buffer) != 1) return SString();
+    return buffer;
+}

@@ -1,0 +1,22 @@
+#pragma once
+// Terminal output of the status display: catalogue texts are stored as UTF-8 and
+// converted to the character set the user's LANG names when they are printed.
+
+#include "inputfiles/SString.h"
+
+// Prints `text` and a line feed when display output is on.
+void writeLine(const SString& text);
+void writeLine(const char* text);
+// Prints `text` without a line feed and flushes, when display output is on.
+void write(const char* text);
+// Reads one word of at most 1023 bytes from standard input; empty at the end of input.
+SString getLine();
+
+// `text` (UTF-8) in the character set of the user's LANG; unchanged when no conversion
+// is needed or the text cannot be converted.
+SString toDisplayCodeset(const SString& text);
+// Prints `text` and a line feed whatever the display switch says (messages, titles).
+void printLine(const SString& text, bool convert);
+
+// Display output switch, on at start.
+extern bool g_enableOutput;

@@ -1,0 +1,84 @@
+// File services of the platform layer: existence, deletion, disk scans, permissions,
+// free space and the big-endian decoders of the appended data.
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "launcher/LauncherException.h"
+#include "platform/DeleteFullDir.h"
+#include "platform/FindFiles.h"
+#include "platform/PlatformImpl.h"
+
+void PlatformImpl::getJVMSearchPartitions(StringDeque& partitions) { partitions.push_back("/"); }
+
+void PlatformImpl::findFiles(const StringDeque& names, FileFindListener& listener) {
+    FindFiles finder(names, listener);
+    StringDeque partitions;
+    getJVMSearchPartitions(partitions);
+    for (const SString& partition : partitions) {
+        SString root = partition;
+        if (root.empty() || root.back() != '/') root += '/';
+        if (finder.process(root)) break;
+    }
+}
+
+bool PlatformImpl::fileExists(const SString& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+void PlatformImpl::deleteFile(const SString& path) {
+    if (FileNavigator::isDirectory(path.c_str())) {
+        DeleteFullDir deleter;
+        deleter.process(path);
+    } else {
+        deleteOneFile(path);
+    }
+}
+
+SString PlatformImpl::getPlatformHint(const SString&) { return SString(); }
+
+long PlatformImpl::convertToLong(const char* bytes) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes);
+    uint32_t value = (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+    return static_cast<int32_t>(value);
+}
+
+short PlatformImpl::convertToShort(const char* bytes) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes);
+    return static_cast<short>(static_cast<uint16_t>((b[0] << 8) | b[1]));
+}
+
+void PlatformImpl::setFileExecutable(const SString& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) chmod(path.c_str(), st.st_mode | 0111);
+}
+
+bool PlatformImpl::checkFreeSpace(const SString& path, long size) {
+    SString directory = path;
+    if (directory.empty() || directory[0] != '/') {
+        std::vector<char> buffer(4096);
+        directory = getcwd(buffer.data(), buffer.size()) ? buffer.data() : ".";
+    }
+    struct statvfs info;
+    if (statvfs(directory.c_str(), &info) != 0) throw LauncherException(strerror(errno));
+    // Some file systems report no fragment size; the block size stands in, and with
+    // neither the space cannot be judged and the check passes.
+    uint32_t fragment = static_cast<uint32_t>(info.f_frsize);
+    if (fragment == 0) fragment = static_cast<uint32_t>(info.f_bsize);
+    if (fragment == 0) return true;
+    uint32_t required32 = static_cast<uint32_t>(size);
+    double required = static_cast<double>(required32);
+    if (required32 % fragment != 0) {
+        required = (static_cast<double>(required32 / fragment) + 1) * fragment;
+    }
+    // The full count of available fragments: cut to 32 bits it would report a large,
+    // nearly empty disk as full.
+    double available = static_cast<double>(fragment) * static_cast<double>(info.f_bavail);
+    return available >= required;
+}

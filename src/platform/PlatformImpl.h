@@ -1,0 +1,122 @@
+#pragma once
+// The platform layer: every system call, the process environment, the temporary files
+// and the terminal output of the launcher go through these static operations.
+
+#include "inputfiles/SString.h"
+#include "inputfiles/StringDeque.h"
+
+class FileFindListener;
+
+enum UIStatus { Initializing = 0, SearchingForJVM = 1, JVMNotFound = 2, Running = 3, PreparingJVM = 4 };
+enum UISubStatus { None = 0, Searching = 1, ScanningDisks = 2, Verifying = 3 };
+
+// Catalogue messages that other modules look up by identifier.
+enum MessageIdentifier {
+    MSG_COULD_NOT_LOAD_INPUT_FILE = 0,
+    MSG_ERROR_LOADING_INSTRUCTIONS = 1,
+    MSG_ERROR_LOADING_LAUNCH_SCRIPT = 2,
+    MSG_ERROR_LOADING_JVM_FILE = 3,
+    MSG_INVALID_JVM_FILE_ID = 4,
+    MSG_INVALID_ACTION = 5,
+    MSG_LOG_FILE_NAME_MISSING = 6,
+    MSG_UNABLE_TO_EXTRACT = 7,
+    MSG_UNABLE_TO_LOAD_INDEX = 8,
+    MSG_NO_JVM_INSTALLER = 9,
+    MSG_JVM_NOT_VALID = 10,
+    MSG_INPUT_FILE_NAME_MISSING = 11,
+    MSG_NO_MATCHING_JVM = 12,
+    MSG_UNABLE_TO_SEARCH_ALL = 13,
+    MSG_UNABLE_TO_OPEN_INPUT_FILE = 14,
+    MSG_ERROR_WRITING_FILE = 15,
+    MSG_NOT_ENOUGH_SPACE = 16,
+    MSG_CANCELED = 17,
+};
+
+class PlatformImpl {
+public:
+    // --- files and walking ---
+    static const char* getPathSeparator() { return "/"; }
+    static void getJVMSearchPartitions(StringDeque& partitions);
+    static void findFiles(const StringDeque& names, FileFindListener& listener);
+    static bool fileExists(const SString& path);
+    // Deletes a file, or a directory with everything below it; failures are only logged.
+    static void deleteFile(const SString& path);
+    static SString getPlatformHint(const SString& key);
+    // Big-endian signed decoders of the appended data.
+    static long convertToLong(const char* bytes);
+    static short convertToShort(const char* bytes);
+
+    // --- temporary files, clean-up and free space ---
+    static void setSystemTempDir(const SString& dir);
+    static SString getSystemTempDirectory();
+    // A new empty directory, recorded for clean-up. Throws LauncherException on failure.
+    static SString createTempSubDirectory();
+    // A new empty file, recorded for clean-up. Throws LauncherException on failure.
+    static SString createTempFile();
+    static void addFileToCleanupList(const SString& path);
+    static void removeFileFromCleanupList(const SString& path);
+    static void removeDirFromCleanupList(const SString& path);
+    static void cleanup();
+    static void setFileExecutable(const SString& path);
+    // Whether `size` bytes fit on the partition of `path`. Throws when it cannot be examined.
+    static bool checkFreeSpace(const SString& path, long size);
+    static void deleteLauncher();
+
+    static bool m_deleteLauncher;
+    static bool m_canceled;
+
+    // --- processes and environment ---
+    // Runs `command` through the shell as a child and waits for it (inChild), or replaces
+    // the launcher by it. With `capture`, the child's output is appended to the strings.
+    static void executeProcess(const SString& command, const SString& workingDir, bool console,
+                               bool capture, bool inChild, SString* stdOut, SString* errOut);
+    static SString getEnvironmentVariable(const SString& name);
+    static void setEnvironmentVariable(const SString& name, const SString& value);
+
+    // --- status display and messages ---
+    static int get_locale();
+    // Row `row` of the chosen language with `argument` in place of its "%s".
+    static SString get_msg(int row, const char* argument);
+    static SString getMessageText(MessageIdentifier id);
+    static void setUIStatus(UIStatus status);
+    static void setUISubStatus(UISubStatus subStatus, const SString& text);
+    static void advanceUIProgress(long count);
+    static void setUIProgress(long value);
+    static void showUI();
+    static void hideUI(short delay = 0);
+    static void setSilent(bool silent);
+    static bool isUIVisible();
+    static void showUIMessage(const SString& text);
+    static void setUITitle(const SString& title);
+    static SString wideToMultiByte(const wchar_t* text);
+    static SString promptJVMDestinationDirectory();
+
+    static bool m_silent;
+    static UISubStatus m_subStatus;
+    static SString m_subStatusData;
+
+    // Puts every static member back to its start value (tests run many launches in one process).
+    static void resetState();
+
+private:
+    static void resetFileState();
+
+    static SString m_tempDir;
+    static StringDeque m_sdqCreatedFiles;
+    static StringDeque m_sdqCreatedDrs;
+
+    friend class PlatformTestAccess;
+};
+
+// Restores the sub-status it found when it goes out of scope.
+class SubStatusWrapper {
+public:
+    SubStatusWrapper();
+    ~SubStatusWrapper();
+    SubStatusWrapper(const SubStatusWrapper&) = delete;
+    SubStatusWrapper& operator=(const SubStatusWrapper&) = delete;
+
+private:
+    SString m_subStatusData;
+    UISubStatus m_subStatus;
+};

@@ -1,0 +1,158 @@
+// Child processes and the environment: commands run through the shell as children
+// (optionally with their output captured), or replace the launcher altogether.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "inputfiles/TextUtils.h"
+#include "launcher/CmdLine.h"
+#include "launcher/LauncherException.h"
+#include "platform/PlatformImpl.h"
+#include "platform/ProcessControl.h"
+
+namespace {
+
+// A pipe whose ends are closed when it goes out of scope.
+class Pipe {
+public:
+    Pipe() = default;
+    ~Pipe() {
+        closeRead();
+        closeWrite();
+    }
+    Pipe(const Pipe&) = delete;
+    Pipe& operator=(const Pipe&) = delete;
+
+    bool open() { return pipe2(m_fds, O_CLOEXEC) == 0; }
+    int readEnd() const { return m_fds[0]; }
+    int writeEnd() const { return m_fds[1]; }
+    void closeRead() { closeFd(m_fds[0]); }
+    void closeWrite() { closeFd(m_fds[1]); }
+
+private:
+    static void closeFd(int& fd) {
+        if (fd >= 0) close(fd);
+        fd = -1;
+    }
+    int m_fds[2] = {-1, -1};
+};
+
+// Writes a message to standard error with plain system calls (used in a forked child).
+void childError(const char* context, int errorNumber) {
+    SString message = systemErrorText(context, errorNumber) + "\n";
+    ssize_t ignored = ::write(2, message.data(), message.size());
+    (void)ignored;
+}
+
+// Reads what is available on `fd` into `text`; false at end of file.
+bool drain(int fd, SString* text) {
+    char buffer[4096];
+    ssize_t n;
+    do {
+        n = read(fd, buffer, sizeof buffer);
+    } while (n < 0 && errno == EINTR);
+    PlatformImpl::advanceUIProgress(1);
+    if (n <= 0) return false;
+    if (text) text->append(buffer, static_cast<size_t>(n));
+    return true;
+}
+
+// Collects both output pipes until each reaches end of file, in arrival order per stream.
+void collectOutput(int outFd, int errFd, SString* stdOut, SString* errOut) {
+    struct pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+    SString* targets[2] = {stdOut, errOut};
+    int open = 2;
+    while (open > 0) {
+        int ready = poll(fds, 2, -1);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) {
+                if (!drain(fds[i].fd, targets[i])) {
+                    fds[i].fd = -1;
+                    --open;
+                }
+            }
+        }
+    }
+}
+
+void replaceProcess(const SString& command) {
+    CmdLine cmdLine;
+    cmdLine.parse(command);
+    if (cmdLine.getOptionCount() == 0) return;
+    std::vector<char*> argv;
+    for (int i = 0; i < cmdLine.getOptionCount(); ++i) {
+        argv.push_back(const_cast<char*>(cmdLine.getOption(i)));
+    }
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+}
+
+}  // namespace
+
+int readFromFile(FILE* stream, SString* text) {
+    std::vector<char> buffer(4096);
+    size_t last = 0;
+    while (!feof(stream) && !ferror(stream)) {
+        last = fread(buffer.data(), 1, buffer.size(), stream);
+        if (last > 0 && text) text->append(buffer.data(), last);
+        PlatformImpl::advanceUIProgress(1);
+    }
+    return static_cast<int>(last);
+}
+
+void PlatformImpl::executeProcess(const SString& command, const SString& workingDir, bool,
+                                  bool capture, bool inChild, SString* stdOut, SString* errOut) {
+    if (!inChild) {
+        replaceProcess(command);
+        return;
+    }
+    if (!workingDir.empty() && chdir(workingDir.c_str()) != 0) {
+        throw LauncherException(
+            systemErrorText("Error setting working directory: " + workingDir + " ", errno));
+    }
+    Pipe outPipe, errPipe;
+    if (capture && (!outPipe.open() || !errPipe.open())) {
+        throw LauncherException(
+            systemErrorText("Couldn't create either stdout or stderr pipe: ", errno));
+    }
+    ChildProcess child;
+    pid_t pid = child.start();
+    if (pid < 0) throw LauncherException(systemErrorText("Error forking new process: ", errno));
+    if (pid == 0) {
+        if (capture && (dup2(outPipe.writeEnd(), 1) < 0 || dup2(errPipe.writeEnd(), 2) < 0)) {
+            childError("Error capturing stdout or stderr in new process: ", errno);
+            _exit(127);
+        }
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        childError("Error running /bin/sh: ", errno);
+        _exit(127);
+    }
+    if (capture) {
+        outPipe.closeWrite();
+        errPipe.closeWrite();
+        collectOutput(outPipe.readEnd(), errPipe.readEnd(), stdOut, errOut);
+    }
+    if (!child.wait()) {
+        throw LauncherException(systemErrorText("Error waiting for child process: ", errno));
+    }
+}
+
+SString PlatformImpl::getEnvironmentVariable(const SString& name) {
+    const char* value = getenv(name.c_str());
+    return value ? SString(value) : SString();
+}
+
+void PlatformImpl::setEnvironmentVariable(const SString& name, const SString& value) {
+    setenv(name.c_str(), value.c_str(), 1);
+}

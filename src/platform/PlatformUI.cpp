@@ -1,0 +1,177 @@
+// The status display: status and sub-status lines, progress dots, title, prompt and
+// messages, with texts from the catalogue in the language LANG chooses.
+
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <vector>
+
+#include "inputfiles/TextUtils.h"
+#include "platform/Console.h"
+#include "platform/MessageCatalogue.h"
+#include "platform/PlatformImpl.h"
+
+SString g_title;
+long ui_progress = 0;
+long ui_progressBlock = 0;
+
+bool PlatformImpl::m_silent = false;
+UISubStatus PlatformImpl::m_subStatus = None;
+SString PlatformImpl::m_subStatusData;
+bool PlatformImpl::m_canceled = false;
+
+int PlatformImpl::get_locale() {
+    const char* lang = getenv("LANG");
+    if (!lang || strcmp(lang, "C") == 0) return 0;
+    for (int i = 0; msg_locale_table[i]; ++i) {
+        if (strncmp(msg_locale_table[i][0], lang, 5) == 0) return i;
+    }
+    for (int i = 0; msg_locale_table[i]; ++i) {
+        const char* code = msg_locale_table[i][0];
+        if (strncmp(code, lang, strlen(code)) == 0) return i;
+    }
+    return 0;
+}
+
+SString PlatformImpl::get_msg(int row, const char* argument) {
+    if (row < 0 || row >= kMessageRowCount) {
+        return "Error displaying message: id(" + convertToString(row) + ")";
+    }
+    const char* format = msg_locale_table[get_locale()][row];
+    SString result;
+    for (const char* p = format; *p; ++p) {
+        if (p[0] == '%' && p[1] == 's') {
+            if (argument) result += argument;
+            ++p;
+        } else {
+            result += *p;
+        }
+    }
+    return result;
+}
+
+SString PlatformImpl::getMessageText(MessageIdentifier id) {
+    int row;
+    if (id >= 0 && id <= 14) {
+        row = id + 19;
+    } else if (id >= 15 && id <= 17) {
+        row = id + 21;
+    } else {
+        return SString();
+    }
+    return get_msg(row, nullptr);
+}
+
+void PlatformImpl::setUIStatus(UIStatus status) {
+    if (m_silent) return;
+    SString text;
+    switch (status) {
+        case Initializing: text = get_msg(1, g_title.c_str()); break;
+        case SearchingForJVM: text = get_msg(9, nullptr); break;
+        case JVMNotFound: text = get_msg(5, g_title.c_str()); break;
+        case Running: text = get_msg(7, g_title.c_str()); break;
+        case PreparingJVM: text = get_msg(8, nullptr); break;
+        default: return;
+    }
+    writeLine("");
+    if (status == JVMNotFound) write(get_msg(4, nullptr).c_str());
+    writeLine(text);
+}
+
+void PlatformImpl::setUISubStatus(UISubStatus subStatus, const SString& text) {
+    if (m_silent) return;
+    SString line;
+    switch (subStatus) {
+        case Searching: line = get_msg(10, text.c_str()); break;
+        case ScanningDisks: line = get_msg(16, nullptr); break;
+        case Verifying: line = get_msg(3, text.c_str()); break;
+        default:
+            m_subStatus = None;
+            m_subStatusData.clear();
+            return;
+    }
+    writeLine("");
+    writeLine(line);
+    m_subStatus = subStatus;
+    m_subStatusData = text;
+}
+
+SubStatusWrapper::SubStatusWrapper()
+    : m_subStatusData(PlatformImpl::m_subStatusData), m_subStatus(PlatformImpl::m_subStatus) {}
+
+SubStatusWrapper::~SubStatusWrapper() { PlatformImpl::setUISubStatus(m_subStatus, m_subStatusData); }
+
+void PlatformImpl::advanceUIProgress(long count) {
+    if (m_silent) return;
+    ui_progress += count;
+    if (g_enableOutput) {
+        SString dot = get_msg(18, nullptr);
+        for (long i = 0; i < count; ++i) write(dot.c_str());
+    }
+    setUIProgress(ui_progress);
+}
+
+void PlatformImpl::setUIProgress(long value) {
+    if (m_silent) return;
+    ui_progress = value;
+    if (g_enableOutput && value / 70 > ui_progressBlock) {
+        writeLine("");
+        ui_progressBlock = value / 70;
+    }
+}
+
+void PlatformImpl::showUI() {
+    if (m_silent) {
+        hideUI();
+    } else {
+        g_enableOutput = true;
+    }
+}
+
+void PlatformImpl::hideUI(short) { g_enableOutput = false; }
+
+void PlatformImpl::setSilent(bool silent) { m_silent = silent; }
+
+bool PlatformImpl::isUIVisible() { return g_enableOutput; }
+
+void PlatformImpl::showUIMessage(const SString& text) {
+    if (!m_silent) printLine(text, true);
+}
+
+void PlatformImpl::setUITitle(const SString& title) {
+    std::unique_ptr<wchar_t[]> wide = convertToUnicode(title);
+    if (wide) {
+        // A title the user's locale cannot represent leaves the previous one in place.
+        if (wcstombs(nullptr, wide.get(), 0) != static_cast<size_t>(-1)) {
+            g_title = wideToMultiByte(wide.get());
+        }
+    }
+    // The title is already in the locale's own character set.
+    if (!m_silent && g_enableOutput) printLine(g_title, false);
+}
+
+SString PlatformImpl::wideToMultiByte(const wchar_t* text) {
+    size_t length = wcstombs(nullptr, text, 0);
+    if (length == static_cast<size_t>(-1)) return SString();
+    std::vector<char> buffer(length + 1, '\0');
+    wcstombs(buffer.data(), text, length + 1);
+    return SString(buffer.data(), length);
+}
+
+SString PlatformImpl::promptJVMDestinationDirectory() {
+    if (m_silent) return SString();
+    writeLine(get_msg(17, nullptr));
+    return getLine();
+}
+
+void PlatformImpl::resetState() {
+    g_title.clear();
+    g_enableOutput = true;
+    ui_progress = 0;
+    ui_progressBlock = 0;
+    m_silent = false;
+    m_subStatus = None;
+    m_subStatusData.clear();
+    m_canceled = false;
+    resetFileState();
+}

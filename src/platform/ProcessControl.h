@@ -1,0 +1,24 @@
+#pragma once
+// One child process of the launcher: started with fork, waited for, and the target of
+// the interruption signals the launcher receives while it runs.
+
+#include <sys/types.h>
+
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Forks; returns the child's id in the launcher, 0 in the child, -1 on failure.
+    pid_t start();
+    // Waits until the child has ended; false (errno set) when waiting failed.
+    bool wait();
+
+    // The raw wait status of the ended child.
+    int status() const { return m_status; }
+
+private:
+    pid_t m_pid = -1;
+    int m_status = 0;
+};
