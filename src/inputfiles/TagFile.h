@@ -32,6 +32,8 @@ public:
     bool readLine(FILE* stream, SString& line);
     bool isLoaded() const { return m_loaded; }
     const SString& getFileName() const { return m_fileName; }
+    // Lines read by the last load, up to and including the one that failed.
+    long getLineNumber() const { return m_lineNumber; }
 
     const StringDeque* getValue(const char* name) const;
     SString getTagValue(const char* name, unsigned index) const;

@@ -143,20 +143,30 @@ const FunctionRule* findFunction(const SString& name) {
 
 bool isLaunchScriptFunction(const SString& name) { return findFunction(name) != nullptr; }
 
+const char* functionArgumentCountError(const SString& name, long count) {
+    const FunctionRule* rule = findFunction(name);
+    if (!rule) return nullptr;
+    if (count < rule->minArgs || (rule->maxArgs >= 0 && count > rule->maxArgs)) {
+        return rule->countError;
+    }
+    return nullptr;
+}
+
 void LaunchScript::processMacro(SString& text, char delimiter, size_t start, size_t& end) const {
     const SString name = text.substr(start + 1, end - start - 1);
     if (delimiter == '#') {
         text.replace(start, end - start + 1, PlatformImpl::getEnvironmentVariable(name));
         return;
     }
-    const FunctionRule* rule = findFunction(name);
-    if (!rule) throwException(text, ("Invalid function name (" + name + ").").c_str());
+    if (!isLaunchScriptFunction(name)) {
+        throwException(text, ("Invalid function name (" + name + ").").c_str());
+    }
 
     size_t pos = end + 1;
     StringDeque args;
     getArguments(text, pos, args);
-    if (args.size() < rule->minArgs || (rule->maxArgs >= 0 && args.size() > rule->maxArgs)) {
-        throwException(text, rule->countError);
+    if (const char* countError = functionArgumentCountError(name, args.size())) {
+        throwException(text, countError);
     }
 
     const JVMFile& jvm = currentJVM();

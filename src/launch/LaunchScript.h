@@ -62,3 +62,6 @@ SString runtimeFileName(const char* extension);
 StringDeque readRuntimeFile(const char* extension);
 // Whether `name` is one of the launch script's functions.
 bool isLaunchScriptFunction(const SString& name);
+// The error text for calling function `name` with `count` arguments, or null when the
+// count fits or the name is no function.
+const char* functionArgumentCountError(const SString& name, long count);

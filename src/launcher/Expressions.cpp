@@ -75,6 +75,12 @@ void Instructions::evalStringExpr(SString& text, const SString& prefix) {
 
 void Instructions::evalStringExpr(const SString& line, size_t& pos, SString& out,
                                   const SString& prefix) {
+    scanStringArgument(line, pos, out, prefix);
+    evalStringExpr(out, prefix);
+}
+
+void Instructions::scanStringArgument(const SString& line, size_t& pos, SString& out,
+                                      const SString& prefix) {
     out.clear();
     bool leadingBlanks = true;
     bool quoted = false;
@@ -108,5 +114,4 @@ void Instructions::evalStringExpr(const SString& line, size_t& pos, SString& out
     if (quoted && !closed) {
         throw LauncherException("Expected ending quote in " + out + ":  " + prefix);
     }
-    evalStringExpr(out, prefix);
 }

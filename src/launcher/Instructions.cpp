@@ -9,21 +9,6 @@
 
 const char* const Instructions::g_instructionsTag = "INSTRUCTIONS";
 
-namespace {
-
-const char* const kCommands[] = {"FIND_JVM", "GOTO",  "ILAUNCH", "INITIALIZE_UI",
-                                 "INSTALL_JVM", "JMP0", "LAUNCH", "SET",
-                                 "VERIFY",   "EXECUTE_LAUNCHER", "//"};
-
-}  // namespace
-
-bool Instructions::isCommand(const SString& name) {
-    for (const char* command : kCommands) {
-        if (name == command) return true;
-    }
-    return false;
-}
-
 const SString& Instructions::lineAt(long index) const {
     const StringDeque* lines = m_instructions.getValue(g_instructionsTag);
     return lines ? lines->at(index) : StringDeque::emptyString;
@@ -34,8 +19,34 @@ void Instructions::throwException(const SString& message) const {
 }
 
 void Instructions::execute() {
+    m_checkOnly = false;
     const long count = m_instructions.getTagValueCount(g_instructionsTag);
-    for (m_cursor = 0; m_cursor < count; ++m_cursor) executeLine(lineAt(m_cursor));
+    for (m_cursor = 0; m_cursor < count; ++m_cursor) {
+        m_actions.step(m_cursor);
+        executeLine(lineAt(m_cursor));
+    }
+}
+
+std::vector<InstructionsException> Instructions::check() {
+    std::vector<InstructionsException> problems;
+    m_checkOnly = true;
+    const long count = m_instructions.getTagValueCount(g_instructionsTag);
+    for (m_cursor = 0; m_cursor < count; ++m_cursor) {
+        try {
+            executeLine(lineAt(m_cursor));
+        } catch (const InstructionsException& e) {
+            problems.push_back(e);
+        } catch (const LauncherException& e) {
+            problems.emplace_back(e.getMessage(), m_cursor + 1);
+        }
+    }
+    m_checkOnly = false;
+    m_cursor = 0;
+    return problems;
+}
+
+bool Instructions::literal(const SString& argument) const {
+    return !m_checkOnly || argument.find('@') == SString::npos;
 }
 
 SString Instructions::nextArgument(const SString& line, size_t& pos, const char* missingMessage) {
@@ -45,6 +56,40 @@ SString Instructions::nextArgument(const SString& line, size_t& pos, const char*
     return token;
 }
 
+namespace {
+
+const char* const kFindJvm1 =
+    "The first argument to FIND_JVM should be a 1 if the UI should be displayed or a 0 if the "
+    "UI should be suppressed.";
+const char* const kFindJvm2 =
+    "The second argument to FIND_JVM should be a 1 if a find failure message should be "
+    "displayed in a UI or 0 if no message should be displayed.";
+const char* const kGoto = "The GOTO command requires a label as its only argument.";
+const char* const kIlaunch1 =
+    "The first argument to ILAUNCH should be the file index number of the jvm file.";
+const char* const kIlaunch2 =
+    "The second argument to ILAUNCH should be the number of seconds to display the UI during "
+    "the launch.";
+const char* const kInstallJvm = "The first argument to INSTALL_JVM should be a 0, 1 or 2.";
+const char* const kJmp0 = "JMP0 requires a jump label as its second argument.";
+const char* const kLaunchPath = "Invalid jvm file name specified in LAUNCH.";
+const char* const kLaunch2 =
+    "The second argument to LAUNCH should be the number of seconds to display the UI during "
+    "the launch.";
+const char* const kVerify1 =
+    "The first argument to VERIFY should be a 1 if the UI should be displayed or a 0 if the UI "
+    "should be suppressed.";
+const char* const kVerify2 =
+    "The second argument to VERIFY should be a 1 if a find failure message should be displayed "
+    "in a UI or 0 if no message should be displayed.";
+const char* const kVerify3 =
+    "The third argument to VERIFY should be the file index number of the jvm file.";
+const char* const kExecuteLauncher =
+    "The first argument to EXECUTE_LAUNCHER should be the index of the embedded launcher in the "
+    "file index.";
+
+}  // namespace
+
 void Instructions::executeLine(const SString& line) {
     size_t pos = 0;
     bool noToken = false;
@@ -52,83 +97,71 @@ void Instructions::executeLine(const SString& line) {
     if (noToken) throwException("No command specified.");
     if (command[0] == ':' || command == "//") return;
 
+    // Each argument is read in turn; in a check, one holding a variable reference is only
+    // required to be present.
+    auto boolArg = [&](const char* missing) {
+        SString token = nextArgument(line, pos, missing);
+        return literal(token) ? evalBoolExpr(token, "") : false;
+    };
+    auto longArg = [&](const char* missing) {
+        SString token = nextArgument(line, pos, missing);
+        return literal(token) ? evalLongExpr(token, "") : 0L;
+    };
+    auto shortArg = [&](const char* missing) {
+        SString token = nextArgument(line, pos, missing);
+        return literal(token) ? evalShortExpr(token, "") : short{0};
+    };
+
     if (command == "FIND_JVM") {
-        bool show = evalBoolExpr(
-            nextArgument(line, pos,
-                         "The first argument to FIND_JVM should be a 1 if the UI should be "
-                         "displayed or a 0 if the UI should be suppressed."),
-            "");
-        bool fail = evalBoolExpr(
-            nextArgument(line, pos,
-                         "The second argument to FIND_JVM should be a 1 if a find failure message "
-                         "should be displayed in a UI or 0 if no message should be displayed."),
-            "");
-        Launcher::findJVM(show, fail);
+        bool show = boolArg(kFindJvm1);
+        bool fail = boolArg(kFindJvm2);
+        if (!m_checkOnly) m_actions.findJVM(show, fail);
     } else if (command == "GOTO") {
-        SString label =
-            nextArgument(line, pos, "The GOTO command requires a label as its only argument.");
-        m_cursor = gotoLabel(label);
+        SString label = nextArgument(line, pos, kGoto);
+        if (!m_checkOnly) {
+            m_cursor = gotoLabel(label);
+        } else if (literal(label)) {
+            gotoLabel(label);
+        }
     } else if (command == "ILAUNCH") {
-        long id = evalLongExpr(
-            nextArgument(line, pos,
-                         "The first argument to ILAUNCH should be the file index number of the "
-                         "jvm file."),
-            "");
-        short seconds = evalShortExpr(
-            nextArgument(line, pos,
-                         "The second argument to ILAUNCH should be the number of seconds to "
-                         "display the UI during the launch."),
-            "");
-        Launcher::ilaunch(id, seconds);
+        long id = longArg(kIlaunch1);
+        short seconds = shortArg(kIlaunch2);
+        if (!m_checkOnly) m_actions.ilaunch(id, seconds);
     } else if (command == "INITIALIZE_UI") {
-        Launcher::initializeUI();
+        if (!m_checkOnly) m_actions.initializeUI();
     } else if (command == "INSTALL_JVM") {
-        const char* message = "The first argument to INSTALL_JVM should be a 0, 1 or 2.";
-        long option = evalLongExpr(nextArgument(line, pos, message), "");
-        if (option < 0 || option > 2) throwException(message);
-        Launcher::installJVM(static_cast<InstallJVMOption>(option));
+        SString token = nextArgument(line, pos, kInstallJvm);
+        if (literal(token)) {
+            long option = evalLongExpr(token, "");
+            if (option < 0 || option > 2) throwException(kInstallJvm);
+            if (!m_checkOnly) m_actions.installJVM(option);
+        }
     } else if (command == "JMP0") {
         bool noCondition = false;
         SString condition = getTokenFromString(line, pos, noCondition);
-        long value = evalLongExpr(condition, "");
-        SString label =
-            nextArgument(line, pos, "JMP0 requires a jump label as its second argument.");
-        if (value == 0) m_cursor = gotoLabel(label);
+        long value = literal(condition) ? evalLongExpr(condition, "") : 0;
+        SString label = nextArgument(line, pos, kJmp0);
+        if (!m_checkOnly) {
+            if (value == 0) m_cursor = gotoLabel(label);
+        } else if (literal(label)) {
+            gotoLabel(label);
+        }
     } else if (command == "LAUNCH") {
         SString path;
-        evalStringExpr(line, pos, path, "Invalid jvm file name specified in LAUNCH.");
-        short seconds = evalShortExpr(
-            nextArgument(line, pos,
-                         "The second argument to LAUNCH should be the number of seconds to "
-                         "display the UI during the launch."),
-            "");
-        Launcher::launch(path, seconds);
+        scanStringArgument(line, pos, path, kLaunchPath);
+        if (literal(path)) evalStringExpr(path, kLaunchPath);
+        short seconds = shortArg(kLaunch2);
+        if (!m_checkOnly) m_actions.launch(path, seconds);
     } else if (command == "SET") {
         executeSet(line, pos);
     } else if (command == "VERIFY") {
-        bool show = evalBoolExpr(
-            nextArgument(line, pos,
-                         "The first argument to VERIFY should be a 1 if the UI should be "
-                         "displayed or a 0 if the UI should be suppressed."),
-            "");
-        bool fail = evalBoolExpr(
-            nextArgument(line, pos,
-                         "The second argument to VERIFY should be a 1 if a find failure message "
-                         "should be displayed in a UI or 0 if no message should be displayed."),
-            "");
-        long id = evalLongExpr(
-            nextArgument(line, pos,
-                         "The third argument to VERIFY should be the file index number of the jvm "
-                         "file."),
-            "");
-        Launcher::verifyJVM(show, fail, id);
+        bool show = boolArg(kVerify1);
+        bool fail = boolArg(kVerify2);
+        long id = longArg(kVerify3);
+        if (!m_checkOnly) m_actions.verifyJVM(show, fail, id);
     } else if (command == "EXECUTE_LAUNCHER") {
-        long position = evalLongExpr(
-            nextArgument(line, pos,
-                         "The first argument to EXECUTE_LAUNCHER should be the index of the "
-                         "embedded launcher in the file index."),
-            "");
-        Launcher::executeEmbeddedLauncher(position);
+        long position = longArg(kExecuteLauncher);
+        if (!m_checkOnly) m_actions.executeEmbeddedLauncher(position);
     } else {
         throwException("Invalid command (" + command + "). ");
     }
@@ -147,8 +180,10 @@ void Instructions::executeSet(const SString& line, size_t pos) {
         ref.init(left, "Invalid variable specified on left hand side of SET statement.");
         SString right = rest.substr(eq + 1);
         trim(right, whitespaceChars);
-        evalStringExpr(right, "Invalid expression specified for SET command");
-        ref.setValue(right, "Invalid value specified for SET command");
+        if (literal(right)) {
+            evalStringExpr(right, "Invalid expression specified for SET command");
+            ref.setValue(right, "Invalid value specified for SET command");
+        }
     } catch (const LauncherException& e) {
         throwException(e.getMessage());
     }

@@ -2,7 +2,11 @@
 // The interpreter of the instruction language: one command per line, labels, jumps,
 // assignments to the numbered variables, and commands that call the controller's actions.
 
+#include <vector>
+
 #include "inputfiles/SString.h"
+#include "launcher/InstructionActions.h"
+#include "launcher/InstructionsException.h"
 
 class TagFile;
 
@@ -13,13 +17,19 @@ public:
     static constexpr long kMaxSubstitutions = 100000;
     static constexpr size_t kMaxExpressionSize = 16u << 20;
 
-    // The lines are the values of INSTRUCTIONS in `instructions`, which must outlive this.
-    explicit Instructions(const TagFile& instructions) : m_instructions(instructions) {}
+    // The lines are the values of INSTRUCTIONS in `instructions`, which must outlive this;
+    // commands call `actions` (by default the controller's).
+    explicit Instructions(const TagFile& instructions,
+                          InstructionActions& actions = InstructionActions::controller())
+        : m_instructions(instructions), m_actions(actions) {}
     virtual ~Instructions() = default;
 
     // Runs the program from its first line. Lets InstructionsException and
     // LauncherException pass.
     void execute();
+    // Checks every line without running anything: known commands, arguments that hold no
+    // variable reference evaluate, and labels written out exist. One problem per line.
+    std::vector<InstructionsException> check();
     // The index of the line holding ":" + label (evaluated), searched from the second line.
     long gotoLabel(const SString& label);
     [[noreturn]] void throwException(const SString& message) const;
@@ -33,11 +43,12 @@ public:
     void evalStringExpr(SString& text, const SString& prefix);
     // Scans one string argument of `line` from `pos` and evaluates it into `out`.
     void evalStringExpr(const SString& line, size_t& pos, SString& out, const SString& prefix);
+    // The scanning half of the form above: one argument, quotes kept, nothing substituted.
+    // Throws LauncherException when a quoted argument has no closing quote.
+    void scanStringArgument(const SString& line, size_t& pos, SString& out,
+                            const SString& prefix);
 
     static const char* const g_instructionsTag;
-
-    // Instruction commands, for checks outside the interpreter.
-    static bool isCommand(const SString& name);
 
     long getCursor() const { return m_cursor; }
 
@@ -48,6 +59,11 @@ private:
     SString nextArgument(const SString& line, size_t& pos, const char* missingMessage);
     const SString& lineAt(long index) const;
 
+    // In a check, evaluates `argument` only when it holds no variable reference.
+    bool literal(const SString& argument) const;
+
     const TagFile& m_instructions;
+    InstructionActions& m_actions;
     long m_cursor = 0;
+    bool m_checkOnly = false;
 };

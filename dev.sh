@@ -1,0 +1,69 @@
+#!/bin/sh
+# Sets up, builds and runs qnlaunch on a Debian machine.
+#   ./dev.sh demo      build and run the demo bundle (build/bin/hello)
+#   ./dev.sh test      build and run every test
+#   ./dev.sh sanitize  build and run every test under AddressSanitizer and UBSan
+#   ./dev.sh build     build only
+set -eu
+cd "$(dirname "$0")"
+
+PACKAGES="cmake g++ make libgtest-dev openjdk-17-jdk-headless"
+
+# Installs the Debian packages that are missing (as root), or says which to install.
+ensure_packages() {
+    missing=""
+    for p in $PACKAGES "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+    done
+    # A JDK from elsewhere (javac on the PATH) will do as well.
+    case "$missing" in *openjdk-17-jdk-headless*)
+        if command -v javac >/dev/null 2>&1 && command -v jar >/dev/null 2>&1; then
+            missing=$(echo "$missing" | sed 's/ openjdk-17-jdk-headless//')
+        fi;;
+    esac
+    [ -z "$missing" ] && return 0
+    if [ "$(id -u)" = 0 ]; then
+        echo "Installing:$missing"
+        apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null
+    else
+        echo "Please install these Debian packages first (as root):$missing" >&2
+        exit 1
+    fi
+}
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+build() {  # build DIR [cmake options...]
+    dir=$1; shift
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+}
+
+case "${1:-}" in
+    demo)
+        ensure_packages
+        build build
+        shift
+        echo "+ build/bin/hello $*"
+        exec build/bin/hello "$@"
+        ;;
+    test)
+        ensure_packages
+        build build -DQN_WERROR=ON
+        cd build && ctest --output-on-failure
+        ;;
+    sanitize)
+        ensure_packages
+        build build-sanitize -DQN_SANITIZE=ON -DQN_WERROR=ON
+        cd build-sanitize && ctest --output-on-failure
+        ;;
+    build)
+        ensure_packages
+        build build
+        ;;
+    *)
+        echo "usage: $0 demo [ARGS...] | test | sanitize | build" >&2
+        exit 2
+        ;;
+esac

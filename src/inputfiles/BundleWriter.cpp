@@ -1,0 +1,100 @@
+#include "inputfiles/BundleWriter.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "inputfiles/FileIndexEntry.h"
+#include "inputfiles/TextUtils.h"
+#include "launcher/LauncherException.h"
+#include "platform/StdioFile.h"
+
+void BundleWriter::appendLong(SString& out, long value) {
+    uint32_t v = static_cast<uint32_t>(value);
+    out += static_cast<char>((v >> 24) & 0xFF);
+    out += static_cast<char>((v >> 16) & 0xFF);
+    out += static_cast<char>((v >> 8) & 0xFF);
+    out += static_cast<char>(v & 0xFF);
+}
+
+void BundleWriter::appendShort(SString& out, long value) {
+    out += static_cast<char>((value >> 8) & 0xFF);
+    out += static_cast<char>(value & 0xFF);
+}
+
+namespace {
+
+// Appends the whole of `path` to `out`; returns the number of bytes copied.
+long long copyInto(const SString& path, FILE* out, const SString& outputPath) {
+    StdioFile in(path, "rb");
+    if (!in) throw LauncherException(systemErrorText(path + ": cannot read: ", errno));
+    std::vector<char> buffer(1 << 16);
+    long long total = 0;
+    size_t n;
+    while ((n = fread(buffer.data(), 1, buffer.size(), in.get())) > 0) {
+        if (fwrite(buffer.data(), 1, n, out) != n) {
+            throw LauncherException(systemErrorText(outputPath + ": cannot write: ", errno));
+        }
+        total += static_cast<long long>(n);
+    }
+    if (ferror(in.get())) throw LauncherException(systemErrorText(path + ": cannot read: ", errno));
+    return total;
+}
+
+// Removes a partly written output unless the write completed.
+class OutputGuard {
+public:
+    explicit OutputGuard(const SString& path) : m_path(path) {}
+    ~OutputGuard() {
+        if (!m_done) unlink(m_path.c_str());
+    }
+    void done() { m_done = true; }
+
+private:
+    SString m_path;
+    bool m_done = false;
+};
+
+}  // namespace
+
+void BundleWriter::write(const SString& stubPath, const std::vector<BundleFile>& files,
+                         const SString& outputPath) {
+    StdioFile out(outputPath, "wb");
+    if (!out) throw LauncherException(systemErrorText(outputPath + ": cannot create: ", errno));
+    OutputGuard guard(outputPath);
+
+    long long offset = copyInto(stubPath, out.get(), outputPath);
+    SString index;
+    appendLong(index, static_cast<long>(files.size()));
+    for (const BundleFile& file : files) {
+        if (static_cast<long>(file.name.size()) > kMaxNameLength) {
+            throw LauncherException(file.sourcePath + ": the name is longer than 32767 bytes");
+        }
+        long long length = copyInto(file.sourcePath, out.get(), outputPath);
+        if (offset > kMaxOffset || length > kMaxOffset) {
+            throw LauncherException(file.sourcePath +
+                                    ": the bundle passes 2 GiB, the limit of the file index");
+        }
+        index += static_cast<char>(file.type);
+        appendLong(index, file.id);
+        appendLong(index, static_cast<long>(length));
+        appendLong(index, static_cast<long>(offset));
+        appendShort(index, static_cast<long>(file.name.size()));
+        index += file.name;
+        offset += length;
+    }
+    if (offset > kMaxOffset) {
+        throw LauncherException(outputPath + ": the bundle passes 2 GiB, the limit of the file index");
+    }
+    appendLong(index, static_cast<long>(offset));
+    appendLong(index, static_cast<long>(kLauncherIdentification));
+    if (fwrite(index.data(), 1, index.size(), out.get()) != index.size() || !out.close()) {
+        throw LauncherException(systemErrorText(outputPath + ": cannot write: ", errno));
+    }
+    struct stat st;
+    if (stat(outputPath.c_str(), &st) == 0) chmod(outputPath.c_str(), st.st_mode | 0111);
+    guard.done();
+}

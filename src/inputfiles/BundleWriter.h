@@ -1,0 +1,30 @@
+#pragma once
+// Writes a bundle: the launcher stub followed by the embedded files, the file index and
+// the trailer that the launcher reads back at start.
+
+#include <vector>
+
+#include "inputfiles/SString.h"
+
+struct BundleFile {
+    long type = 0;
+    long id = 0;
+    SString name;        // name in the index (the base name of the source)
+    SString sourcePath;  // file whose bytes are embedded
+};
+
+class BundleWriter {
+public:
+    // The largest name and the largest offset or length the index can hold.
+    static constexpr long kMaxNameLength = 32767;
+    static constexpr long long kMaxOffset = 0x7FFFFFFF;
+
+    // Writes `stubPath` + files + index + trailer to `outputPath` and makes it executable.
+    // Throws LauncherException naming the file at fault; a partly written output is removed.
+    static void write(const SString& stubPath, const std::vector<BundleFile>& files,
+                      const SString& outputPath);
+
+    // Big-endian field encoders of the index.
+    static void appendLong(SString& out, long value);
+    static void appendShort(SString& out, long value);
+};

@@ -1,0 +1,190 @@
+#include "support/Bundles.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "support/TestKit.h"
+
+namespace testkit {
+
+SString qnlaunchPath() { return SString(QN_BIN_DIR) + "/qnlaunch"; }
+SString qnpackPath() { return SString(QN_BIN_DIR) + "/qnpack"; }
+SString verifyJarPath() { return QN_VERIFY_JAR; }
+
+BundleBuilder::BundleBuilder(const SString& workDir)
+    : m_workDir(workDir + "/bundle-files"), m_stub(qnlaunchPath()) {
+    makeDirs(m_workDir);
+}
+
+BundleBuilder& BundleBuilder::add(long type, const SString& name, const SString& content,
+                                  long id) {
+    SString path = m_workDir + "/" + std::to_string(m_files.size()) + "-" +
+                   std::to_string(type);
+    writeFile(path, content);
+    BundleFile file;
+    file.type = type;
+    file.id = id >= 0 ? id : m_nextId++;
+    file.name = name;
+    file.sourcePath = path;
+    m_files.push_back(file);
+    return *this;
+}
+
+BundleBuilder& BundleBuilder::addFile(long type, const SString& path, long id) {
+    BundleFile file;
+    file.type = type;
+    file.id = id >= 0 ? id : m_nextId++;
+    file.name = path.substr(path.rfind('/') + 1);
+    file.sourcePath = path;
+    m_files.push_back(file);
+    return *this;
+}
+
+BundleBuilder& BundleBuilder::stub(const SString& path) {
+    m_stub = path;
+    return *this;
+}
+
+SString BundleBuilder::write(const SString& output) {
+    BundleWriter::write(m_stub, m_files, output);
+    return output;
+}
+
+StandInJvm StandInJvm::create(const SString& home, const std::map<SString, SString>& properties,
+                              const SString& magic, const SString& appOutput) {
+    SString script =
+        "#!/bin/sh\n"
+        "# Stand-in for a JVM: records each call, answers the verifier.\n"
+        "calls=\"" + home + "/calls\"\n"
+        "mkdir -p \"$calls\"\n"
+        "n=$(ls \"$calls\" | grep -c '\\.args$')\n"
+        "n=$((n + 1))\n"
+        "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$calls/$n.tmp\"\n"
+        "pwd > \"$calls/$n.cwd\"\n"
+        "env > \"$calls/$n.env\"\n"
+        "mv \"$calls/$n.tmp\" \"$calls/$n.args\"\n"
+        "verify=0\n"
+        "for a in \"$@\"; do [ \"$a\" = Verify ] && verify=1; done\n"
+        "if [ $verify = 1 ]; then\n"
+        "  printf '%s\\n' '" + magic + "'\n"
+        "  seen=0\n"
+        "  for a in \"$@\"; do\n"
+        "    if [ $seen = 1 ]; then\n"
+        "      case \"$a\" in\n";
+    for (const auto& property : properties) {
+        script += "        '" + property.first + "') printf '%s\\n' '" + property.second + "';;\n";
+    }
+    script +=
+        "        *) echo;;\n"
+        "      esac\n"
+        "    fi\n"
+        "    [ \"$a\" = Verify ] && seen=1\n"
+        "  done\n"
+        "  exit 0\n"
+        "fi\n"
+        "printf '%s\\n' '" + appOutput + "'\n";
+    writeFile(home + "/bin/java", script, 0755);
+    return StandInJvm{home};
+}
+
+std::vector<SString> StandInJvm::args(int call) const {
+    std::vector<SString> result;
+    SString text = readFile(home + "/calls/" + std::to_string(call) + ".args");
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == SString::npos) end = text.size();
+        result.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return result;
+}
+
+SString StandInJvm::cwd(int call) const {
+    SString text = readFile(home + "/calls/" + std::to_string(call) + ".cwd");
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+}
+
+SString StandInJvm::env(int call, const SString& name) const {
+    SString text = "\n" + readFile(home + "/calls/" + std::to_string(call) + ".env");
+    size_t at = text.find("\n" + name + "=");
+    if (at == SString::npos) return "<unset>";
+    size_t start = at + name.size() + 2;
+    size_t end = text.find('\n', start);
+    return text.substr(start, end == SString::npos ? SString::npos : end - start);
+}
+
+int StandInJvm::callCount() const {
+    int n = 0;
+    while (exists(home + "/calls/" + std::to_string(n + 1) + ".args")) ++n;
+    return n;
+}
+
+RunResult run(const std::vector<SString>& argv, const SString& cwd,
+              const std::map<SString, SString>& env, int timeoutSeconds) {
+    int outPipe[2], errPipe[2];
+    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe failed");
+    pid_t pid = fork();
+    if (pid == 0) {
+        int devnull = open("/dev/null", O_RDONLY);
+        dup2(devnull, 0);
+        dup2(outPipe[1], 1);
+        dup2(errPipe[1], 2);
+        close(outPipe[0]);
+        close(errPipe[0]);
+        if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+        for (const auto& e : env) setenv(e.first.c_str(), e.second.c_str(), 1);
+        std::vector<char*> args;
+        for (const SString& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(outPipe[1]);
+    close(errPipe[1]);
+    RunResult result;
+    struct pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    SString* targets[2] = {&result.out, &result.err};
+    int open = 2;
+    time_t deadline = time(nullptr) + timeoutSeconds;
+    bool timedOut = false;
+    while (open > 0) {
+        int left = static_cast<int>(deadline - time(nullptr));
+        if (left <= 0) {
+            timedOut = true;
+            kill(pid, SIGKILL);
+            break;
+        }
+        if (poll(fds, 2, left * 1000) <= 0) continue;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            char buffer[65536];
+            ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n <= 0) {
+                fds[i].fd = -1;
+                --open;
+            } else {
+                targets[i]->append(buffer, static_cast<size_t>(n));
+            }
+        }
+    }
+    close(outPipe[0]);
+    close(errPipe[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (timedOut) result.err += "\n[test kit: killed after timeout]";
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+std::vector<SString> leftovers(const SString& dir) { return listDir(dir); }
+
+}  // namespace testkit

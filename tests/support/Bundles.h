@@ -1,0 +1,71 @@
+#pragma once
+// Bundles and stand-in JVMs for tests: a builder over the real packer code, JVM homes whose
+// bin/java is a shell script, and a runner for the built binaries.
+
+#include <map>
+#include <vector>
+
+#include "inputfiles/BundleWriter.h"
+#include "inputfiles/SString.h"
+
+namespace testkit {
+
+// Paths of the built artefacts.
+SString qnlaunchPath();
+SString qnpackPath();
+SString verifyJarPath();
+
+// Collects files and writes a bundle through BundleWriter.
+class BundleBuilder {
+public:
+    // Files are staged in `workDir`; the stub defaults to the built qnlaunch.
+    explicit BundleBuilder(const SString& workDir);
+
+    // Adds a file with `content` under `name` (ids default to 1, 2, 3 ...).
+    BundleBuilder& add(long type, const SString& name, const SString& content, long id = -1);
+    // Adds an existing file under its base name.
+    BundleBuilder& addFile(long type, const SString& path, long id = -1);
+    BundleBuilder& stub(const SString& path);
+    // Writes the bundle to `output` and returns it.
+    SString write(const SString& output);
+
+private:
+    SString m_workDir;
+    SString m_stub;
+    std::vector<BundleFile> m_files;
+    long m_nextId = 1;
+};
+
+// A JVM home whose bin/java records its arguments, working directory and environment in
+// `home`/calls/N.{args,cwd,env} and answers a verification run with `magic` and the given
+// property values; any other run prints `appOutput`.
+struct StandInJvm {
+    SString home;
+    // Creates the home. `properties` maps property names to the values printed.
+    static StandInJvm create(const SString& home, const std::map<SString, SString>& properties,
+                             const SString& magic = "1739021872",
+                             const SString& appOutput = "stand-in application ran");
+    // Arguments of the Nth recorded call (from 1), one element per argument.
+    std::vector<SString> args(int call) const;
+    SString cwd(int call) const;
+    // Value of `name` in the Nth call's environment; "<unset>" when absent.
+    SString env(int call, const SString& name) const;
+    int callCount() const;
+};
+
+struct RunResult {
+    int status = -1;  // exit status, or 128 + signal
+    SString out;
+    SString err;
+};
+
+// Runs `argv` with `cwd` (empty: current) and extra environment entries, waiting at most
+// `timeoutSeconds`; standard input is /dev/null.
+RunResult run(const std::vector<SString>& argv, const SString& cwd = SString(),
+              const std::map<SString, SString>& env = {}, int timeoutSeconds = 120);
+
+// The launcher's temporary directory for a test: a fresh directory passed with -qn:tempdir.
+// Lists what is left in it.
+std::vector<SString> leftovers(const SString& dir);
+
+}  // namespace testkit

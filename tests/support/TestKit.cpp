@@ -1,0 +1,146 @@
+#include "support/TestKit.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+#include "launcher/Launcher.h"
+#include "platform/PlatformImpl.h"
+
+namespace testkit {
+
+ScopedTempDir::ScopedTempDir() {
+    char name[] = "/tmp/qntestXXXXXX";
+    if (!mkdtemp(name)) throw std::runtime_error("mkdtemp failed");
+    m_path = name;
+}
+
+ScopedTempDir::~ScopedTempDir() { removeTree(m_path); }
+
+void makeDirs(const SString& path) {
+    for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
+        mkdir(path.substr(0, slash).c_str(), 0777);
+        if (slash == SString::npos) break;
+    }
+}
+
+void writeFile(const SString& path, const SString& content, unsigned mode) {
+    size_t slash = path.rfind('/');
+    if (slash != SString::npos && slash > 0) makeDirs(path.substr(0, slash));
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) throw std::runtime_error("cannot write " + path);
+    fwrite(content.data(), 1, content.size(), f);
+    fclose(f);
+    if (mode) chmod(path.c_str(), mode);
+}
+
+SString readFile(const SString& path) {
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return SString();
+    SString text;
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    fclose(f);
+    return text;
+}
+
+bool exists(const SString& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+std::vector<SString> listDir(const SString& path) {
+    std::vector<SString> names;
+    DIR* dir = opendir(path.c_str());
+    if (!dir) return names;
+    while (struct dirent* e = readdir(dir)) {
+        if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void removeTree(const SString& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return;
+    if (S_ISDIR(st.st_mode)) {
+        chmod(path.c_str(), 0700);
+        for (const SString& name : listDir(path)) removeTree(path + "/" + name);
+        rmdir(path.c_str());
+    } else {
+        unlink(path.c_str());
+    }
+}
+
+static void resetAll() {
+    Launcher::resetState();
+    PlatformImpl::resetState();
+}
+
+LauncherState::LauncherState(const SString& launcherPath, bool quiet) {
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd)) m_savedCwd = cwd;
+    resetAll();
+    Launcher::m_launcherFileName = launcherPath;
+    Launcher::m_origLauncherFileName = launcherPath;
+    if (quiet) PlatformImpl::setSilent(true);
+}
+
+LauncherState::~LauncherState() {
+    resetAll();
+    if (!m_savedCwd.empty() && chdir(m_savedCwd.c_str()) != 0) perror("chdir");
+}
+
+StdoutCapture::StdoutCapture() {
+    char name[] = "/tmp/qnstdoutXXXXXX";
+    int fd = mkstemp(name);
+    if (fd < 0) throw std::runtime_error("mkstemp failed");
+    m_path = name;
+    fflush(stdout);
+    m_savedFd = dup(1);
+    dup2(fd, 1);
+    close(fd);
+}
+
+StdoutCapture::~StdoutCapture() { finish(); }
+
+SString StdoutCapture::finish() {
+    if (m_done) return m_text;
+    fflush(stdout);
+    dup2(m_savedFd, 1);
+    close(m_savedFd);
+    m_text = readFile(m_path);
+    unlink(m_path.c_str());
+    m_done = true;
+    return m_text;
+}
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : m_name(name) {
+    const char* old = getenv(name);
+    m_hadValue = old != nullptr;
+    if (old) m_oldValue = old;
+    if (value) {
+        setenv(name, value, 1);
+    } else {
+        unsetenv(name);
+    }
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (m_hadValue) {
+        setenv(m_name.c_str(), m_oldValue.c_str(), 1);
+    } else {
+        unsetenv(m_name.c_str());
+    }
+}
+
+}  // namespace testkit

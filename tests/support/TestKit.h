@@ -1,0 +1,78 @@
+#pragma once
+// Test kit: scoped temporary directories, file helpers, a guard that resets the launcher's
+// process-wide state, and stdout capture.
+
+#include <map>
+#include <vector>
+
+#include "inputfiles/SString.h"
+
+namespace testkit {
+
+// A new directory under /tmp, removed with everything in it when the object goes.
+class ScopedTempDir {
+public:
+    ScopedTempDir();
+    ~ScopedTempDir();
+    ScopedTempDir(const ScopedTempDir&) = delete;
+    ScopedTempDir& operator=(const ScopedTempDir&) = delete;
+
+    const SString& path() const { return m_path; }
+    // path() + "/" + name
+    SString file(const SString& name) const { return m_path + "/" + name; }
+
+private:
+    SString m_path;
+};
+
+// Writes `content` to `path` (creating parent directories); `mode` applied when not 0.
+void writeFile(const SString& path, const SString& content, unsigned mode = 0);
+// The whole content of `path`; empty when it cannot be read.
+SString readFile(const SString& path);
+bool exists(const SString& path);
+void makeDirs(const SString& path);
+// Names of the entries of a directory, sorted; empty when it cannot be read.
+std::vector<SString> listDir(const SString& path);
+void removeTree(const SString& path);
+
+// Resets the static state of the launcher and the platform layer on entry and exit, and
+// points the launcher at `launcherPath`. Output is silenced unless `quiet` is false.
+class LauncherState {
+public:
+    explicit LauncherState(const SString& launcherPath = SString(), bool quiet = true);
+    ~LauncherState();
+    LauncherState(const LauncherState&) = delete;
+    LauncherState& operator=(const LauncherState&) = delete;
+
+private:
+    SString m_savedCwd;
+};
+
+// Captures what the process writes to standard output while it lives.
+class StdoutCapture {
+public:
+    StdoutCapture();
+    ~StdoutCapture();
+    // Stops capturing (once) and returns everything written.
+    SString finish();
+
+private:
+    int m_savedFd = -1;
+    SString m_path;
+    bool m_done = false;
+    SString m_text;
+};
+
+// Sets an environment variable for the lifetime of the object and restores it after.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value);  // value null: unset
+    ~ScopedEnv();
+
+private:
+    SString m_name;
+    bool m_hadValue;
+    SString m_oldValue;
+};
+
+}  // namespace testkit
