@@ -1,0 +1,46 @@
+#include "e2e/E2eHelpers.h"
+
+namespace e2e {
+
+const std::map<SString, SString> kStandInProperties = {{"java.version", "17.0.9"},
+                                                       {"java.vendor", "Stand-in"}};
+const std::vector<SString> kStandInExpected = {"java.version=17...", "java.vendor=Stand-in"};
+
+Workspace::Workspace() : m_tempDir(m_dir.file("tmp")), m_log(m_dir.file("launcher.log")) {
+    testkit::makeDirs(m_tempDir);
+}
+
+RunResult Workspace::run(const SString& bundle, const std::vector<SString>& args,
+                         const std::map<SString, SString>& env, const SString& cwd) const {
+    std::vector<SString> argv = {bundle, "-qn:tempdir", m_tempDir, "-qn:log", m_log};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::map<SString, SString> environment = env;
+    environment.emplace("TMPDIR", m_tempDir);
+    return testkit::run(argv, cwd.empty() ? root() : cwd, environment);
+}
+
+SString descriptor(const SString& desc, const std::vector<SString>& properties,
+                   const std::vector<SString>& pathHints, const SString& extra) {
+    SString text = "DESC: " + desc +
+                   "\nJVM_EXE: bin/java\nCLASSPATH: \"-cp \"\nCLASSPATH_SEPARATOR: :\n"
+                   "SYSTEM: -D\nSYSTEM_SEPARATOR: =\n";
+    if (!properties.empty()) {
+        text += "JVM_PROPERTIES:\n";
+        for (const SString& p : properties) text += "  " + p + "\n";
+        text += "/:\n";
+    }
+    if (!pathHints.empty()) {
+        text += "PATH_HINT:\n";
+        for (const SString& h : pathHints) text += "  " + h + "\n";
+        text += "/:\n";
+    }
+    return text + extra;
+}
+
+SString instructions(const std::vector<SString>& lines) {
+    SString text = "INSTRUCTIONS:\n";
+    for (const SString& line : lines) text += "  " + line + "\n";
+    return text + "/:\n";
+}
+
+}  // namespace e2e

@@ -1,0 +1,49 @@
+#pragma once
+// Shared pieces of the process-level tests: a workspace with its own temporary and log
+// files, descriptor texts for stand-in JVMs, and a runner that passes them to a bundle.
+
+#include <map>
+#include <vector>
+
+#include "support/Bundles.h"
+#include "support/TestKit.h"
+
+namespace e2e {
+
+using testkit::RunResult;
+
+// A workspace: files, a temporary directory for the launcher and a log file.
+class Workspace {
+public:
+    Workspace();
+    const SString& root() const { return m_dir.path(); }
+    SString file(const SString& name) const { return m_dir.file(name); }
+    const SString& tempDir() const { return m_tempDir; }
+    const SString& log() const { return m_log; }
+    SString logText() const { return testkit::readFile(m_log); }
+
+    // Runs `bundle` with -qn:tempdir and -qn:log first, then `args`.
+    RunResult run(const SString& bundle, const std::vector<SString>& args = {},
+                  const std::map<SString, SString>& env = {}, const SString& cwd = SString()) const;
+    // What the launcher left in its temporary directory.
+    std::vector<SString> leftovers() const { return testkit::listDir(m_tempDir); }
+
+private:
+    testkit::ScopedTempDir m_dir;
+    SString m_tempDir;
+    SString m_log;
+};
+
+// A descriptor for a stand-in JVM: DESC, JVM_EXE bin/java, the class-path and property
+// options, the given properties and path hints, and `extra` lines appended as they are.
+SString descriptor(const SString& desc, const std::vector<SString>& properties,
+                   const std::vector<SString>& pathHints, const SString& extra = SString());
+
+// An instructions file holding `lines` as its INSTRUCTIONS values.
+SString instructions(const std::vector<SString>& lines);
+
+// Properties a stand-in reports and the descriptor line that expects them.
+extern const std::map<SString, SString> kStandInProperties;
+extern const std::vector<SString> kStandInExpected;
+
+}  // namespace e2e
