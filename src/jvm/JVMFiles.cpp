@@ -114,8 +114,10 @@ void JVMFiles::exhaustiveSearch(JVMMatchPtrDeque& matches) {
     PlatformImpl::setUISubStatus(ScanningDisks, SString());
     Launcher::logMessage("Beginning exhaustive search", LOG_INFO);
     PlatformImpl::findFiles(names, *this);
-    if (m_match) return;
+    if (!m_match) verifyCandidates(matches);
+}
 
+void JVMFiles::verifyCandidates(JVMMatchPtrDeque& matches) {
     Launcher::logMessage("Processing unverified matches.\n", LOG_INFO);
     bool stop = false;
     for (long i = 0; i < m_unverifiedMatches.size() && !stop; ++i) {

@@ -48,6 +48,9 @@ public:
     // Scans the disks and appends every verified match.
     void searchAll(JVMMatchPtrDeque& matches, bool stopAtFirst);
     void exhaustiveSearch(JVMMatchPtrDeque& matches);
+    // The second half of the disk search: verifies the candidates the scan collected, in
+    // the order found, appending each match (only the first with stop-at-first).
+    void verifyCandidates(JVMMatchPtrDeque& matches);
     bool foundFile(const SString& path) override;
     void addUnverifiedMatch(JVMFile* jvmFile, const SString& jvmHome);
 
@@ -55,6 +58,13 @@ public:
     // Throws LauncherException ("Invalid JVM file id.") for an index out of range.
     const JVMFile* getJVMFile(long index) const;
     const UnverifiedJVMMatchPtrDeque& unverifiedMatches() const { return m_unverifiedMatches; }
+    // Prepares a disk scan the way search and searchAll do; for driving the scan directly.
+    void beginScan(bool stopAtFirst) {
+        m_match = nullptr;
+        m_stopAtFirst = stopAtFirst;
+        m_unverifiedMatches.clear();
+    }
+    JVMMatch* immediateMatch() const { return m_match; }
 
     // Back to the state of a new object.
     void clear();

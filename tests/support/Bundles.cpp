@@ -62,7 +62,7 @@ StandInJvm StandInJvm::create(const SString& home, const std::map<SString, SStri
     SString script =
         "#!/bin/sh\n"
         "# Stand-in for a JVM: records each call, answers the verifier.\n"
-        "calls=\"" + home + "/calls\"\n"
+        "calls=\"${0%/bin/java}/calls\"\n"
         "mkdir -p \"$calls\"\n"
         "n=$(ls \"$calls\" | grep -c '\\.args$')\n"
         "n=$((n + 1))\n"

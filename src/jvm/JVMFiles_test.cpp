@@ -1,0 +1,224 @@
+#include "jvm/JVMFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "inputfiles/TagFile.h"
+#include "jvm/JVMFile.h"
+#include "jvm/JVMMatch.h"
+#include "launcher/Launcher.h"
+#include "launcher/LauncherException.h"
+#include "platform/FindFiles.h"
+#include "platform/PlatformImpl.h"
+#include "support/Bundles.h"
+#include "support/TestKit.h"
+
+using namespace testkit;
+
+namespace {
+
+const std::map<SString, SString> kJava17 = {{"java.version", "17.0.9"}};
+const std::map<SString, SString> kJava11 = {{"java.version", "11.0.2"}};
+
+// Descriptors and stand-in homes in one temporary tree.
+class SearchTest : public ::testing::Test {
+protected:
+    SearchTest() {
+        m_files.setVerifyClass("\"" + m_dir.file("verify.jar") + "\"", "\"Verify\"");
+    }
+
+    // Adds a descriptor expecting Java `version` with the given hints and extra lines.
+    JVMFile* addDescriptor(const SString& desc, const SString& version,
+                           const std::vector<SString>& hints, const SString& extra = SString()) {
+        SString text = "DESC: " + desc + "\nJVM_EXE: bin/java\nJVM_PROPERTIES: java.version=" +
+                       version + "...\n" + extra;
+        if (!hints.empty()) {
+            text += "PATH_HINT:\n";
+            for (const SString& hint : hints) text += "  " + hint + "\n";
+            text += "/:\n";
+        }
+        SString path = m_dir.file(desc + ".jvm");
+        writeFile(path, text);
+        m_tagFiles.emplace_back(new TagFile(path));
+        JVMFile* jvmFile = new JVMFile(*m_tagFiles.back());
+        m_files.addJVMFile(jvmFile);
+        return jvmFile;
+    }
+
+    StandInJvm home(const SString& name, const std::map<SString, SString>& properties) {
+        return StandInJvm::create(m_dir.file(name), properties);
+    }
+
+    LauncherState m_state;
+    ScopedTempDir m_dir;
+    std::vector<std::unique_ptr<TagFile>> m_tagFiles;
+    JVMFiles m_files;  // declared after the tag files it refers to, so destroyed first
+};
+
+TEST_F(SearchTest, UserJavaHomeIsTriedWithEveryDescriptorBeforeAnyHint) {
+    StandInJvm user = home("user", kJava17);
+    StandInJvm hinted = home("hinted", kJava11);
+    addDescriptor("J11", "11", {hinted.home});
+    addDescriptor("J17", "17", {hinted.home});
+    Launcher::m_userJavaHome = user.home;
+
+    JVMMatchPtrDeque matches;
+    m_files.search(matches);
+    ASSERT_EQ(matches.size(), 1);
+    EXPECT_EQ(matches.at(0)->m_jvmHome, user.home);
+    EXPECT_EQ(matches.at(0)->m_descriptorFile.getTagValue("DESC", 0), "J17");
+    EXPECT_EQ(user.callCount(), 2);  // once per descriptor
+    EXPECT_EQ(hinted.callCount(), 0);
+}
+
+TEST_F(SearchTest, HintsAreTriedPerDescriptorInOrderAndTheFirstMatchWins) {
+    StandInJvm first = home("first", kJava11);
+    StandInJvm second = home("second", kJava17);
+    StandInJvm third = home("third", kJava17);
+    addDescriptor("J17", "17", {m_dir.file("missing"), first.home, second.home, third.home});
+
+    JVMMatchPtrDeque matches;
+    m_files.search(matches);
+    ASSERT_EQ(matches.size(), 1);
+    EXPECT_EQ(matches.at(0)->m_jvmHome, second.home);
+    EXPECT_EQ(first.callCount(), 1);
+    EXPECT_EQ(third.callCount(), 0);
+}
+
+TEST_F(SearchTest, SearchAllEndsTheHintStageAfterItsOwnDescriptor) {
+    StandInJvm a = home("a", kJava11);
+    StandInJvm b = home("b", kJava11);
+    StandInJvm c = home("c", kJava17);
+    addDescriptor("A", "17", {a.home});
+    addDescriptor("B", "17", {b.home}, "SEARCH_ALL: 1\n");
+    addDescriptor("C", "17", {c.home});
+    // The disk scan that follows ends at once when the search is cancelled.
+    PlatformImpl::m_canceled = true;
+
+    JVMMatchPtrDeque matches;
+    m_files.search(matches);
+    EXPECT_EQ(matches.size(), 0);
+    EXPECT_EQ(a.callCount(), 1);
+    EXPECT_EQ(b.callCount(), 1);
+    EXPECT_EQ(c.callCount(), 0);
+}
+
+TEST_F(SearchTest, DescriptorWithoutPropertiesIsNeverVerifiedThroughHints) {
+    StandInJvm a = home("a", kJava17);
+    SString path = m_dir.file("bare.jvm");
+    writeFile(path, "DESC: bare\nJVM_EXE: bin/java\nPATH_HINT: " + a.home + "\n");
+    m_tagFiles.emplace_back(new TagFile(path));
+    m_files.addJVMFile(new JVMFile(*m_tagFiles.back()));
+    JVMMatchPtrDeque matches;
+    m_files.search(matches);
+    EXPECT_EQ(matches.size(), 0);
+    EXPECT_EQ(a.callCount(), 0);
+}
+
+TEST_F(SearchTest, ScanCollectsCandidatesPerDescriptorWithoutDuplicates) {
+    JVMFile* j17 = addDescriptor("J17", "17", {});
+    JVMFile* j11 = addDescriptor("J11", "11", {});
+    m_files.beginScan(false);
+    m_files.foundFile("/opt/x/bin/java");
+    m_files.foundFile("/opt/x/bin/java");
+    m_files.foundFile("/opt/y/bin/java");
+    m_files.foundFile("/opt/z/bin/javac");  // does not end with bin/java
+
+    const UnverifiedJVMMatchPtrDeque& candidates = m_files.unverifiedMatches();
+    ASSERT_EQ(candidates.size(), 2);
+    EXPECT_TRUE(candidates.at(0)->equals(*j17));
+    EXPECT_TRUE(candidates.at(1)->equals(*j11));
+    for (long i = 0; i < 2; ++i) {
+        const StringDeque& homes = candidates.at(i)->m_jvmHomes;
+        ASSERT_EQ(homes.size(), 2);
+        EXPECT_EQ(homes.at(0), "/opt/x");
+        EXPECT_EQ(homes.at(1), "/opt/y");
+    }
+}
+
+TEST_F(SearchTest, StopAtFirstVerifiesTheFirstDescriptorsFindsAtOnce) {
+    StandInJvm wrong = home("tree/wrong", kJava11);
+    StandInJvm right = home("tree/right", kJava17);
+    addDescriptor("J17", "17", {});
+    addDescriptor("J11", "11", {});
+    m_files.beginScan(true);
+
+    // A find for the first descriptor that fails is no candidate for it, but waits as
+    // one for the second.
+    EXPECT_FALSE(m_files.foundFile(wrong.home + "/bin/java"));
+    EXPECT_EQ(wrong.callCount(), 1);
+    ASSERT_EQ(m_files.unverifiedMatches().size(), 1);
+    EXPECT_EQ(m_files.unverifiedMatches().at(0)->m_jvmHomes.at(0), wrong.home);
+
+    EXPECT_TRUE(m_files.foundFile(right.home + "/bin/java"));
+    ASSERT_NE(m_files.immediateMatch(), nullptr);
+    EXPECT_EQ(m_files.immediateMatch()->m_jvmHome, right.home);
+    delete m_files.immediateMatch();
+}
+
+TEST_F(SearchTest, WalkOverAGeneratedTreeFindsAndVerifiesEveryMatch) {
+    StandInJvm one = home("tree/opt/jdk-a", kJava17);
+    StandInJvm two = home("tree/usr/jdk-b", kJava17);
+    StandInJvm old = home("tree/usr/jdk-c", kJava11);
+    writeFile(m_dir.file("tree/usr/share/doc/java"), "not a JVM");
+    addDescriptor("J17", "17", {});
+    StringDeque names;
+    names.push_back("bin/java");
+
+    m_files.beginScan(false);
+    FindFiles finder(names, m_files);
+    finder.process(m_dir.file("tree"));
+    JVMMatchPtrDeque matches;
+    m_files.verifyCandidates(matches);
+
+    std::vector<SString> homes;
+    for (long i = 0; i < matches.size(); ++i) homes.push_back(matches.at(i)->m_jvmHome);
+    std::sort(homes.begin(), homes.end());
+    EXPECT_EQ(homes, (std::vector<SString>{one.home, two.home}));
+    EXPECT_EQ(old.callCount(), 1);
+}
+
+TEST_F(SearchTest, WrittenDescriptorCarriesTheMatchAndStaysOnTheCleanupList) {
+    StandInJvm jdk = home("jdk", kJava17);
+    addDescriptor("J17", "17", {jdk.home});
+    PlatformImpl::setSystemTempDir(m_dir.path());
+    JVMMatchPtrDeque matches;
+    m_files.search(matches);
+    ASSERT_EQ(matches.size(), 1);
+    SString path = matches.at(0)->writeNewJVMFile();
+    EXPECT_EQ(path.find(m_dir.path() + "/qnj"), 0u);
+    TagFile written(path);
+    EXPECT_EQ(written.getTagValue("JVM_HOME", 0), jdk.home);
+    EXPECT_EQ(written.getTagValue("JVM_FILE", 0), path);
+    EXPECT_EQ(written.getTagValue("JVM_TEMP", 0), "0");
+    EXPECT_EQ(written.getTagValue("DESC", 0), "J17");
+    PlatformImpl::cleanup();
+    EXPECT_FALSE(exists(path));
+}
+
+TEST_F(SearchTest, HomeWithCommandSubstitutionIsNeverExecuted) {
+    SString marker = m_dir.file("pwned");
+    StandInJvm odd = home("odd$(touch " + marker + ")", kJava17);
+    addDescriptor("J17", "17", {odd.home});
+    JVMMatchPtrDeque matches;
+    m_files.search(matches);
+    ASSERT_EQ(matches.size(), 1);
+    EXPECT_EQ(matches.at(0)->m_jvmHome, odd.home);
+    EXPECT_FALSE(exists(marker));
+}
+
+TEST(JVMFilesIndex, OutOfRangeDescriptorIsInvalidJvmFileId) {
+    LauncherState state;
+    JVMFiles files;
+    try {
+        files.getJVMFile(0);
+        FAIL() << "no exception";
+    } catch (const LauncherException& e) {
+        EXPECT_EQ(e.getMessage(), "Invalid JVM file id.");
+    }
+}
+
+}  // namespace
