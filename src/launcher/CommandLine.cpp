@@ -119,6 +119,12 @@ bool Launcher::processInputFile(const SString& value) {
         throw;
     }
 
+    // A caller that asked for no display reads the results from standard output; the
+    // title that loading would show must not come before them.
+    const bool showProgress = inputTagFile.getBoolTagValue("SHOW_PROGRESS", false);
+    const bool showFailMsg = inputTagFile.getBoolTagValue("SHOW_FAIL_MSG", false);
+    if (!showProgress && !showFailMsg) PlatformImpl::hideUI();
+
     try {
         m_inputFiles.load(inputTagFile);
     } catch (const LauncherException& e) {
@@ -127,8 +133,6 @@ bool Launcher::processInputFile(const SString& value) {
     }
     loadAppendedFiles(true);
 
-    const bool showProgress = inputTagFile.getBoolTagValue("SHOW_PROGRESS", false);
-    const bool showFailMsg = inputTagFile.getBoolTagValue("SHOW_FAIL_MSG", false);
     if (showProgress || showFailMsg) {
         PlatformImpl::showUI();
     } else {
