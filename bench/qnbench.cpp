@@ -1,0 +1,157 @@
+// Measuring aid for the benchmark scripts: runs the launcher's own walker and child
+// capture in a loop, times commands and reads a process's peak memory.
+//
+//   qnbench walk ROOT NAME         scan ROOT with the disk-search walker, print the finds
+//   qnbench capture RUNS           median ms of a captured "echo" child, launcher vs direct
+//   qnbench time RUNS CMD...       median wall ms of CMD (output discarded)
+//   qnbench peakmem CMD...         peak resident memory (KiB) of CMD itself, not its children
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/FindFiles.h"
+#include "platform/PlatformImpl.h"
+
+namespace {
+
+double nowMs() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+class CountFinds : public FileFindListener {
+public:
+    bool foundFile(const SString&) override {
+        ++count;
+        return false;
+    }
+    long count = 0;
+};
+
+int walk(const char* root, const char* name) {
+    PlatformImpl::setSilent(true);
+    StringDeque names;
+    names.push_back(name);
+    CountFinds finds;
+    FindFiles finder(names, finds);
+    finder.process(root);
+    printf("%ld\n", finds.count);
+    return 0;
+}
+
+// The same child, started the plain way: fork, exec the shell, read its output, wait.
+void runDirect(const char* command) {
+    int fds[2];
+    if (pipe(fds) != 0) exit(1);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], 1);
+        close(fds[0]);
+        close(fds[1]);
+        execl("/bin/sh", "sh", "-c", command, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    char buffer[4096];
+    while (read(fds[0], buffer, sizeof buffer) > 0) {
+    }
+    close(fds[0]);
+    waitpid(pid, nullptr, 0);
+}
+
+int capture(int runs) {
+    PlatformImpl::setSilent(true);
+    const char* command = "echo hello";
+    std::vector<double> launcher, direct;
+    for (int i = 0; i < runs; ++i) {
+        double t0 = nowMs();
+        SString out, err;
+        PlatformImpl::executeProcess(command, SString(), false, true, true, &out, &err);
+        double t1 = nowMs();
+        runDirect(command);
+        double t2 = nowMs();
+        launcher.push_back(t1 - t0);
+        direct.push_back(t2 - t1);
+    }
+    printf("%.3f %.3f\n", median(launcher), median(direct));
+    return 0;
+}
+
+pid_t spawn(char** argv) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 1);
+        execvp(argv[0], argv);
+        _exit(127);
+    }
+    return pid;
+}
+
+int timeCommand(int runs, char** argv) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        double t0 = nowMs();
+        waitpid(spawn(argv), nullptr, 0);
+        times.push_back(nowMs() - t0);
+    }
+    printf("%.3f\n", median(times));
+    return 0;
+}
+
+// Reads VmHWM of `pid`; 0 when it can no longer be read.
+long peakKiB(pid_t pid) {
+    char path[64];
+    snprintf(path, sizeof path, "/proc/%d/status", static_cast<int>(pid));
+    FILE* f = fopen(path, "r");
+    if (!f) return 0;
+    char line[256];
+    long kib = 0;
+    while (fgets(line, sizeof line, f)) {
+        if (strncmp(line, "VmHWM:", 6) == 0) kib = atol(line + 6);
+    }
+    fclose(f);
+    return kib;
+}
+
+int peakmem(char** argv) {
+    pid_t pid = spawn(argv);
+    long peak = 0;
+    for (;;) {
+        // Read before reaping: the status file vanishes with the process.
+        long kib = peakKiB(pid);
+        peak = std::max(peak, kib);
+        int status;
+        if (waitpid(pid, &status, WNOHANG) == pid) break;
+        usleep(500);
+    }
+    printf("%ld\n", peak);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 4 && strcmp(argv[1], "walk") == 0) return walk(argv[2], argv[3]);
+    if (argc >= 3 && strcmp(argv[1], "capture") == 0) return capture(atoi(argv[2]));
+    if (argc >= 4 && strcmp(argv[1], "time") == 0) return timeCommand(atoi(argv[2]), argv + 3);
+    if (argc >= 3 && strcmp(argv[1], "peakmem") == 0) return peakmem(argv + 2);
+    fprintf(stderr, "usage: qnbench walk ROOT NAME | capture RUNS | time RUNS CMD... | "
+                    "peakmem CMD...\n");
+    return 2;
+}
