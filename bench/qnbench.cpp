@@ -151,7 +151,8 @@ int main(int argc, char** argv) {
     if (argc >= 3 && strcmp(argv[1], "capture") == 0) return capture(atoi(argv[2]));
     if (argc >= 4 && strcmp(argv[1], "time") == 0) return timeCommand(atoi(argv[2]), argv + 3);
     if (argc >= 3 && strcmp(argv[1], "peakmem") == 0) return peakmem(argv + 2);
-    fprintf(stderr, "usage: qnbench walk ROOT NAME | capture RUNS | time RUNS CMD... | "
-                    "peakmem CMD...\n");
+    fprintf(stderr,
+            "usage: qnbench walk ROOT NAME | capture RUNS | time RUNS CMD... | "
+            "peakmem CMD...\n");
     return 2;
 }

@@ -87,7 +87,8 @@ void BundleWriter::write(const SString& stubPath, const std::vector<BundleFile>&
         offset += length;
     }
     if (offset > kMaxOffset) {
-        throw LauncherException(outputPath + ": the bundle passes 2 GiB, the limit of the file index");
+        throw LauncherException(outputPath +
+                                ": the bundle passes 2 GiB, the limit of the file index");
     }
     appendLong(index, static_cast<long>(offset));
     appendLong(index, static_cast<long>(kLauncherIdentification));

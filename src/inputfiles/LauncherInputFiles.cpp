@@ -11,7 +11,9 @@
 
 LauncherInputFiles::LauncherInputFiles() = default;
 
-LauncherInputFiles::~LauncherInputFiles() { clear(); }
+LauncherInputFiles::~LauncherInputFiles() {
+    clear();
+}
 
 void LauncherInputFiles::clear() {
     // The objects built on tag files go before the tag files themselves.
@@ -107,8 +109,8 @@ void LauncherInputFiles::load(const TagFile& inputFile) {
             m_launchScript.reset(new LaunchScript(loadTagFile(launchScript), true));
             PlatformImpl::setUITitle(m_launchScript->m_description);
         } catch (const LauncherException& e) {
-            throw LauncherException(
-                PlatformImpl::getMessageText(MSG_ERROR_LOADING_LAUNCH_SCRIPT) + e.getMessage());
+            throw LauncherException(PlatformImpl::getMessageText(MSG_ERROR_LOADING_LAUNCH_SCRIPT) +
+                                    e.getMessage());
         }
     }
     SString classPath = inputFile.getTagValue("VERIFY_CLASSPATH", 0);

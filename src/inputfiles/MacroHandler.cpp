@@ -6,12 +6,15 @@
 SString MacroHandler::resolve(const SString& text, char delimiter) const {
     SString result = text;
     long replacements = 0;
+    unsigned long long scanned = 0;
     size_t start = result.find(delimiter);
     while (start != SString::npos) {
         if (result.size() < 2 || start >= result.size() - 2) break;
         size_t end = result.find(delimiter, start + 2);
         if (end == SString::npos) break;
-        if (++replacements > kMaxReplacements || result.size() > kMaxResultSize) {
+        scanned += result.size();
+        if (++replacements > kMaxReplacements || result.size() > kMaxResultSize ||
+            scanned > kMaxScannedBytes) {
             SString name = result.substr(start, end - start + 1);
             throw LauncherException("The macro " + name +
                                     " expands without end; a value refers to itself.");

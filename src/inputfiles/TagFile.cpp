@@ -126,7 +126,9 @@ void TagFile::appendTagValue(const char* name, const SString& value) {
     }
 }
 
-void TagFile::setBoolTagValue(const char* name, bool value) { setTagValue(name, value ? "1" : "0"); }
+void TagFile::setBoolTagValue(const char* name, bool value) {
+    setTagValue(name, value ? "1" : "0");
+}
 
 void TagFile::removeValue(const char* name) {
     for (long i = 0; i < m_entries.size(); ++i) {
@@ -179,8 +181,8 @@ void TagFile::write(const SString& path) const {
 }
 
 void TagFile::logSyntaxError(const SString& message, const SString& fileName, long line) const {
-    SString text = "Syntax error in " + fileName + " at line " + convertToString(line) + " ==> " +
-                   message;
+    SString text =
+        "Syntax error in " + fileName + " at line " + convertToString(line) + " ==> " + message;
     Launcher::logMessage(text, LOG_ERROR);
     throw LauncherException(text);
 }

@@ -55,13 +55,15 @@ size_t stringEndsWith(const SString& text, const char* suffix) {
     return text.compare(at, n, suffix) == 0 ? at : SString::npos;
 }
 
-bool isWhitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isWhitespace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 SString parseStringArgument(const SString& text, size_t& position, bool quoted) {
     SString result;
     if (!quoted) {
-        size_t end = position < text.size() ? text.find_first_of(whitespaceChars, position)
-                                            : SString::npos;
+        size_t end =
+            position < text.size() ? text.find_first_of(whitespaceChars, position) : SString::npos;
         if (end == SString::npos) {
             if (position < text.size()) result = text.substr(position);
             position = SString::npos;

@@ -9,7 +9,9 @@
 #include "launcher/Launcher.h"
 #include "platform/PlatformImpl.h"
 
-SString JVMFile::resolve(const SString& text) const { return MacroHandler::resolve(text, '@'); }
+SString JVMFile::resolve(const SString& text) const {
+    return MacroHandler::resolve(text, '@');
+}
 
 void JVMFile::processMacro(SString& text, char, size_t start, size_t& end) const {
     SString name = text.substr(start + 1, end - start - 1);
@@ -19,7 +21,9 @@ void JVMFile::processMacro(SString& text, char, size_t start, size_t& end) const
     end = start + value.size();
 }
 
-SString JVMFile::getDescription() const { return m_descriptor.getTagValue("DESC", 0); }
+SString JVMFile::getDescription() const {
+    return m_descriptor.getTagValue("DESC", 0);
+}
 
 bool JVMFile::hasProperties() const {
     if (!m_descriptor.getTagValue("JVM_PROPERTIES", 0).empty()) return true;
@@ -164,8 +168,7 @@ JVMMatch* JVMFile::verifyWithPathHints(const SString& verifyClassPath,
 JVMMatch* JVMFile::verifyWithPlatformHints(const SString& verifyClassPath,
                                            const SString& verifyClassName) {
     if (!hasProperties()) return nullptr;
-    Launcher::logMessage("Searching for " + getDescription() + " using platform hints",
-                         LOG_INFO);
+    Launcher::logMessage("Searching for " + getDescription() + " using platform hints", LOG_INFO);
     const StringDeque* hints = m_descriptor.getValue("PLATFORM_HINT");
     if (!hints) return nullptr;
     for (const SString& hint : *hints) {

@@ -33,7 +33,9 @@ void JVMFiles::clear() {
     m_verifyClassName.clear();
 }
 
-void JVMFiles::addJVMFile(JVMFile* jvmFile) { m_jvmFileList.push_back(jvmFile, true); }
+void JVMFiles::addJVMFile(JVMFile* jvmFile) {
+    m_jvmFileList.push_back(jvmFile, true);
+}
 
 void JVMFiles::setVerifyClass(const SString& verifyClassPath, const SString& verifyClassName) {
     m_verifyClassPath = verifyClassPath;

@@ -26,15 +26,14 @@ const std::map<SString, SString> kJava11 = {{"java.version", "11.0.2"}};
 // Descriptors and stand-in homes in one temporary tree.
 class SearchTest : public ::testing::Test {
 protected:
-    SearchTest() {
-        m_files.setVerifyClass("\"" + m_dir.file("verify.jar") + "\"", "\"Verify\"");
-    }
+    SearchTest() { m_files.setVerifyClass("\"" + m_dir.file("verify.jar") + "\"", "\"Verify\""); }
 
     // Adds a descriptor expecting Java `version` with the given hints and extra lines.
     JVMFile* addDescriptor(const SString& desc, const SString& version,
                            const std::vector<SString>& hints, const SString& extra = SString()) {
-        SString text = "DESC: " + desc + "\nJVM_EXE: bin/java\nJVM_PROPERTIES: java.version=" +
-                       version + "...\n" + extra;
+        SString text = "DESC: " + desc +
+                       "\nJVM_EXE: bin/java\nJVM_PROPERTIES: java.version=" + version + "...\n" +
+                       extra;
         if (!hints.empty()) {
             text += "PATH_HINT:\n";
             for (const SString& hint : hints) text += "  " + hint + "\n";

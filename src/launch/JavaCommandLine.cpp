@@ -11,6 +11,8 @@
 #include "platform/PlatformImpl.h"
 #include "platform/StdioFile.h"
 
+const char* const kClasspathInArchiveError = "The CP function cannot be used in ARCHIVE.";
+
 SString runtimeFileName(const char* extension) {
     SString name = Launcher::getOriginalLauncherFileName();
     size_t separator = name.find_last_of("/\\");
@@ -106,7 +108,16 @@ SString LaunchScript::classpathValue(const JVMFile& jvm, const StringDeque& args
         if (environmentMode) stripQuotes(arg);
         addToClasspath(jvm, classpath, arg);
     }
-    SString archive = MacroHandler::resolve(m_archive, '%');
+    if (m_expandingArchive) throwException(m_archive, kClasspathInArchiveError);
+    m_expandingArchive = true;
+    SString archive;
+    try {
+        archive = MacroHandler::resolve(m_archive, '%');
+    } catch (...) {
+        m_expandingArchive = false;
+        throw;
+    }
+    m_expandingArchive = false;
     if (environmentMode) stripQuotes(archive);
     addToClasspath(jvm, classpath, archive);
     addToClasspath(jvm, classpath, buildJARClasspath(jvm));

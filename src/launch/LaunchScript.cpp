@@ -141,7 +141,9 @@ const FunctionRule* findFunction(const SString& name) {
 
 }  // namespace
 
-bool isLaunchScriptFunction(const SString& name) { return findFunction(name) != nullptr; }
+bool isLaunchScriptFunction(const SString& name) {
+    return findFunction(name) != nullptr;
+}
 
 const char* functionArgumentCountError(const SString& name, long count) {
     const FunctionRule* rule = findFunction(name);

@@ -53,7 +53,13 @@ public:
 private:
     const JVMFile& currentJVM() const;
     SString classpathValue(const JVMFile& jvm, const StringDeque& args) const;
+
+    // Set while CP expands ARCHIVE, whose own CP call would recurse without end.
+    mutable bool m_expandingArchive = false;
 };
+
+// The error for a CP call inside ARCHIVE (the archive is part of the class path CP builds).
+extern const char* const kClasspathInArchiveError;
 
 // The path of a runtime file beside the original launcher: its name without extension
 // followed by `extension` (".cp1", ".cp", ".cp2", ".sp", ".ja").

@@ -12,17 +12,17 @@ bool CmdLine::parse(const SString& command) {
             m_args.push_back(out);
             ++m_count;
         }
-        pos = pos < command.size() ? command.find_first_not_of(whitespaceChars, pos)
-                                   : SString::npos;
+        pos =
+            pos < command.size() ? command.find_first_not_of(whitespaceChars, pos) : SString::npos;
     }
     return true;
 }
 
-bool CmdLine::getNextArg(const SString& command, size_t start, bool literalBackslash,
-                         SString& out, size_t& next) {
+bool CmdLine::getNextArg(const SString& command, size_t start, bool literalBackslash, SString& out,
+                         size_t& next) {
     out.clear();
-    size_t i = start < command.size() ? command.find_first_not_of(whitespaceChars, start)
-                                      : SString::npos;
+    size_t i =
+        start < command.size() ? command.find_first_not_of(whitespaceChars, start) : SString::npos;
     if (i == SString::npos) i = command.size();
     bool inQuotes = false;
     bool escapePending = false;

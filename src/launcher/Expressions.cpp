@@ -10,6 +10,7 @@ void Instructions::evalExpr(SString& text, const SString& prefix) {
     const SString m = prefix + " ";
     if (text.empty()) throwException(m + "Empty expression.");
     long substitutions = 0;
+    size_t work = 0;
     bool replaced = true;
     while (replaced) {
         replaced = false;
@@ -22,9 +23,12 @@ void Instructions::evalExpr(SString& text, const SString& prefix) {
                 ref.init(text.substr(start + 1, end - start - 1), prefix);
                 text.replace(start, end - start + 1, ref.getStringValue());
                 replaced = true;
-                if (++substitutions > kMaxSubstitutions || text.size() > kMaxExpressionSize) {
-                    throwException(m + "Variable substitution does not end; a variable refers "
-                                       "to itself.");
+                work += text.size();
+                if (++substitutions > kMaxSubstitutions || text.size() > kMaxExpressionSize ||
+                    work > kMaxSubstitutionWork) {
+                    throwException(m +
+                                   "Variable substitution does not end; a variable refers "
+                                   "to itself.");
                 }
             } else {
                 text.erase(end, 1);
@@ -38,7 +42,8 @@ long Instructions::evalLongExpr(const SString& text, const SString& prefix) {
     SString copy = text;
     evalExpr(copy, prefix);
     long value = -1;
-    if (!convertToLong(copy, value)) throwException(prefix + "Invalid numeric expression (" + copy + ")");
+    if (!convertToLong(copy, value))
+        throwException(prefix + "Invalid numeric expression (" + copy + ")");
     return value;
 }
 

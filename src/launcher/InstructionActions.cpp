@@ -6,9 +6,13 @@ void InstructionActions::findJVM(bool showUI, bool showFailMsg) {
     Launcher::findJVM(showUI, showFailMsg);
 }
 
-void InstructionActions::ilaunch(long fileId, short seconds) { Launcher::ilaunch(fileId, seconds); }
+void InstructionActions::ilaunch(long fileId, short seconds) {
+    Launcher::ilaunch(fileId, seconds);
+}
 
-void InstructionActions::initializeUI() { Launcher::initializeUI(); }
+void InstructionActions::initializeUI() {
+    Launcher::initializeUI();
+}
 
 void InstructionActions::installJVM(long option) {
     Launcher::installJVM(static_cast<InstallJVMOption>(option));

@@ -182,7 +182,10 @@ void Instructions::executeSet(const SString& line, size_t pos) {
         trim(right, whitespaceChars);
         if (literal(right)) {
             evalStringExpr(right, "Invalid expression specified for SET command");
+            // A check validates the value the same way but leaves the variable as it was.
+            const SString before = ref.getStringValue();
             ref.setValue(right, "Invalid value specified for SET command");
+            if (m_checkOnly) ref.setValue(before, SString());
         }
     } catch (const LauncherException& e) {
         throwException(e.getMessage());

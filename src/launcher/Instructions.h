@@ -13,9 +13,12 @@ class TagFile;
 class Instructions {
 public:
     // Bounds of one substitution: a variable whose value re-inserts its own reference
-    // stops with an error instead of growing without end.
+    // stops with an error instead of growing without end. Each replacement rewrites the
+    // text, so the bytes handled in total are bounded too: a self-referring value with a
+    // long tail would otherwise take quadratic time below the other two bounds.
     static constexpr long kMaxSubstitutions = 100000;
     static constexpr size_t kMaxExpressionSize = 16u << 20;
+    static constexpr size_t kMaxSubstitutionWork = 256u << 20;
 
     // The lines are the values of INSTRUCTIONS in `instructions`, which must outlive this;
     // commands call `actions` (by default the controller's).
@@ -45,8 +48,7 @@ public:
     void evalStringExpr(const SString& line, size_t& pos, SString& out, const SString& prefix);
     // The scanning half of the form above: one argument, quotes kept, nothing substituted.
     // Throws LauncherException when a quoted argument has no closing quote.
-    void scanStringArgument(const SString& line, size_t& pos, SString& out,
-                            const SString& prefix);
+    void scanStringArgument(const SString& line, size_t& pos, SString& out, const SString& prefix);
 
     static const char* const g_instructionsTag;
 

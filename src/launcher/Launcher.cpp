@@ -18,7 +18,9 @@ LauncherInputFiles Launcher::m_inputFiles;
 SString Launcher::m_stringVariables[10];
 long Launcher::m_numericVariables[5] = {0, 0, 0, 0, 0};
 
-Launcher::~Launcher() { PlatformImpl::cleanup(); }
+Launcher::~Launcher() {
+    PlatformImpl::cleanup();
+}
 
 void Launcher::resetState() {
     m_logFileName.clear();
@@ -52,7 +54,9 @@ void Launcher::logMessage(const SString& message, LogMessageType type) {
     logMessage(message.c_str(), type);
 }
 
-void Launcher::setLogFileName(const SString& name) { m_logFileName = name; }
+void Launcher::setLogFileName(const SString& name) {
+    m_logFileName = name;
+}
 
 SString Launcher::getOriginalLauncherDir() {
     SString name = getOriginalLauncherFileName();

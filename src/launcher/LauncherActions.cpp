@@ -36,7 +36,9 @@ void printResult(const SString& value) {
     fflush(stdout);
 }
 
-void printResult(long value) { printResult(convertToString(value)); }
+void printResult(long value) {
+    printResult(convertToString(value));
+}
 
 }  // namespace
 
@@ -139,16 +141,17 @@ void Launcher::verifyJVM(bool showUI, bool showFailMsg, TagFile& descriptor,
     JVMFile jvmFile(descriptor);
     SString classPath, className;
     m_inputFiles.m_jvmFiles.writeVerifyJar(classPath, className);
-    std::unique_ptr<JVMMatch> match(javaHome.empty() ? jvmFile.verify(classPath, className)
-                                                     : jvmFile.verify(javaHome, classPath,
-                                                                      className));
+    std::unique_ptr<JVMMatch> match(javaHome.empty()
+                                        ? jvmFile.verify(classPath, className)
+                                        : jvmFile.verify(javaHome, classPath, className));
     if (match) {
         SString home = descriptor.getTagValue("JVM_HOME", 0);
         setLongVariable(1, 1);
         setStringVariable(1, home);
         logMessage("After VERIFY, the jvm home is " + home, LOG_INFO);
     } else {
-        if (showFailMsg) PlatformImpl::showUIMessage(PlatformImpl::getMessageText(MSG_JVM_NOT_VALID));
+        if (showFailMsg)
+            PlatformImpl::showUIMessage(PlatformImpl::getMessageText(MSG_JVM_NOT_VALID));
         logMessage("In VERIFY, the jvm is invalid.", LOG_INFO);
     }
 }
@@ -201,8 +204,7 @@ void Launcher::installJVM(InstallJVMOption option) {
     setStringVariable(1, descriptorPath);
 }
 
-void Launcher::installJVM(bool showUI, bool, const SString& installer,
-                          const SString& destination) {
+void Launcher::installJVM(bool showUI, bool, const SString& installer, const SString& destination) {
     PlatformImpl::executeProcess(installer, destination, showUI, false, true, nullptr, nullptr);
     SString descriptorPath = destination;
     appendPathSeparator(descriptorPath);

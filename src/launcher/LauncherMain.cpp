@@ -38,8 +38,7 @@ int launcherMain(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
     SString path;
     if (!launcherPath(argc > 0 ? argv[0] : nullptr, path)) {
-        fprintf(stderr, "qnlaunch: cannot determine the current directory: %s\n",
-                strerror(errno));
+        fprintf(stderr, "qnlaunch: cannot determine the current directory: %s\n", strerror(errno));
         return 0;
     }
     Launcher launcher;

@@ -45,9 +45,9 @@ void VariableRef::init(const SString& text, const SString& prefix) {
     }
     const SString digits = text.substr(1);
     long number = 0;
-    bool valid = convertToLong(digits, number) &&
-                 (m_type == 'N' ? Launcher::isValidLongVariable(number)
-                                : Launcher::isValidStringVariable(number));
+    bool valid =
+        convertToLong(digits, number) && (m_type == 'N' ? Launcher::isValidLongVariable(number)
+                                                        : Launcher::isValidStringVariable(number));
     if (!valid) throw LauncherException(m + "Variable number is invalid (" + digits + ")");
     m_number = number;
 }

@@ -27,7 +27,8 @@ static SString displayCodeset() {
     if (codeset.empty()) codeset = customaryCodeset(PlatformImpl::get_locale());
     SString folded;
     for (char c : codeset) {
-        if (c != '-' && c != '_') folded += static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        if (c != '-' && c != '_')
+            folded += static_cast<char>(toupper(static_cast<unsigned char>(c)));
     }
     if (folded == "UTF8") return SString();
     return codeset;
@@ -69,7 +70,9 @@ void writeLine(const SString& text) {
     if (g_enableOutput) printLine(text, true);
 }
 
-void writeLine(const char* text) { writeLine(SString(text)); }
+void writeLine(const char* text) {
+    writeLine(SString(text));
+}
 
 void write(const char* text) {
     if (!g_enableOutput) return;

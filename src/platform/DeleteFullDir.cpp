@@ -11,13 +11,21 @@ bool DeleteFullDir::processFile(const SString& path) {
     return false;
 }
 
+// Whether `path` is `dir` or lies below it. A plain prefix test would also take a sibling
+// such as "lib" for an ancestor of "lib64" and leave it behind, unlogged.
+static bool isSameOrBelow(const SString& path, const SString& dir) {
+    if (path.compare(0, dir.size(), dir) != 0) return false;
+    return path.size() == dir.size() || path[dir.size()] == '/' ||
+           (!dir.empty() && dir.back() == '/');
+}
+
 bool DeleteFullDir::process(const SString& dir) {
     bool result = FileNavigator::process(dir);
     for (long i = m_visitedDirs.size() - 1; i >= 0; --i) {
         const SString& visited = m_visitedDirs.at(i);
         bool aboveFailure = false;
         for (const SString& failed : m_failedDirs) {
-            if (failed.compare(0, visited.size(), visited) == 0) {
+            if (isSameOrBelow(failed, visited)) {
                 aboveFailure = true;
                 break;
             }

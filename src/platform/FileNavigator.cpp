@@ -46,7 +46,9 @@ int directoryFromType(unsigned char type) {
 
 }  // namespace
 
-bool FileNavigator::isCanceled() const { return m_cancelable && PlatformImpl::m_canceled; }
+bool FileNavigator::isCanceled() const {
+    return m_cancelable && PlatformImpl::m_canceled;
+}
 
 bool FileNavigator::isDirectory(const char* path) {
     struct stat st;

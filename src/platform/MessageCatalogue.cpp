@@ -1,12 +1,29 @@
 #include "platform/MessageCatalogue.h"
 
 const char* const* const msg_locale_table[] = {
-    unixlauncher_msg_en, unixlauncher_msg_cs, unixlauncher_msg_da, unixlauncher_msg_de,
-    unixlauncher_msg_el, unixlauncher_msg_es, unixlauncher_msg_fi, unixlauncher_msg_fr,
-    unixlauncher_msg_hu, unixlauncher_msg_it, unixlauncher_msg_ja, unixlauncher_msg_ko,
-    unixlauncher_msg_nl, unixlauncher_msg_no, unixlauncher_msg_pl, unixlauncher_msg_pt,
-    unixlauncher_msg_pt_BR, unixlauncher_msg_ru, unixlauncher_msg_sv, unixlauncher_msg_tr,
-    unixlauncher_msg_zh, unixlauncher_msg_zh_TW, nullptr,
+    unixlauncher_msg_en,
+    unixlauncher_msg_cs,
+    unixlauncher_msg_da,
+    unixlauncher_msg_de,
+    unixlauncher_msg_el,
+    unixlauncher_msg_es,
+    unixlauncher_msg_fi,
+    unixlauncher_msg_fr,
+    unixlauncher_msg_hu,
+    unixlauncher_msg_it,
+    unixlauncher_msg_ja,
+    unixlauncher_msg_ko,
+    unixlauncher_msg_nl,
+    unixlauncher_msg_no,
+    unixlauncher_msg_pl,
+    unixlauncher_msg_pt,
+    unixlauncher_msg_pt_BR,
+    unixlauncher_msg_ru,
+    unixlauncher_msg_sv,
+    unixlauncher_msg_tr,
+    unixlauncher_msg_zh,
+    unixlauncher_msg_zh_TW,
+    nullptr,
 };
 
 const char* customaryCodeset(int index) {

@@ -32,8 +32,7 @@ const Literal kLiterals[] = {
 
 int occurrences(const std::string& text, const std::string& what) {
     int n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
     return n;
 }
 
@@ -65,16 +64,13 @@ bool isValidUtf8(const std::string& s) {
         } else {
             return false;
         }
-        if (i + extra >= s.size())
-            return false;
+        if (i + extra >= s.size()) return false;
         for (int k = 1; k <= extra; ++k) {
             const unsigned char cc = s[i + k];
-            if ((cc & 0xC0) != 0x80)
-                return false;
+            if ((cc & 0xC0) != 0x80) return false;
             cp = (cp << 6) | (cc & 0x3F);
         }
-        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
+        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
         i += extra + 1;
     }
     return true;
@@ -83,8 +79,7 @@ bool isValidUtf8(const std::string& s) {
 // Converts exactly, without transliteration; returns the iconv error text on failure.
 std::string convertError(const std::string& text, const char* codeset) {
     iconv_t cd = iconv_open(codeset, "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return std::string("iconv_open: ") + strerror(errno);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string("iconv_open: ") + strerror(errno);
     std::string in = text;
     std::string out(text.size() * 4 + 16, '\0');
     char* inp = &in[0];
@@ -132,8 +127,7 @@ TEST_F(MessageCatalogue, HasEveryLanguageInOrderWithAllRowsThenNull) {
 
 TEST_F(MessageCatalogue, FormatArgumentsAndEdgeBlanksMatchTheMessageLayout) {
     forEachRow([](int, int row, const std::string& text) {
-        if (row == 0)
-            return;
+        if (row == 0) return;
         const bool format = kFormatRows.count(row) > 0;
         EXPECT_EQ(occurrences(text, "%s"), format ? 1 : 0);
         EXPECT_EQ(occurrences(text, "%"), format ? 1 : 0);

@@ -12,9 +12,12 @@
 #include "launcher/LauncherException.h"
 #include "platform/DeleteFullDir.h"
 #include "platform/FindFiles.h"
+#include "platform/FreeSpace.h"
 #include "platform/PlatformImpl.h"
 
-void PlatformImpl::getJVMSearchPartitions(StringDeque& partitions) { partitions.push_back("/"); }
+void PlatformImpl::getJVMSearchPartitions(StringDeque& partitions) {
+    partitions.push_back("/");
+}
 
 void PlatformImpl::findFiles(const StringDeque& names, FileFindListener& listener) {
     FindFiles finder(names, listener);
@@ -41,7 +44,9 @@ void PlatformImpl::deleteFile(const SString& path) {
     }
 }
 
-SString PlatformImpl::getPlatformHint(const SString&) { return SString(); }
+SString PlatformImpl::getPlatformHint(const SString&) {
+    return SString();
+}
 
 long PlatformImpl::convertToLong(const char* bytes) {
     const auto* b = reinterpret_cast<const unsigned char*>(bytes);
@@ -59,6 +64,17 @@ void PlatformImpl::setFileExecutable(const SString& path) {
     if (stat(path.c_str(), &st) == 0) chmod(path.c_str(), st.st_mode | 0111);
 }
 
+bool freeSpaceSuffices(uint64_t fragmentSize, uint64_t blockSize, uint64_t available, long size) {
+    // Some file systems report no fragment size; the block size stands in.
+    uint64_t unit = fragmentSize != 0 ? fragmentSize : blockSize;
+    if (unit == 0 || size <= 0) return true;
+    // Whole units needed, compared as counts so that neither the size nor the full count of
+    // available units (beyond 32 bits on large disks) is cut or overflows.
+    uint64_t bytes = static_cast<uint64_t>(size);
+    uint64_t needed = bytes / unit + (bytes % unit != 0 ? 1 : 0);
+    return available >= needed;
+}
+
 bool PlatformImpl::checkFreeSpace(const SString& path, long size) {
     SString directory = path;
     if (directory.empty() || directory[0] != '/') {
@@ -67,18 +83,5 @@ bool PlatformImpl::checkFreeSpace(const SString& path, long size) {
     }
     struct statvfs info;
     if (statvfs(directory.c_str(), &info) != 0) throw LauncherException(strerror(errno));
-    // Some file systems report no fragment size; the block size stands in, and with
-    // neither the space cannot be judged and the check passes.
-    uint32_t fragment = static_cast<uint32_t>(info.f_frsize);
-    if (fragment == 0) fragment = static_cast<uint32_t>(info.f_bsize);
-    if (fragment == 0) return true;
-    uint32_t required32 = static_cast<uint32_t>(size);
-    double required = static_cast<double>(required32);
-    if (required32 % fragment != 0) {
-        required = (static_cast<double>(required32 / fragment) + 1) * fragment;
-    }
-    // The full count of available fragments: cut to 32 bits it would report a large,
-    // nearly empty disk as full.
-    double available = static_cast<double>(fragment) * static_cast<double>(info.f_bavail);
-    return available >= required;
+    return freeSpaceSuffices(info.f_frsize, info.f_bsize, info.f_bavail, size);
 }

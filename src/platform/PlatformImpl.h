@@ -2,12 +2,20 @@
 // The platform layer: every system call, the process environment, the temporary files
 // and the terminal output of the launcher go through these static operations.
 
+#include <cstdio>
+
 #include "inputfiles/SString.h"
 #include "inputfiles/StringDeque.h"
 
 class FileFindListener;
 
-enum UIStatus { Initializing = 0, SearchingForJVM = 1, JVMNotFound = 2, Running = 3, PreparingJVM = 4 };
+enum UIStatus {
+    Initializing = 0,
+    SearchingForJVM = 1,
+    JVMNotFound = 2,
+    Running = 3,
+    PreparingJVM = 4
+};
 enum UISubStatus { None = 0, Searching = 1, ScanningDisks = 2, Verifying = 3 };
 
 // Catalogue messages that other modules look up by identifier.
@@ -120,3 +128,8 @@ private:
     SString m_subStatusData;
     UISubStatus m_subStatus;
 };
+
+// Reads `stream` to its end in reads of up to 4096 bytes, appending what it reads to `text`
+// (may be null) and advancing the progress by 1 per read; returns the byte count of the last
+// read, 0 when the stream was already at its end.
+int readFromFile(FILE* stream, SString* text);

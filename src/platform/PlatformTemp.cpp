@@ -83,7 +83,9 @@ SString PlatformImpl::createTempFile() {
     return name.data();
 }
 
-void PlatformImpl::addFileToCleanupList(const SString& path) { m_sdqCreatedFiles.push_back(path); }
+void PlatformImpl::addFileToCleanupList(const SString& path) {
+    m_sdqCreatedFiles.push_back(path);
+}
 
 static void removeFirst(StringDeque& list, const SString& path) {
     for (long i = 0; i < list.size(); ++i) {

@@ -66,12 +66,23 @@ void PlatformImpl::setUIStatus(UIStatus status) {
     if (m_silent) return;
     SString text;
     switch (status) {
-        case Initializing: text = get_msg(1, g_title.c_str()); break;
-        case SearchingForJVM: text = get_msg(9, nullptr); break;
-        case JVMNotFound: text = get_msg(5, g_title.c_str()); break;
-        case Running: text = get_msg(7, g_title.c_str()); break;
-        case PreparingJVM: text = get_msg(8, nullptr); break;
-        default: return;
+        case Initializing:
+            text = get_msg(1, g_title.c_str());
+            break;
+        case SearchingForJVM:
+            text = get_msg(9, nullptr);
+            break;
+        case JVMNotFound:
+            text = get_msg(5, g_title.c_str());
+            break;
+        case Running:
+            text = get_msg(7, g_title.c_str());
+            break;
+        case PreparingJVM:
+            text = get_msg(8, nullptr);
+            break;
+        default:
+            return;
     }
     writeLine("");
     if (status == JVMNotFound) write(get_msg(4, nullptr).c_str());
@@ -82,9 +93,15 @@ void PlatformImpl::setUISubStatus(UISubStatus subStatus, const SString& text) {
     if (m_silent) return;
     SString line;
     switch (subStatus) {
-        case Searching: line = get_msg(10, text.c_str()); break;
-        case ScanningDisks: line = get_msg(16, nullptr); break;
-        case Verifying: line = get_msg(3, text.c_str()); break;
+        case Searching:
+            line = get_msg(10, text.c_str());
+            break;
+        case ScanningDisks:
+            line = get_msg(16, nullptr);
+            break;
+        case Verifying:
+            line = get_msg(3, text.c_str());
+            break;
         default:
             m_subStatus = None;
             m_subStatusData.clear();
@@ -99,7 +116,9 @@ void PlatformImpl::setUISubStatus(UISubStatus subStatus, const SString& text) {
 SubStatusWrapper::SubStatusWrapper()
     : m_subStatusData(PlatformImpl::m_subStatusData), m_subStatus(PlatformImpl::m_subStatus) {}
 
-SubStatusWrapper::~SubStatusWrapper() { PlatformImpl::setUISubStatus(m_subStatus, m_subStatusData); }
+SubStatusWrapper::~SubStatusWrapper() {
+    PlatformImpl::setUISubStatus(m_subStatus, m_subStatusData);
+}
 
 void PlatformImpl::advanceUIProgress(long count) {
     if (m_silent) return;
@@ -128,11 +147,17 @@ void PlatformImpl::showUI() {
     }
 }
 
-void PlatformImpl::hideUI(short) { g_enableOutput = false; }
+void PlatformImpl::hideUI(short) {
+    g_enableOutput = false;
+}
 
-void PlatformImpl::setSilent(bool silent) { m_silent = silent; }
+void PlatformImpl::setSilent(bool silent) {
+    m_silent = silent;
+}
 
-bool PlatformImpl::isUIVisible() { return g_enableOutput; }
+bool PlatformImpl::isUIVisible() {
+    return g_enableOutput;
+}
 
 void PlatformImpl::showUIMessage(const SString& text) {
     if (!m_silent) printLine(text, true);

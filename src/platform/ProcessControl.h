@@ -1,6 +1,5 @@
 #pragma once
-// One child process of the launcher: started with fork, waited for, and the target of
-// the interruption signals the launcher receives while it runs.
+// One child process of the launcher: started with fork and waited for.
 
 #include <sys/types.h>
 

@@ -51,10 +51,10 @@ SString bundleWith(const Workspace& ws, const std::vector<SString>& instructionL
 TEST(Actions, DefaultRunFindsVerifiesAndLaunchesWithTheWrittenDescriptor) {
     Workspace ws;
     StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
-    SString bundle = bundleWith(
-        ws, {"FIND_JVM 0 0", "JMP0 @N1@ none", "LAUNCH @S2@ 0", "GOTO end", ":none",
-             "NOT_FOUND", ":end"},
-        ws.file("jdk"));
+    SString bundle = bundleWith(ws,
+                                {"FIND_JVM 0 0", "JMP0 @N1@ none", "LAUNCH @S2@ 0", "GOTO end",
+                                 ":none", "NOT_FOUND", ":end"},
+                                ws.file("jdk"));
     RunResult r = ws.run(bundle, {}, {{"QN_MARK", "ok"}});
     EXPECT_EQ(lastLine(r.out), "launched " + ws.file("jdk") + " ok") << r.out;
     SString log = ws.logText();
@@ -79,7 +79,9 @@ TEST(Actions, NoJvmFoundTakesTheInstallBranchAndNeedsAnInstaller) {
 SString installerScript(const SString& properties) {
     return "#!/bin/sh\n"
            "mkdir -p bin\n"
-           "cat > bin/java <<'JAVA'\n#!/bin/sh\n" + properties + "JAVA\n"
+           "cat > bin/java <<'JAVA'\n#!/bin/sh\n" +
+           properties +
+           "JAVA\n"
            "chmod +x bin/java\n"
            "printf 'DESC: Installed\\nJVM_EXE: bin/java\\n' > jvm\n"
            "echo installer output\n";
@@ -88,20 +90,20 @@ SString installerScript(const SString& properties) {
 TEST(Actions, InstalledJvmIsDescribedAndLaunched) {
     for (const char* option : {"0", "1"}) {
         Workspace ws;
-        SString bundle = BundleBuilder(ws.root())
-                             .add(FILE_TYPE_INSTRUCTIONS, "i.tag",
-                                  e2e::instructions({SString("INSTALL_JVM ") + option,
-                                                     "JMP0 @N1@ failed", "LAUNCH @S1@ 0",
-                                                     "GOTO end", ":failed", "INSTALL_FAILED",
-                                                     ":end"}))
-                             .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag", kEchoLaunch)
-                             .add(FILE_TYPE_JVM_INSTALLER, "install.sh", installerScript(""))
-                             .write(ws.file("app.bin"));
+        SString bundle =
+            BundleBuilder(ws.root())
+                .add(FILE_TYPE_INSTRUCTIONS, "i.tag",
+                     e2e::instructions({SString("INSTALL_JVM ") + option, "JMP0 @N1@ failed",
+                                        "LAUNCH @S1@ 0", "GOTO end", ":failed", "INSTALL_FAILED",
+                                        ":end"}))
+                .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag", kEchoLaunch)
+                .add(FILE_TYPE_JVM_INSTALLER, "install.sh", installerScript(""))
+                .write(ws.file("app.bin"));
         RunResult r = ws.run(bundle);
         SString last = lastLine(r.out);
         // With the display on, the application's line follows the progress dots.
-        ASSERT_NE(last.find("launched " + ws.tempDir() + "/qnj"), SString::npos)
-            << option << "\n" << r.out;
+        ASSERT_NE(last.find("launched " + ws.tempDir() + "/qnj"), SString::npos) << option << "\n"
+                                                                                 << r.out;
         // The installer's own output is captured, not shown.
         EXPECT_EQ(r.out.find("installer output"), SString::npos);
         EXPECT_TRUE(ws.leftovers().empty()) << option;
@@ -154,8 +156,8 @@ TEST(Actions, VerifyJvmActionPrintsTheResultOrLogsAMissingTag) {
     StandInJvm::create(ws.file("jdk11"), {{"java.version", "11.0.1"}, {"java.vendor", "x"}});
     SString bundle = bundleWith(ws, {"NEVER_RUN"}, ws.file("none"));
     writeFile(ws.file("d.jvm"), e2e::descriptor("Wanted", e2e::kStandInExpected, {}));
-    for (const auto& c : std::vector<std::pair<SString, SString>>{{"jdk17", "1\n"},
-                                                                   {"jdk11", "0\n"}}) {
+    for (const auto& c :
+         std::vector<std::pair<SString, SString>>{{"jdk17", "1\n"}, {"jdk11", "0\n"}}) {
         writeFile(ws.file("v.tag"), "ACTION: VERIFY_JVM\nLOGFILE: " + ws.log() +
                                         "\nVERIFY_JVM_FILE: " + ws.file("d.jvm") +
                                         "\nVERIFY_JVM_HOME: " + ws.file(c.first) + "\n");
@@ -192,8 +194,9 @@ TEST(Actions, InvalidActionIsShownTwiceAndLoggedOnce) {
     SString bundle = bundleWith(ws, {"NEVER_RUN"}, ws.file("none"));
     writeFile(ws.file("x.tag"), "ACTION: DANCE\nSHOW_FAIL_MSG: 1\nLOGFILE: " + ws.log() + "\n");
     RunResult r = ws.run(bundle, {"-qn:in", ws.file("x.tag")});
-    EXPECT_EQ(r.out, "Echo\nInvalid action in input file: DANCE\n"
-                     "Invalid action in input file: DANCE\n");
+    EXPECT_EQ(r.out,
+              "Echo\nInvalid action in input file: DANCE\n"
+              "Invalid action in input file: DANCE\n");
     SString log = ws.logText();
     EXPECT_EQ(log.find("ERROR: Invalid action"), log.rfind("ERROR: Invalid action"));
 }
@@ -211,8 +214,8 @@ TEST(Actions, VerifyByIdChecksTheEmbeddedDescriptorAndReportsBadIds) {
     for (const auto& c : cases) {
         SString bundle = BundleBuilder(ws.root())
                              .add(FILE_TYPE_INSTRUCTIONS, "i.tag",
-                                  e2e::instructions({c.first, "JMP0 @N1@ bad", "VERIFIED",
-                                                     ":bad", "NOT_VERIFIED"}),
+                                  e2e::instructions({c.first, "JMP0 @N1@ bad", "VERIFIED", ":bad",
+                                                     "NOT_VERIFIED"}),
                                   1)
                              .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag", kEchoLaunch, 2)
                              .add(FILE_TYPE_JVM, "standin.jvm",
@@ -249,8 +252,8 @@ TEST(Actions, JavaHomeOptionSteersVerificationToTheChosenDirectory) {
 
 TEST(Actions, IlaunchWithoutUsableDescriptorOnlyLogs) {
     Workspace ws;
-    SString bundle = bundleWith(ws, {"ILAUNCH 1 0", "EXECUTE_LAUNCHER 0", "GOTO end", ":end"},
-                                ws.file("none"));
+    SString bundle =
+        bundleWith(ws, {"ILAUNCH 1 0", "EXECUTE_LAUNCHER 0", "GOTO end", ":end"}, ws.file("none"));
     RunResult r = ws.run(bundle);
     SString log = ws.logText();
     EXPECT_NE(log.find("ERROR: Unable to launch the internal launch script with the internal "

@@ -30,8 +30,8 @@ TEST(CommandLine, MissingInputFileIsShownTwiceAndLoggedAfterTheSeparator) {
     SString log = dir.file("launcher.log");
     RunResult r = run({qnlaunchPath(), "-qn:log", log, "-qn:in", dir.file("missing.tag")});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, SString("Could not load the input file.") + kCannotOpen + "\n" + kCannotOpen +
-                         "\n");
+    EXPECT_EQ(r.out,
+              SString("Could not load the input file.") + kCannotOpen + "\n" + kCannotOpen + "\n");
     EXPECT_EQ(readFile(log), SString("------------------\nERROR: ") + kCannotOpen + "\n");
 }
 
@@ -48,12 +48,18 @@ TEST(CommandLine, GermanTextIsValidUtf8OnAUtf8Terminal) {
     RunResult r = run({qnlaunchPath(), "-qn:in", "/nonexistent/x"}, "", {{"LANG", "de_DE.UTF-8"}});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Die Eingabedatei konnte nicht geladen werden."), SString::npos) << r.out;
-    EXPECT_NE(r.out.find("ge\xC3\xB6" "ffnet"), SString::npos) << r.out;  // "geöffnet" in UTF-8
+    EXPECT_NE(r.out.find("ge\xC3\xB6"
+                         "ffnet"),
+              SString::npos)
+        << r.out;  // "geöffnet" in UTF-8
 }
 
 TEST(CommandLine, GermanTextIsLatin1WhenLangNamesNoCodeset) {
     RunResult r = run({qnlaunchPath(), "-qn:in", "/nonexistent/x"}, "", {{"LANG", "de_DE"}});
-    EXPECT_NE(r.out.find("ge\xF6" "ffnet"), SString::npos) << r.out;
+    EXPECT_NE(r.out.find("ge\xF6"
+                         "ffnet"),
+              SString::npos)
+        << r.out;
 }
 
 TEST(CommandLine, LogOptionWithoutValueShowsItsMessageAndGoesOn) {

@@ -31,11 +31,11 @@ SString launchBundle(const Workspace& ws, const SString& launchScript,
 TEST(Launch, PassThroughArgumentsReachTheApplicationByteForByte) {
     Workspace ws;
     StandInJvm jvm = StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
-    SString bundle = launchBundle(
-        ws, "DESC: Demo\nCOMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" %CP%() Main\"\n");
-    const std::vector<SString> args = {"plain",       "two words", "say \"hi\"", "$HOME",
-                                       "`echo no`",   "$(echo no)", "back\\slash", "",
-                                       "trailing\\", "*", "tab\there"};
+    SString bundle =
+        launchBundle(ws, "DESC: Demo\nCOMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" %CP%() Main\"\n");
+    const std::vector<SString> args = {"plain",      "two words",  "say \"hi\"",  "$HOME",
+                                       "`echo no`",  "$(echo no)", "back\\slash", "",
+                                       "trailing\\", "*",          "tab\there"};
     RunResult r = ws.run(bundle, args);
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     ASSERT_EQ(jvm.callCount(), 2) << ws.logText();

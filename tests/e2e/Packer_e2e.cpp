@@ -11,9 +11,9 @@ namespace {
 
 struct Refusal {
     const char* what;
-    std::vector<SString> options;          // {option, relative path} pairs
-    std::map<SString, SString> files;      // relative path -> content
-    SString expected;                      // part of the error output (%D = workspace)
+    std::vector<SString> options;      // {option, relative path} pairs
+    std::map<SString, SString> files;  // relative path -> content
+    SString expected;                  // part of the error output (%D = workspace)
 };
 
 SString expand(SString text, const SString& root) {
@@ -70,7 +70,8 @@ TEST(Packer, RefusesWhatTheLauncherWouldFailOn) {
         RunResult r = run(argv);
         EXPECT_EQ(r.status, 1) << refusal.what;
         EXPECT_NE(r.err.find(expand(refusal.expected, ws.root())), SString::npos)
-            << refusal.what << "\n" << r.err;
+            << refusal.what << "\n"
+            << r.err;
         EXPECT_FALSE(exists(ws.file("out.bin"))) << refusal.what;
     }
 }

@@ -35,9 +35,9 @@ SString installedJavaHome() {
     return SString();
 }
 
-#define REQUIRE_JDK(home)                                                               \
-    SString home = installedJavaHome();                                                 \
-    if (home.empty()) GTEST_SKIP() << "no JDK installed (no java on the PATH)";         \
+#define REQUIRE_JDK(home)                                                       \
+    SString home = installedJavaHome();                                         \
+    if (home.empty()) GTEST_SKIP() << "no JDK installed (no java on the PATH)"; \
     if (!exists(verifyJarPath())) GTEST_SKIP() << "verify.jar was not built"
 
 // The properties the real JVM reports, through the verifier itself.
@@ -74,12 +74,11 @@ TEST(RealJdk, DescriptorVerifiesTheInstalledVersionOnly) {
     SString bundle = BundleBuilder(ws.root())
                          .addFile(FILE_TYPE_VERIFY_ARCHIVE, verifyJarPath())
                          .write(ws.file("app.bin"));
-    for (const auto& c : std::vector<std::pair<SString, SString>>{{version, "1\n"},
-                                                                   {version + "0", "0\n"}}) {
+    for (const auto& c :
+         std::vector<std::pair<SString, SString>>{{version, "1\n"}, {version + "0", "0\n"}}) {
         writeFile(ws.file("d.jvm"),
-                  e2e::descriptor("Real", {"java.specification.version=" + c.first,
-                                           "java.vm.name=..."},
-                                  {}));
+                  e2e::descriptor(
+                      "Real", {"java.specification.version=" + c.first, "java.vm.name=..."}, {}));
         writeFile(ws.file("v.tag"), "ACTION: VERIFY_JVM\nVERIFY_JVM_FILE: " + ws.file("d.jvm") +
                                         "\nVERIFY_JVM_HOME: " + home + "\n");
         RunResult r = ws.run(bundle, {"-qn:in", ws.file("v.tag")});

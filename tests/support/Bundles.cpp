@@ -14,19 +14,23 @@
 
 namespace testkit {
 
-SString qnlaunchPath() { return SString(QN_BIN_DIR) + "/qnlaunch"; }
-SString qnpackPath() { return SString(QN_BIN_DIR) + "/qnpack"; }
-SString verifyJarPath() { return QN_VERIFY_JAR; }
+SString qnlaunchPath() {
+    return SString(QN_BIN_DIR) + "/qnlaunch";
+}
+SString qnpackPath() {
+    return SString(QN_BIN_DIR) + "/qnpack";
+}
+SString verifyJarPath() {
+    return QN_VERIFY_JAR;
+}
 
 BundleBuilder::BundleBuilder(const SString& workDir)
     : m_workDir(workDir + "/bundle-files"), m_stub(qnlaunchPath()) {
     makeDirs(m_workDir);
 }
 
-BundleBuilder& BundleBuilder::add(long type, const SString& name, const SString& content,
-                                  long id) {
-    SString path = m_workDir + "/" + std::to_string(m_files.size()) + "-" +
-                   std::to_string(type);
+BundleBuilder& BundleBuilder::add(long type, const SString& name, const SString& content, long id) {
+    SString path = m_workDir + "/" + std::to_string(m_files.size()) + "-" + std::to_string(type);
     writeFile(path, content);
     BundleFile file;
     file.type = type;
@@ -73,7 +77,9 @@ StandInJvm StandInJvm::create(const SString& home, const std::map<SString, SStri
         "verify=0\n"
         "for a in \"$@\"; do [ \"$a\" = Verify ] && verify=1; done\n"
         "if [ $verify = 1 ]; then\n"
-        "  printf '%s\\n' '" + magic + "'\n"
+        "  printf '%s\\n' '" +
+        magic +
+        "'\n"
         "  seen=0\n"
         "  for a in \"$@\"; do\n"
         "    if [ $seen = 1 ]; then\n"
@@ -89,7 +95,8 @@ StandInJvm StandInJvm::create(const SString& home, const std::map<SString, SStri
         "  done\n"
         "  exit 0\n"
         "fi\n"
-        "printf '%s\\n' '" + appOutput + "'\n";
+        "printf '%s\\n' '" +
+        appOutput + "'\n";
     writeFile(home + "/bin/java", script, 0755);
     return StandInJvm{home};
 }
@@ -185,6 +192,8 @@ RunResult run(const std::vector<SString>& argv, const SString& cwd,
     return result;
 }
 
-std::vector<SString> leftovers(const SString& dir) { return listDir(dir); }
+std::vector<SString> leftovers(const SString& dir) {
+    return listDir(dir);
+}
 
 }  // namespace testkit

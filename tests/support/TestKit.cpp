@@ -22,10 +22,12 @@ ScopedTempDir::ScopedTempDir() {
     m_path = name;
 }
 
-ScopedTempDir::~ScopedTempDir() { removeTree(m_path); }
+ScopedTempDir::~ScopedTempDir() {
+    removeTree(m_path);
+}
 
 void makeDirs(const SString& path) {
-    for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         mkdir(path.substr(0, slash).c_str(), 0777);
         if (slash == SString::npos) break;
     }
@@ -111,7 +113,9 @@ StdoutCapture::StdoutCapture() {
     close(fd);
 }
 
-StdoutCapture::~StdoutCapture() { finish(); }
+StdoutCapture::~StdoutCapture() {
+    finish();
+}
 
 SString StdoutCapture::finish() {
     if (m_done) return m_text;

@@ -48,6 +48,7 @@ public:
         if (!isLaunchScriptFunction(name)) {
             m_script.throwException(text, ("Invalid function name (" + name + ").").c_str());
         }
+        if (m_inArchive && name == "CP") m_script.throwException(text, kClasspathInArchiveError);
         size_t pos = end + 1;
         StringDeque args;
         m_script.getArguments(text, pos, args);
@@ -59,6 +60,9 @@ public:
         end = start;
     }
 
+    // ARCHIVE is expanded inside CP, so it cannot call CP itself.
+    bool m_inArchive = false;
+
 private:
     LaunchScript m_script{SString(), false, false};
 };
@@ -68,6 +72,7 @@ private:
 void checkLaunchScript(const SString& path, const TagFile& script, std::vector<SString>& problems) {
     FunctionChecker checker;
     for (const char* tag : {"COMMAND", "ARCHIVE"}) {
+        checker.m_inArchive = SString(tag) == "ARCHIVE";
         try {
             checker.resolve(script.getTagValue(tag, 0), '%');
         } catch (const LauncherException& e) {

@@ -107,8 +107,8 @@ bool hasAppendedData(const SString& path) {
     FILE* f = fopen(path.c_str(), "rb");
     if (!f) return false;
     unsigned char tail[4] = {0, 0, 0, 0};
-    bool result = fseek(f, -4, SEEK_END) == 0 && fread(tail, 1, 4, f) == 4 &&
-                  tail[0] == 0xCA && tail[1] == 0x82 && tail[2] == 0xCA && tail[3] == 0x82;
+    bool result = fseek(f, -4, SEEK_END) == 0 && fread(tail, 1, 4, f) == 4 && tail[0] == 0xCA &&
+                  tail[1] == 0x82 && tail[2] == 0xCA && tail[3] == 0x82;
     fclose(f);
     return result;
 }
@@ -260,8 +260,10 @@ std::vector<SString> checkRequest(const PackRequest& request) {
         if (file.type > FILE_TYPE_LAUNCH_SCRIPT) continue;
         TagFile tagFile;
         if (!loadForCheck(file.sourcePath, tagFile, problems)) continue;
-        if (file.type == FILE_TYPE_INSTRUCTIONS) checkInstructions(file.sourcePath, tagFile, problems);
-        if (file.type == FILE_TYPE_LAUNCH_SCRIPT) checkLaunchScript(file.sourcePath, tagFile, problems);
+        if (file.type == FILE_TYPE_INSTRUCTIONS)
+            checkInstructions(file.sourcePath, tagFile, problems);
+        if (file.type == FILE_TYPE_LAUNCH_SCRIPT)
+            checkLaunchScript(file.sourcePath, tagFile, problems);
     }
     if (access(request.stub.c_str(), R_OK) != 0) {
         problems.push_back(request.stub + ": " + strerror(errno));

@@ -4,4 +4,6 @@
 
 #include "qnpack/Packer.h"
 
-int main(int argc, char** argv) { return qnpackMain(argc, argv, stdout, stderr); }
+int main(int argc, char** argv) {
+    return qnpackMain(argc, argv, stdout, stderr);
+}

@@ -1,0 +1,388 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "inputfiles/FileIndexEntry.h"
+#include "inputfiles/LauncherInputFiles.h"
+#include "launcher/Launcher.h"
+#include "launcher/LauncherException.h"
+#include "platform/PlatformImpl.h"
+#include "support/Bundles.h"
+#include "support/TestKit.h"
+
+extern long ui_progress;
+
+namespace {
+
+SString be32(uint32_t v) {
+    return SString{static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                   static_cast<char>(v >> 8), static_cast<char>(v)};
+}
+SString be16(unsigned v) {
+    return SString{static_cast<char>(v >> 8), static_cast<char>(v)};
+}
+
+const SString kStub = "STUB";
+const SString kIdentification = "\xCA\x82\xCA\x82";
+
+// One index entry; `nameLength` overrides the length field.
+SString entry(int type, long id, long length, long offset, const SString& name,
+              long nameLength = -1) {
+    return SString(1, static_cast<char>(type)) + be32(id) + be32(length) + be32(offset) +
+           be16(nameLength < 0 ? name.size() : nameLength) + name;
+}
+
+// The stub, the index and a trailer pointing at the index.
+SString launcherBytes(const SString& index) {
+    return kStub + index + be32(kStub.size()) + kIdentification;
+}
+
+// The stub and an index whose last eight bytes are the trailer itself, so that an entry
+// can end exactly at the end of the file.
+SString launcherEndingInIndex(SString index) {
+    index.replace(index.size() - 8, 8, be32(kStub.size()) + kIdentification);
+    return kStub + index;
+}
+
+struct LoadResult {
+    SString message;  // empty when load(false) succeeded
+    std::vector<SString> names;
+    bool loaded = false;
+};
+
+LoadResult loadLauncher(const SString& bytes) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir dir;
+    testkit::writeFile(dir.file("launcher"), bytes);
+    Launcher::m_launcherFileName = dir.file("launcher");
+    LoadResult result;
+    try {
+        Launcher::m_inputFiles.load(false);
+    } catch (const LauncherException& e) {
+        result.message = e.getMessage();
+    }
+    for (long i = 0; i < Launcher::m_inputFiles.getFileCount(); ++i) {
+        result.names.push_back(Launcher::m_inputFiles.getFileAt(i)->m_name);
+    }
+    result.loaded = Launcher::m_inputFiles.isLoaded();
+    return result;
+}
+
+TEST(BigEndian, LongDecodesEveryByteValueInEveryPlace) {
+    for (unsigned b = 0; b < 256; ++b) {
+        for (int place = 0; place < 4; ++place) {
+            char bytes[4] = {0, 0, 0, 0};
+            bytes[place] = static_cast<char>(b);
+            uint32_t expected = b << (8 * (3 - place));
+            EXPECT_EQ(PlatformImpl::convertToLong(bytes), static_cast<int32_t>(expected))
+                << b << " at " << place;
+        }
+    }
+    EXPECT_EQ(PlatformImpl::convertToLong("\xFF\xFF\xFF\xFF"), -1);
+    EXPECT_EQ(PlatformImpl::convertToLong("\x80\x00\x00\x00"), INT32_MIN);
+    EXPECT_EQ(PlatformImpl::convertToLong("\x7F\xFF\xFF\xFF"), INT32_MAX);
+    EXPECT_EQ(PlatformImpl::convertToLong("\x12\x34\x56\x78"), 0x12345678);
+}
+
+TEST(BigEndian, ShortDecodesEveryPairOfBytes) {
+    for (unsigned high = 0; high < 256; ++high) {
+        for (unsigned low = 0; low < 256; ++low) {
+            const char bytes[2] = {static_cast<char>(high), static_cast<char>(low)};
+            ASSERT_EQ(PlatformImpl::convertToShort(bytes),
+                      static_cast<int16_t>(static_cast<uint16_t>(high << 8 | low)))
+                << high << " " << low;
+        }
+    }
+}
+
+TEST(BigEndian, StreamReadersTakeConsecutiveBytesAndReportShortReads) {
+    FILE* stream = tmpfile();
+    ASSERT_NE(stream, nullptr);
+    for (int b = 0; b < 256; ++b) fputc(b, stream);
+    fputc(0xAB, stream);
+    rewind(stream);
+    for (uint32_t i = 0; i < 64; ++i) {
+        uint32_t expected = (4 * i) << 24 | (4 * i + 1) << 16 | (4 * i + 2) << 8 | (4 * i + 3);
+        ASSERT_EQ(loadLongValue(stream, "long"), static_cast<int32_t>(expected)) << i;
+    }
+    try {
+        loadShortValue(stream, "short read");
+        FAIL() << "no exception";
+    } catch (const LauncherException& e) {
+        EXPECT_EQ(e.getMessage(), "short read");
+    }
+    rewind(stream);
+    for (unsigned i = 0; i < 128; ++i) {
+        ASSERT_EQ(loadShortValue(stream, "short"),
+                  static_cast<int16_t>(static_cast<uint16_t>((2 * i) << 8 | (2 * i + 1))));
+    }
+    fseek(stream, 254, SEEK_SET);
+    char buffer[4];
+    EXPECT_EQ(getBytes(stream, buffer, 4), 3u);
+    fclose(stream);
+}
+
+TEST(LauncherTrailer, MessagesOfBrokenTrailers) {
+    const std::vector<std::pair<SString, SString>> cases = {
+        {"", "Invalid launcher format."},
+        {"1234567", "Invalid launcher format."},
+        {kStub + be32(-16) + kIdentification, "Invalid file index offset."},
+        {kStub + be32(1000) + kIdentification, "Unable to read the file count."},
+        {launcherBytes(be32(1) + entry(8, 1, 0, 0, "x")), "Invalid file type in file index."},
+        {launcherBytes(be32(1) + entry(255, 1, 0, 0, "x")), "Invalid file type in file index."},
+    };
+    for (const auto& c : cases) {
+        LoadResult result = loadLauncher(c.first);
+        EXPECT_EQ(result.message, c.second) << c.first.size() << " bytes";
+        EXPECT_FALSE(result.loaded);
+    }
+}
+
+TEST(LauncherTrailer, MissingLauncherCannotBeOpened) {
+    testkit::LauncherState state("/nonexistent/launcher");
+    try {
+        Launcher::m_inputFiles.load(false);
+        FAIL() << "no exception";
+    } catch (const LauncherException& e) {
+        EXPECT_EQ(e.getMessage(), "Cannot open launcher file.");
+    }
+    EXPECT_FALSE(Launcher::m_inputFiles.isLoaded());
+}
+
+TEST(LauncherTrailer, NoIdentificationValueMeansNoIndex) {
+    for (const SString& bytes :
+         {SString("12345678"), kStub + be32(4) + "\xCA\x82\xCA\x83", SString(100, '\0')}) {
+        LoadResult result = loadLauncher(bytes);
+        EXPECT_EQ(result.message, "");
+        EXPECT_TRUE(result.names.empty());
+        EXPECT_TRUE(result.loaded);
+    }
+}
+
+TEST(LauncherTrailer, CountOfZeroOrLessIsAnEmptyIndex) {
+    for (uint32_t count : {0u, 0xFFFFFFFFu, 0x80000000u}) {
+        LoadResult result = loadLauncher(launcherBytes(be32(count)));
+        EXPECT_EQ(result.message, "") << count;
+        EXPECT_TRUE(result.names.empty());
+        EXPECT_TRUE(result.loaded);
+    }
+}
+
+TEST(LauncherTrailer, CountBeyondTheEndKeepsTheEntriesBeforeIt) {
+    // The second entry runs into the trailer: type 0, an id, then three bytes of length.
+    LoadResult result = loadLauncher(launcherBytes(be32(2) + entry(3, 1, 0, 0, "first")));
+    EXPECT_EQ(result.message, "Unable to load file length.");
+    EXPECT_EQ(result.names, (std::vector<SString>{"first"}));
+    EXPECT_FALSE(result.loaded);
+}
+
+TEST(LauncherTrailer, FieldsTruncatedByOneByteAtTheEndOfTheFile) {
+    const SString full = be32(1) + entry(0, 1, 2, 3, "");
+    // An id cut short cannot end a launcher file: the type byte would be a byte of the
+    // identification value. The other fields can.
+    EXPECT_EQ(loadLauncher(launcherEndingInIndex(full.substr(0, 4 + 8))).message,
+              "Unable to load file length.");
+    EXPECT_EQ(loadLauncher(launcherEndingInIndex(full.substr(0, 4 + 12))).message,
+              "Unable to load offset to file bytes.");
+    EXPECT_EQ(loadLauncher(launcherEndingInIndex(full.substr(0, 4 + 14))).message,
+              "Unable to load the string value.");
+}
+
+TEST(FileIndexLoad, EveryTruncationOfAnEntryNamesItsField) {
+    const SString full = entry(2, 7, 100, 200, "abc");
+    for (size_t cut = 0; cut <= 15; ++cut) {
+        const char* expected = cut == 0   ? "Invalid file type in file index."
+                               : cut < 5  ? "Unable to load file id."
+                               : cut < 9  ? "Unable to load file length."
+                               : cut < 13 ? "Unable to load offset to file bytes."
+                               : cut < 15 ? "Unable to load the string value."
+                                          : "";
+        testkit::ScopedTempDir dir;
+        testkit::writeFile(dir.file("index"), "xx" + be32(2) + full + full.substr(0, cut));
+        FILE* stream = fopen(dir.file("index").c_str(), "rb");
+        ASSERT_NE(stream, nullptr);
+        LauncherInputFiles files;
+        SString message;
+        try {
+            files.loadFileIndex(stream, 2);
+        } catch (const LauncherException& e) {
+            message = e.getMessage();
+        }
+        fclose(stream);
+        EXPECT_EQ(message, expected) << "cut " << cut;
+        ASSERT_EQ(files.getFileCount(), cut < 15 ? 1 : 2) << "cut " << cut;
+        const FileIndexEntry* first = files.getFileAt(0);
+        EXPECT_EQ(first->m_type, 2);
+        EXPECT_EQ(first->m_id, 7);
+        EXPECT_EQ(first->m_length, 100);
+        EXPECT_EQ(first->m_offset, 200);
+        EXPECT_EQ(first->m_name, "abc");
+        if (cut == 15) {
+            EXPECT_EQ(files.getFileAt(1)->m_name, "");
+        }
+    }
+}
+
+TEST(FileIndexLoad, NameLengthsDecodeBigEndianAndNamesStopAtNul) {
+    SString index = be32(8);
+    const std::vector<size_t> lengths = {0, 127, 128, 255, 256, 300};
+    for (size_t length : lengths) index += entry(3, 1, 0, 0, SString(length, 'n'));
+    index += entry(3, 2, 0, 0, SString("ab\0cd", 5));
+    index += entry(7, -5, 9, 10, "end");
+    LoadResult result = loadLauncher(launcherBytes(index));
+    EXPECT_EQ(result.message, "");
+    ASSERT_EQ(result.names.size(), 8u);
+    for (size_t i = 0; i < lengths.size(); ++i) EXPECT_EQ(result.names[i].size(), lengths[i]);
+    EXPECT_EQ(result.names[6], "ab");
+    EXPECT_EQ(result.names[7], "end");
+}
+
+// Extraction runs over a real bundle with a tiny stub.
+class Extraction : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Progress is counted only when output is not silent; hide it from the terminal.
+        PlatformImpl::setSilent(false);
+        PlatformImpl::hideUI();
+        testkit::writeFile(dir.file("stub"), "#!/bin/sh\n");
+    }
+    SString bundle(testkit::BundleBuilder& builder) {
+        SString path = builder.stub(dir.file("stub")).write(dir.file("bundle"));
+        Launcher::m_launcherFileName = path;
+        Launcher::m_inputFiles.load(false);
+        return path;
+    }
+    const FileIndexEntry& file(long i) { return *Launcher::m_inputFiles.getFileAt(i); }
+    SString failure(const FileIndexEntry& entry, const SString& directory) {
+        try {
+            entry.extract(directory);
+        } catch (const LauncherException& e) {
+            return e.getMessage();
+        }
+        return "no failure";
+    }
+
+    testkit::LauncherState state;
+    testkit::ScopedTempDir dir;
+};
+
+SString pattern(size_t size) {
+    SString text(size, '\0');
+    for (size_t i = 0; i < size; ++i) text[i] = static_cast<char>((i * 7 + i / 251) % 256);
+    return text;
+}
+
+TEST_F(Extraction, CopiesByteIdenticalInChunksWithOneProgressStepEach) {
+    const std::vector<std::pair<size_t, long>> sizes = {{0, 0},     {1, 1},      {61439, 1},
+                                                        {61440, 2}, {122878, 2}, {122879, 3}};
+    testkit::BundleBuilder builder(dir.path());
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        builder.add(FILE_TYPE_CLASSPATH_ARCHIVE, "f" + std::to_string(i), pattern(sizes[i].first));
+    }
+    bundle(builder);
+    testkit::makeDirs(dir.file("out"));
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        long before = ui_progress;
+        SString path = file(i).extract(dir.file("out"));
+        EXPECT_EQ(path, dir.file("out/f" + std::to_string(i)));
+        EXPECT_EQ(testkit::readFile(path), pattern(sizes[i].first)) << sizes[i].first;
+        EXPECT_EQ(ui_progress - before, sizes[i].second) << sizes[i].first;
+    }
+}
+
+TEST_F(Extraction, EmptyDirectoryMeansTheWorkingDirectory) {
+    testkit::BundleBuilder builder(dir.path());
+    bundle(builder.add(FILE_TYPE_JVM, "jvm.tag", "A: 1\n"));
+    testkit::makeDirs(dir.file("cwd"));
+    ASSERT_EQ(chdir(dir.file("cwd").c_str()), 0);
+    EXPECT_EQ(file(0).extract(""), "jvm.tag");
+    EXPECT_EQ(testkit::readFile(dir.file("cwd/jvm.tag")), "A: 1\n");
+}
+
+TEST_F(Extraction, UnsafeNamesAreRefusedAndNothingIsWritten) {
+    testkit::BundleBuilder builder(dir.path());
+    for (const char* name : {"a/b", ".", "..", "../escape"}) builder.add(3, name, "data");
+    bundle(builder);
+    testkit::makeDirs(dir.file("out/a"));
+    for (long i = 0; i < 4; ++i) {
+        EXPECT_EQ(failure(file(i), dir.file("out")),
+                  "Invalid file name in file index: " + file(i).m_name);
+    }
+    EXPECT_EQ(testkit::listDir(dir.file("out")), (std::vector<SString>{"a"}));
+    EXPECT_TRUE(testkit::listDir(dir.file("out/a")).empty());
+    EXPECT_FALSE(testkit::exists(dir.file("escape")));
+}
+
+TEST_F(Extraction, NegativeOffsetOrLengthIsAnError) {
+    testkit::BundleBuilder builder(dir.path());
+    bundle(builder.add(3, "data", "0123456789"));
+    FileIndexEntry entry;
+    entry.m_name = "broken";
+    for (std::pair<long, long> range : {std::make_pair(-1L, 4L), std::make_pair(0L, -4L)}) {
+        entry.m_offset = range.first;
+        entry.m_length = range.second;
+        SString message = failure(entry, dir.path());
+        EXPECT_NE(message.find("broken"), SString::npos) << message;
+        EXPECT_FALSE(testkit::exists(dir.file("broken")));
+    }
+}
+
+TEST_F(Extraction, RangePastTheEndIsCopiedShort) {
+    testkit::BundleBuilder builder(dir.path());
+    SString path = bundle(builder.add(3, "data", "0123456789"));
+    FileIndexEntry entry;
+    entry.m_name = "tail";
+    entry.m_offset = 4;
+    entry.m_length = 1000000;
+    EXPECT_EQ(testkit::readFile(entry.extract(dir.path())), testkit::readFile(path).substr(4));
+}
+
+TEST_F(Extraction, WriteFailuresGiveTheErrorNumberAndTheSpaceHint) {
+    testkit::BundleBuilder builder(dir.path());
+    bundle(builder.add(3, "data", "0123456789").add(3, "full", pattern(70000)));
+    const SString hint =
+        " There may not be enough temporary disk space. Try using -qn:tempdir to use a "
+        "temporary directory on a partition with more disk space.";
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    testkit::writeFile(dir.file("plain"), "a regular file");
+    // A relative directory has its free space judged on the working directory, so the
+    // open fails; an absolute one fails already when its free space is examined.
+    EXPECT_EQ(failure(file(0), "plain/sub"),
+              "Error writing file = " + std::to_string(ENOTDIR) + hint);
+    EXPECT_EQ(failure(file(0), dir.file("plain/sub")), strerror(ENOTDIR));
+    testkit::makeDirs(dir.file("taken/data"));
+    EXPECT_EQ(failure(file(0), dir.file("taken")),
+              "Error writing file = " + std::to_string(EISDIR) + hint);
+    if (access("/dev/full", W_OK) == 0) {
+        EXPECT_EQ(failure(file(1), "/dev"),
+                  "Error writing file = " + std::to_string(ENOSPC) + hint);
+    }
+}
+
+TEST_F(Extraction, LauncherThatCannotBeReopenedIsReported) {
+    testkit::BundleBuilder builder(dir.path());
+    bundle(builder.add(3, "data", "0123456789"));
+    Launcher::m_launcherFileName = dir.file("gone");
+    EXPECT_EQ(failure(file(0), dir.path()), "Cannot open launcher file.");
+}
+
+TEST_F(Extraction, InstallersAndLaunchersComeOutExecutable) {
+    testkit::BundleBuilder builder(dir.path());
+    for (int type = 0; type <= 7; ++type) builder.add(type, "t" + std::to_string(type), "A: 1\n");
+    bundle(builder);
+    testkit::makeDirs(dir.file("out"));
+    for (int type = 0; type <= 7; ++type) {
+        struct stat st;
+        ASSERT_EQ(stat(file(type).extract(dir.file("out")).c_str(), &st), 0);
+        bool executable = type == FILE_TYPE_JVM_INSTALLER || type == FILE_TYPE_EMBEDDED_LAUNCHER;
+        EXPECT_EQ((st.st_mode & 0111) == 0111, executable) << type;
+        EXPECT_EQ((st.st_mode & 0111) == 0, !executable) << type;
+    }
+}
+
+}  // namespace

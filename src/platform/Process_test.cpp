@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "launcher/LauncherException.h"
+#include "platform/PlatformImpl.h"
+#include "support/TestKit.h"
+
+extern long ui_progress;
+
+namespace {
+
+struct Captured {
+    SString out, err;
+};
+
+Captured runCaptured(const SString& command, const SString& workingDir = SString()) {
+    Captured c;
+    PlatformImpl::executeProcess(command, workingDir, false, true, true, &c.out, &c.err);
+    return c;
+}
+
+SString currentDir() {
+    char buffer[PATH_MAX];
+    return getcwd(buffer, sizeof buffer) ? buffer : "";
+}
+
+SString realPath(const SString& path) {
+    char buffer[PATH_MAX];
+    return realpath(path.c_str(), buffer) ? buffer : "";
+}
+
+// Ends the whole test binary if a test hangs instead of letting it block forever.
+class Watchdog {
+public:
+    explicit Watchdog(unsigned seconds) { alarm(seconds); }
+    ~Watchdog() { alarm(0); }
+};
+
+// Runs the replace mode in a forked copy of this process; returns what it wrote to
+// standard output and its exit status (3 when executeProcess returned).
+std::pair<SString, int> replaceInFork(const SString& command) {
+    int fds[2];
+    if (pipe(fds) != 0) return {"", -1};
+    fflush(stdout);
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        dup2(fds[1], 1);
+        close(fds[1]);
+        PlatformImpl::executeProcess(command, SString(), true, false, false, nullptr, nullptr);
+        _exit(3);
+    }
+    close(fds[1]);
+    SString output;
+    char buffer[256];
+    ssize_t n;
+    while ((n = read(fds[0], buffer, sizeof buffer)) > 0) output.append(buffer, n);
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {output, WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+}
+
+}  // namespace
+
+TEST(ExecuteProcess, EmptyWorkingDirectoryKeepsTheCurrentOne) {
+    testkit::LauncherState state;
+    const SString before = currentDir();
+    EXPECT_EQ(before + "\n", runCaptured("pwd").out);
+    EXPECT_EQ(before, currentDir());
+}
+
+TEST(ExecuteProcess, WorkingDirectoryStaysChangedAfterTheCall) {
+    testkit::LauncherState state;  // restores the working directory
+    testkit::ScopedTempDir tmp;
+    const SString dir = realPath(tmp.path());
+    EXPECT_EQ(dir + "\n", runCaptured("pwd", dir).out);
+    EXPECT_EQ(dir, currentDir());
+}
+
+TEST(ExecuteProcess, UnusableWorkingDirectoryFailsBeforeAnyChildStarts) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir tmp;
+    testkit::writeFile(tmp.file("file"), "");
+    const SString marker = tmp.file("marker");
+    const std::pair<SString, int> cases[] = {{tmp.file("missing"), ENOENT},
+                                             {tmp.file("file/sub"), ENOTDIR}};
+    const SString before = currentDir();
+    for (const auto& [dir, error] : cases) {
+        for (bool capture : {false, true}) {
+            SString out, err;
+            try {
+                PlatformImpl::executeProcess("touch " + marker, dir, false, capture, true, &out,
+                                             &err);
+                ADD_FAILURE() << "no exception for " << dir;
+            } catch (const LauncherException& e) {
+                EXPECT_EQ("Error setting working directory: " + dir + " " + strerror(error),
+                          e.getMessage());
+            }
+            EXPECT_FALSE(testkit::exists(marker));
+            EXPECT_EQ(before, currentDir());
+        }
+    }
+}
+
+TEST(ExecuteProcess, CapturesBothStreamsWholeAndUnchanged) {
+    testkit::LauncherState state;
+    for (int size : {0, 1, 4095, 4096, 4097, 8192, 65537}) {
+        const SString command = "head -c " + std::to_string(size) + " /dev/zero | tr '\\0' o; " +
+                                "head -c " + std::to_string(size + 1) +
+                                " /dev/zero | tr '\\0' e >&2";
+        Captured c = runCaptured(command);
+        EXPECT_EQ(SString(size, 'o'), c.out) << size;
+        EXPECT_EQ(SString(size + 1, 'e'), c.err) << size;
+    }
+}
+
+TEST(ExecuteProcess, AppendsToTheCallersStrings) {
+    testkit::LauncherState state;
+    SString out = "before:", err = "earlier:";
+    PlatformImpl::executeProcess("printf 'a\\nb'; printf 'c' >&2", "", false, true, true, &out,
+                                 &err);
+    EXPECT_EQ("before:a\nb", out);
+    EXPECT_EQ("earlier:c", err);
+}
+
+TEST(ExecuteProcess, FullStreamsAtOnceAreCapturedWithoutStalling) {
+    testkit::LauncherState state;
+    Watchdog watchdog(120);
+    // Both streams well past a pipe's capacity, written at the same time, each in order.
+    Captured c = runCaptured("seq 1 200000 >&2 & seq 1 200000; wait");
+    SString expected;
+    for (int i = 1; i <= 200000; ++i) expected += std::to_string(i) + "\n";
+    ASSERT_GT(expected.size(), 1u << 20);
+    EXPECT_TRUE(c.out == expected) << "stdout size " << c.out.size();
+    EXPECT_TRUE(c.err == expected) << "stderr size " << c.err.size();
+}
+
+TEST(ExecuteProcess, ShortChildReturnsWithoutPolling) {
+    testkit::LauncherState state;
+    for (int i = 0; i < 3; ++i) {
+        auto start = std::chrono::steady_clock::now();
+        Captured c = runCaptured("echo hi");
+        auto elapsed = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ("hi\n", c.out);
+        EXPECT_LT(elapsed, std::chrono::milliseconds(300));
+    }
+}
+
+TEST(ExecuteProcess, ReturnsOnlyAfterTheChildHasEnded) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir tmp;
+    const SString marker = tmp.file("marker");
+    PlatformImpl::executeProcess("sleep 0.3; echo done > " + marker, "", false, false, true,
+                                 nullptr, nullptr);
+    EXPECT_EQ("done\n", testkit::readFile(marker));
+    // With capture, a child that closes its output early is still waited for.
+    runCaptured("exec >&- 2>&-; sleep 0.3; echo again > " + marker);
+    EXPECT_EQ("again\n", testkit::readFile(marker));
+}
+
+TEST(ExecuteProcess, FailingCommandsEndQuietlyWithTheShellsMessageCaptured) {
+    testkit::LauncherState state;
+    EXPECT_NO_THROW(runCaptured("exit 7"));
+    Captured c = runCaptured("qn_no_such_command_x1");
+    EXPECT_EQ("", c.out);
+    EXPECT_NE(SString::npos, c.err.find("qn_no_such_command_x1")) << c.err;
+}
+
+TEST(ExecuteProcess, ProgressAdvancesOncePerRead) {
+    testkit::LauncherState state(SString(), false);
+    PlatformImpl::hideUI();  // count without printing dots
+    // One read at the end of each stream, plus one per chunk of data.
+    const std::pair<const char*, long> cases[] = {
+        {"true", 2}, {"printf x", 3}, {"printf y >&2", 3}};
+    for (const auto& [command, reads] : cases) {
+        ui_progress = 0;
+        runCaptured(command);
+        EXPECT_EQ(reads, ui_progress) << command;
+    }
+    ui_progress = 0;
+    runCaptured("head -c 20000 /dev/zero");
+    EXPECT_GE(ui_progress, 20000 / 4096 + 1 + 2);
+}
+
+TEST(ReadFromFile, ReadsToTheEndAndReturnsTheLastCount) {
+    testkit::LauncherState state(SString(), false);
+    PlatformImpl::hideUI();
+    struct Case {
+        size_t size;
+        int last;
+        long reads;
+    };
+    for (const Case& c : {Case{0, 0, 1}, Case{4096, 0, 2}, Case{5000, 904, 2}, Case{8193, 1, 3}}) {
+        FILE* stream = tmpfile();
+        ASSERT_NE(nullptr, stream);
+        const SString content(c.size, 'r');
+        fwrite(content.data(), 1, content.size(), stream);
+        rewind(stream);
+        SString text = "pre";
+        ui_progress = 0;
+        EXPECT_EQ(c.last, readFromFile(stream, &text)) << c.size;
+        EXPECT_EQ("pre" + content, text);
+        EXPECT_EQ(c.reads, ui_progress) << c.size;
+        rewind(stream);
+        EXPECT_EQ(c.last, readFromFile(stream, nullptr));
+        fclose(stream);
+    }
+}
+
+TEST(ExecuteProcess, ReplaceModeRunsTheCommandInPlaceOfTheProcess) {
+    EXPECT_EQ(std::make_pair(SString("hi\n"), 0), replaceInFork("/bin/echo hi"));
+    // Words are split like a command line and the program is looked up on PATH.
+    EXPECT_EQ(std::make_pair(SString("[a b][c]"), 0), replaceInFork("printf \"[%s]\" \"a b\" c"));
+}
+
+TEST(ExecuteProcess, ReplaceModeReturnsWhenTheProgramCannotRun) {
+    testkit::LauncherState state;
+    const SString before = currentDir();
+    EXPECT_EQ(std::make_pair(SString(), 3), replaceInFork("/no/such/program arg"));
+    // In this process too: the working directory is not used and nothing is thrown.
+    EXPECT_NO_THROW(PlatformImpl::executeProcess("/no/such/program", "/no/such/dir", true, false,
+                                                 false, nullptr, nullptr));
+    EXPECT_NO_THROW(PlatformImpl::executeProcess("", "", true, false, false, nullptr, nullptr));
+    EXPECT_EQ(before, currentDir());
+}
+
+TEST(Environment, SetValuesReachChildrenAndEmptyValuesKeepTheVariable) {
+    testkit::LauncherState state;
+    testkit::ScopedEnv restore("QN_PLATFORM_TEST_VAR", nullptr);
+    EXPECT_EQ("", PlatformImpl::getEnvironmentVariable("QN_PLATFORM_TEST_VAR"));
+    const SString probe =
+        "printf '%s|%s' \"${QN_PLATFORM_TEST_VAR+set}\" \"$QN_PLATFORM_TEST_VAR\"";
+    EXPECT_EQ("|", runCaptured(probe).out);
+
+    PlatformImpl::setEnvironmentVariable("QN_PLATFORM_TEST_VAR", "a b=c $d");
+    EXPECT_EQ("a b=c $d", PlatformImpl::getEnvironmentVariable("QN_PLATFORM_TEST_VAR"));
+    EXPECT_EQ("set|a b=c $d", runCaptured(probe).out);
+
+    PlatformImpl::setEnvironmentVariable("QN_PLATFORM_TEST_VAR", "");
+    EXPECT_EQ("", PlatformImpl::getEnvironmentVariable("QN_PLATFORM_TEST_VAR"));
+    EXPECT_NE(nullptr, getenv("QN_PLATFORM_TEST_VAR"));
+    EXPECT_EQ("set|", runCaptured(probe).out);
+}

@@ -1,0 +1,86 @@
+#include "qnpack/PackChecks.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "inputfiles/TagFile.h"
+#include "launcher/Instructions.h"
+#include "launcher/Launcher.h"
+#include "support/TestKit.h"
+
+namespace {
+
+std::vector<SString> instructionProblems(std::initializer_list<SString> lines) {
+    TagFile tags;
+    for (const SString& line : lines) tags.appendTagValue(Instructions::g_instructionsTag, line);
+    std::vector<SString> problems;
+    checkInstructions("instr.tag", tags, problems);
+    return problems;
+}
+
+std::vector<SString> scriptProblems(const SString& command, const SString& archive = SString()) {
+    TagFile tags;
+    if (!command.empty()) tags.setTagValue("COMMAND", command);
+    if (!archive.empty()) tags.setTagValue("ARCHIVE", archive);
+    std::vector<SString> problems;
+    checkLaunchScript("script.tag", tags, problems);
+    return problems;
+}
+
+TEST(PackChecks, InstructionProblemsNameFileLineAndMessage) {
+    testkit::LauncherState state;
+    EXPECT_EQ(instructionProblems({":start", "FIND_JVM 1", "GOTO start", "SET N1 = 5",
+                                   "JMP0 @N1@ done", "Launch x 0", "SET S1 = \"open", ":done"}),
+              (std::vector<SString>{
+                  "instr.tag line 2: The second argument to FIND_JVM should be a 1 if a find "
+                  "failure message should be displayed in a UI or 0 if no message should be "
+                  "displayed.",
+                  "instr.tag line 3: Label not found (start)",
+                  "instr.tag line 6: Invalid command (Launch). ",
+                  "instr.tag line 7: Expected double quote to end argument near 1"}));
+    // The check runs nothing and stores nothing.
+    EXPECT_EQ(Launcher::getLongVariable(1), 0);
+}
+
+TEST(PackChecks, GoodInstructionsHaveNoProblems) {
+    testkit::LauncherState state;
+    EXPECT_TRUE(instructionProblems({"// find one, or install the embedded JVM", "FIND_JVM 1 1",
+                                     "JMP0 @N1@ install", "LAUNCH \"@S2@\" 0", "GOTO end",
+                                     ":install", "INSTALL_JVM 1", "JMP0 @N1@ end",
+                                     "SET S3 = \"a b\"", "LAUNCH @S2@ 0", ":end"})
+                    .empty());
+}
+
+TEST(PackChecks, LaunchScriptProblemsCarryTheLanguagesMessages) {
+    testkit::LauncherState state;
+    const SString e = "script.tag: Launch script error: ";
+    const std::pair<SString, SString> cases[] = {
+        {"java %cp%() Main", e + "Invalid function name (cp)."},
+        {"java %CP%(\"a\" Main", e + "Expected right parenthesis. (near character 13)"},
+        {"%TEMP_DIR%", e + "Expected left parenthesis. (near character 10)"},
+        {"%SYSTEMPROP%(\"a\")", e + "SYSTEMPROP function requires 2 arguments."},
+        {"%CP%(\"a", e + "Expected double quote to end argument near 6"},
+        // Arguments are checked too, since function values are expanded again.
+        {"%IF_EXISTS%(\"JVM_EXE\", \"%FOO%()\")", e + "Invalid function name (FOO)."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(scriptProblems(c.first), std::vector<SString>{c.second}) << c.first;
+    }
+    EXPECT_EQ(scriptProblems("java %CP%() Main", "%APPLICATION_ARCHIVE%(\"a\", \"b\")"),
+              std::vector<SString>{e + "APPLICATION_ARCHIVE function takes 0 arguments."});
+    EXPECT_EQ(scriptProblems("java %CP%() Main", "%IF_EXISTS%(\"A\", \"%CP%()\")"),
+              std::vector<SString>{e + "The CP function cannot be used in ARCHIVE."});
+}
+
+TEST(PackChecks, GoodLaunchScriptHasNoProblemsAndResolvesNothing) {
+    testkit::LauncherState state;
+    EXPECT_TRUE(scriptProblems("\"@JVM_EXE@\" %CP%(\"x.jar\",) %RUNTIME_SYSTEMPROP%() "
+                               "%SYSTEMPROP%(\"home\", \"#HOME#\") %RUNTIME_JAVAARGS%() "
+                               "%IF_EXISTS%(\"JVM_EXE\", \"%LAUNCHER_DIR%()/lib\") 100%% Main",
+                               "%APPLICATION_ARCHIVE%(\"missing.jar\")")
+                    .empty());
+    EXPECT_TRUE(scriptProblems("").empty());
+}
+
+}  // namespace
