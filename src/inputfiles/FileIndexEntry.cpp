@@ -99,6 +99,7 @@ SString FileIndexEntry::extract(const SString& directory) const {
     long position = m_offset;
     const long endPosition = m_offset + m_length;
     while (position < endPosition && !feof(source.get()) && pendingError == 0) {
+        PlatformImpl::checkInterrupted();
         if (PlatformImpl::m_canceled) {
             throw LauncherException(PlatformImpl::getMessageText(MSG_CANCELED));
         }

@@ -6,6 +6,7 @@
 #include "launcher/Launcher.h"
 #include "launcher/LauncherException.h"
 #include "launcher/VariableRef.h"
+#include "platform/PlatformImpl.h"
 
 const char* const Instructions::g_instructionsTag = "INSTRUCTIONS";
 
@@ -22,6 +23,7 @@ void Instructions::execute() {
     m_checkOnly = false;
     const long count = m_instructions.getTagValueCount(g_instructionsTag);
     for (m_cursor = 0; m_cursor < count; ++m_cursor) {
+        PlatformImpl::checkInterrupted();
         m_actions.step(m_cursor);
         executeLine(lineAt(m_cursor));
     }

@@ -10,6 +10,7 @@
 #include "inputfiles/TextUtils.h"
 #include "launcher/Launcher.h"
 #include "platform/PlatformImpl.h"
+#include "platform/ProcessControl.h"
 
 // The absolute path of the running launcher: the program name when it is absolute,
 // otherwise the current directory joined with it. A bare name that was found through
@@ -41,7 +42,21 @@ int launcherMain(int argc, char** argv) {
         fprintf(stderr, "qnlaunch: cannot determine the current directory: %s\n", strerror(errno));
         return 0;
     }
-    Launcher launcher;
-    Launcher::process(args, path);
+    installSignalHandlers();
+    int signal = 0;
+    {
+        Launcher launcher;  // cleans up when it goes
+        try {
+            Launcher::process(args, path);
+        } catch (const TerminationRequest& request) {
+            signal = request.signal();
+        }
+        if (signal == 0) signal = pendingSignal();
+        if (signal != 0) {
+            Launcher::logMessage("Ended by signal " + convertToString(signal) + ".", LOG_WARNING);
+        }
+    }
+    // Interrupted: end the way the signal would have ended us, so callers can tell.
+    if (signal != 0) dieBySignal(signal);
     return 0;
 }

@@ -83,6 +83,7 @@ void write(const char* text) {
 
 SString getLine() {
     char buffer[1024];
-    if (scanf("%1023s", buffer) != 1) return SString();
-    return buffer;
+    bool read = scanf("%1023s", buffer) == 1;
+    PlatformImpl::checkInterrupted();
+    return read ? SString(buffer) : SString();
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "inputfiles/TextUtils.h"
+#include "platform/FileMode.h"
 #include "platform/PlatformImpl.h"
 
 namespace {
@@ -51,8 +52,8 @@ bool FileNavigator::isCanceled() const {
 }
 
 bool FileNavigator::isDirectory(const char* path) {
-    struct stat st;
-    return lstat(path, &st) == 0 && (st.st_mode & 040000) != 0;
+    mode_t mode;
+    return fileMode(path, false, mode) && (mode & 040000) != 0;
 }
 
 bool FileNavigator::process(const SString& root) {
@@ -72,6 +73,7 @@ bool FileNavigator::process(const SString& root) {
         SString prefix = dir;
         appendPathSeparator(prefix);
         while (!stop && !isCanceled()) {
+            PlatformImpl::checkInterrupted();
             struct dirent* entry = readdir(handle.get());
             if (!entry) break;
             const char* name = entry->d_name;

@@ -13,6 +13,7 @@
 #include "platform/DeleteFullDir.h"
 #include "platform/FindFiles.h"
 #include "platform/FreeSpace.h"
+#include "platform/FileMode.h"
 #include "platform/PlatformImpl.h"
 
 void PlatformImpl::getJVMSearchPartitions(StringDeque& partitions) {
@@ -31,8 +32,8 @@ void PlatformImpl::findFiles(const StringDeque& names, FileFindListener& listene
 }
 
 bool PlatformImpl::fileExists(const SString& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
+    mode_t mode;
+    return fileMode(path.c_str(), true, mode);
 }
 
 void PlatformImpl::deleteFile(const SString& path) {
@@ -60,8 +61,8 @@ short PlatformImpl::convertToShort(const char* bytes) {
 }
 
 void PlatformImpl::setFileExecutable(const SString& path) {
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0) chmod(path.c_str(), st.st_mode | 0111);
+    mode_t mode;
+    if (fileMode(path.c_str(), true, mode)) chmod(path.c_str(), mode | 0111);
 }
 
 bool freeSpaceSuffices(uint64_t fragmentSize, uint64_t blockSize, uint64_t available, long size) {

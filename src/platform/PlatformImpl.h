@@ -78,6 +78,9 @@ public:
     // the launcher by it. With `capture`, the child's output is appended to the strings.
     static void executeProcess(const SString& command, const SString& workingDir, bool console,
                                bool capture, bool inChild, SString* stdOut, SString* errOut);
+    // Ends the run (TerminationRequest) when an interruption signal has arrived; called
+    // between steps of long work.
+    static void checkInterrupted();
     static SString getEnvironmentVariable(const SString& name);
     static void setEnvironmentVariable(const SString& name, const SString& value);
 

@@ -19,6 +19,25 @@
 
 namespace {
 
+// A descriptor closed when it goes out of scope.
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    ~FileDescriptor() { reset(-1); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    void reset(int fd) {
+        if (m_fd >= 0) close(m_fd);
+        m_fd = fd;
+    }
+    int get() const { return m_fd; }
+    explicit operator bool() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
 // A pipe whose ends are closed when it goes out of scope.
 class Pipe {
 public:
@@ -117,9 +136,15 @@ void PlatformImpl::executeProcess(const SString& command, const SString& working
         replaceProcess(command);
         return;
     }
-    if (!workingDir.empty() && chdir(workingDir.c_str()) != 0) {
-        throw LauncherException(
-            systemErrorText("Error setting working directory: " + workingDir + " ", errno));
+    // Only the child moves to the working directory: the launcher's own directory, against
+    // which its log file and the user's relative paths are read, never changes.
+    FileDescriptor directory;
+    if (!workingDir.empty()) {
+        directory.reset(open(workingDir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!directory) {
+            throw LauncherException(
+                systemErrorText("Error setting working directory: " + workingDir + " ", errno));
+        }
     }
     Pipe outPipe, errPipe;
     if (capture && (!outPipe.open() || !errPipe.open())) {
@@ -127,9 +152,14 @@ void PlatformImpl::executeProcess(const SString& command, const SString& working
             systemErrorText("Couldn't create either stdout or stderr pipe: ", errno));
     }
     ChildProcess child;
-    pid_t pid = child.start();
+    pid_t pid = child.start(!capture);
     if (pid < 0) throw LauncherException(systemErrorText("Error forking new process: ", errno));
     if (pid == 0) {
+        if (directory && fchdir(directory.get()) != 0) {
+            int error = errno;
+            childError(("Error setting working directory: " + workingDir + " ").c_str(), error);
+            _exit(127);
+        }
         if (capture && (dup2(outPipe.writeEnd(), 1) < 0 || dup2(errPipe.writeEnd(), 2) < 0)) {
             childError("Error capturing stdout or stderr in new process: ", errno);
             _exit(127);
@@ -147,6 +177,8 @@ void PlatformImpl::executeProcess(const SString& command, const SString& working
         throw LauncherException(systemErrorText("Error waiting for child process: ", errno));
     }
 }
+
+void PlatformImpl::checkInterrupted() { throwIfSignalled(); }
 
 SString PlatformImpl::getEnvironmentVariable(const SString& name) {
     const char* value = getenv(name.c_str());

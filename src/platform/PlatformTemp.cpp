@@ -12,6 +12,7 @@
 
 #include "launcher/Launcher.h"
 #include "launcher/LauncherException.h"
+#include "platform/FileMode.h"
 #include "platform/PlatformImpl.h"
 
 SString PlatformImpl::m_tempDir;
@@ -27,8 +28,8 @@ void PlatformImpl::resetFileState() {
 }
 
 static bool isDirectoryPath(const char* path) {
-    struct stat st;
-    return path && *path && stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+    mode_t mode;
+    return path && *path && fileMode(path, true, mode) && S_ISDIR(mode);
 }
 
 void PlatformImpl::setSystemTempDir(const SString& dir) {

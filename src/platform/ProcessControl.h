@@ -1,7 +1,31 @@
 #pragma once
-// One child process of the launcher: started with fork and waited for.
+// Children and signals. Each child runs in its own process group; an interactive child
+// holds the terminal while it runs. The interruption signals the launcher receives
+// (SIGINT, SIGTERM, SIGHUP) are passed on to the running child, and once no child runs
+// they end the launcher through a TerminationRequest, after its clean-up.
 
 #include <sys/types.h>
+
+// Thrown to end the run because of a signal; the entry point cleans up and then ends the
+// process by that signal.
+class TerminationRequest {
+public:
+    explicit TerminationRequest(int signal) : m_signal(signal) {}
+    int signal() const { return m_signal; }
+
+private:
+    int m_signal;
+};
+
+// Records SIGINT, SIGTERM and SIGHUP instead of dying at once, and ignores SIGPIPE (a
+// caller that stops reading the results must not keep the launcher from cleaning up).
+void installSignalHandlers();
+// The last interruption signal received, 0 when none.
+int pendingSignal();
+// Throws TerminationRequest when an interruption signal has arrived.
+void throwIfSignalled();
+// Ends the process by `signal` with its default action.
+[[noreturn]] void dieBySignal(int signal);
 
 class ChildProcess {
 public:
@@ -9,9 +33,15 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // Forks; returns the child's id in the launcher, 0 in the child, -1 on failure.
-    pid_t start();
-    // Waits until the child has ended; false (errno set) when waiting failed.
+    // Forks into a new process group; returns the child's id in the launcher, 0 in the
+    // child, -1 on failure. An `interactive` child is handed the terminal when the launcher
+    // holds it; a child that is not gets /dev/null as standard input when that is a
+    // terminal, so it cannot stop on reading it.
+    pid_t start(bool interactive);
+    // Waits until the child has ended; false (errno set) when waiting failed. A stopped
+    // interactive child stops the launcher too and both go on together. Takes the terminal
+    // back. Throws TerminationRequest when the launcher was signalled meanwhile, or when an
+    // interactive child was ended by an interrupt from the terminal.
     bool wait();
 
     // The raw wait status of the ended child.
@@ -20,4 +50,5 @@ public:
 private:
     pid_t m_pid = -1;
     int m_status = 0;
+    int m_terminal = -1;  // the terminal handed to the child, or -1
 };

@@ -77,12 +77,13 @@ TEST(ExecuteProcess, EmptyWorkingDirectoryKeepsTheCurrentOne) {
     EXPECT_EQ(before, currentDir());
 }
 
-TEST(ExecuteProcess, WorkingDirectoryStaysChangedAfterTheCall) {
-    testkit::LauncherState state;  // restores the working directory
+TEST(ExecuteProcess, OnlyTheChildMovesToTheWorkingDirectory) {
+    testkit::LauncherState state;
     testkit::ScopedTempDir tmp;
     const SString dir = realPath(tmp.path());
+    const SString before = currentDir();
     EXPECT_EQ(dir + "\n", runCaptured("pwd", dir).out);
-    EXPECT_EQ(dir, currentDir());
+    EXPECT_EQ(before, currentDir());
 }
 
 TEST(ExecuteProcess, UnusableWorkingDirectoryFailsBeforeAnyChildStarts) {

@@ -9,7 +9,9 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <errno.h>
 #include <link.h>
+#include <pthread.h>
 #include <string.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -47,6 +49,18 @@ int __wrap___libc_start_main(MainFunction main, int argc, char** argv, InitFunct
                              void (*rtldFini)(), void* stackEnd) {
     return qn_libc_start_main_base(main, argc, argv, runConstructors, nullptr, rtldFini, stackEnd);
 }
+
+// The stub runs on one thread, so the thread hooks of the C++ runtime need no more than
+// this; the C library's own are only in its newest versions.
+int pthread_once(pthread_once_t* once, void (*init)()) {
+    if (*once == PTHREAD_ONCE_INIT) {
+        *once = PTHREAD_ONCE_INIT + 1;
+        init();
+    }
+    return 0;
+}
+
+int __pthread_key_create(pthread_key_t*, void (*)(void*)) { return EAGAIN; }
 
 // Not known to be single-threaded: the C++ runtime then always uses atomic operations.
 char __libc_single_threaded = 0;
