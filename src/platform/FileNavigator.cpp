@@ -73,7 +73,8 @@ bool FileNavigator::process(const SString& root) {
         SString prefix = dir;
         appendPathSeparator(prefix);
         while (!stop && !isCanceled()) {
-            PlatformImpl::checkInterrupted();
+            // A disk scan gives way to an interruption; a clean-up walk must finish.
+            if (m_cancelable) PlatformImpl::checkInterrupted();
             struct dirent* entry = readdir(handle.get());
             if (!entry) break;
             const char* name = entry->d_name;

@@ -11,9 +11,9 @@
 
 #include "launcher/LauncherException.h"
 #include "platform/DeleteFullDir.h"
+#include "platform/FileMode.h"
 #include "platform/FindFiles.h"
 #include "platform/FreeSpace.h"
-#include "platform/FileMode.h"
 #include "platform/PlatformImpl.h"
 
 void PlatformImpl::getJVMSearchPartitions(StringDeque& partitions) {

@@ -178,7 +178,9 @@ void PlatformImpl::executeProcess(const SString& command, const SString& working
     }
 }
 
-void PlatformImpl::checkInterrupted() { throwIfSignalled(); }
+void PlatformImpl::checkInterrupted() {
+    throwIfSignalled();
+}
 
 SString PlatformImpl::getEnvironmentVariable(const SString& name) {
     const char* value = getenv(name.c_str());

@@ -57,7 +57,9 @@ void installSignalHandlers() {
     signal(SIGPIPE, SIG_IGN);
 }
 
-int pendingSignal() { return g_pendingSignal; }
+int pendingSignal() {
+    return g_pendingSignal;
+}
 
 void throwIfSignalled() {
     if (g_pendingSignal != 0) throw TerminationRequest(g_pendingSignal);

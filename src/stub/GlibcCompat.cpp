@@ -8,8 +8,8 @@
 #if defined(__GLIBC__) && (defined(__x86_64__) || defined(__aarch64__))
 
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <link.h>
 #include <pthread.h>
 #include <string.h>
@@ -60,7 +60,9 @@ int pthread_once(pthread_once_t* once, void (*init)()) {
     return 0;
 }
 
-int __pthread_key_create(pthread_key_t*, void (*)(void*)) { return EAGAIN; }
+int __pthread_key_create(pthread_key_t*, void (*)(void*)) {
+    return EAGAIN;
+}
 
 // Not known to be single-threaded: the C++ runtime then always uses atomic operations.
 char __libc_single_threaded = 0;
