@@ -3,6 +3,7 @@
 #   ./dev.sh demo      build and run the demo bundle (build/bin/hello)
 #   ./dev.sh test      build and run every test
 #   ./dev.sh sanitize  build and run every test under AddressSanitizer and UBSan
+#   ./dev.sh fuzz [S]  build the fuzz targets with clang and run each for S seconds
 #   ./dev.sh build     build only
 set -eu
 cd "$(dirname "$0")"
@@ -58,12 +59,16 @@ case "${1:-}" in
         build build-sanitize -DQN_SANITIZE=ON -DQN_WERROR=ON
         cd build-sanitize && ctest --output-on-failure
         ;;
+    fuzz)
+        ensure_packages clang libclang-rt-14-dev
+        exec fuzz/run "${2:-60}"
+        ;;
     build)
         ensure_packages
         build build
         ;;
     *)
-        echo "usage: $0 demo [ARGS...] | test | sanitize | build" >&2
+        echo "usage: $0 demo [ARGS...] | test | sanitize | fuzz [SECONDS] | build" >&2
         exit 2
         ;;
 esac

@@ -1,0 +1,31 @@
+#include "fuzz/FuzzSupport.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "launcher/Launcher.h"
+#include "platform/PlatformImpl.h"
+
+namespace {
+SString g_scratch;
+}
+
+const SString& fuzzScratch() {
+    if (g_scratch.empty()) {
+        char name[] = "/tmp/qnfuzzXXXXXX";
+        if (mkdtemp(name)) g_scratch = name;
+    }
+    return g_scratch;
+}
+
+void fuzzSetUp() {
+    PlatformImpl::setSilent(true);
+    PlatformImpl::setSystemTempDir(fuzzScratch());
+    setenv("TMPDIR", fuzzScratch().c_str(), 1);
+}
+
+void fuzzTearDown() {
+    PlatformImpl::cleanup();
+    Launcher::resetState();
+    PlatformImpl::resetState();
+}

@@ -1,0 +1,8 @@
+A: "quoted ""x"" value" tail
+B:
+  one
+  "two "" "
+
+  /:
+/:
+C: x:y
