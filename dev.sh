@@ -46,7 +46,9 @@ case "${1:-}" in
         ensure_packages
         build build
         shift
-        echo "+ build/bin/hello $*"
+        printf '+ build/bin/hello'
+        for arg in "$@"; do printf " '%s'" "$arg"; done
+        echo
         exec build/bin/hello "$@"
         ;;
     test)
