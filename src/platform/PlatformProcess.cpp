@@ -84,12 +84,18 @@ bool drain(int fd, SString* text) {
 }
 
 // Collects both output pipes until each reaches end of file, in arrival order per stream.
-void collectOutput(int outFd, int errFd, SString* stdOut, SString* errOut) {
+void collectOutput(ChildProcess& child, int outFd, int errFd, SString* stdOut, SString* errOut) {
     struct pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
     SString* targets[2] = {stdOut, errOut};
     int open = 2;
     while (open > 0) {
-        int ready = poll(fds, 2, -1);
+        // Once interrupted, the signal is repeated now and then for processes the child
+        // started after it went out and that still hold the pipes.
+        int ready = poll(fds, 2, pendingSignal() != 0 ? 200 : -1);
+        if (ready == 0) {
+            child.resignal();
+            continue;
+        }
         if (ready < 0) {
             if (errno == EINTR) continue;
             break;
@@ -171,7 +177,7 @@ void PlatformImpl::executeProcess(const SString& command, const SString& working
     if (capture) {
         outPipe.closeWrite();
         errPipe.closeWrite();
-        collectOutput(outPipe.readEnd(), errPipe.readEnd(), stdOut, errOut);
+        collectOutput(child, outPipe.readEnd(), errPipe.readEnd(), stdOut, errOut);
     }
     if (!child.wait()) {
         throw LauncherException(systemErrorText("Error waiting for child process: ", errno));

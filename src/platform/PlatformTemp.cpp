@@ -52,6 +52,12 @@ static std::vector<char> tempTemplate() {
         SString configured = PlatformImpl::getSystemTempDirectory();
         dir = isDirectoryPath(configured.c_str()) ? configured : SString("/tmp");
     }
+    // A relative directory is made absolute: the names end up on command lines of
+    // children that run elsewhere.
+    if (dir[0] != '/') {
+        char cwd[4096];
+        if (getcwd(cwd, sizeof cwd)) dir = SString(cwd) + "/" + dir;
+    }
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     if (dir == "/") dir.clear();
     SString name = dir + "/qnjXXXXXX";

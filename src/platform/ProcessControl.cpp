@@ -105,6 +105,10 @@ pid_t ChildProcess::start(bool interactive) {
     return m_pid;
 }
 
+void ChildProcess::resignal() {
+    if (m_pid > 0 && g_pendingSignal != 0) kill(-m_pid, g_pendingSignal);
+}
+
 bool ChildProcess::wait() {
     const int options = m_terminal >= 0 ? WUNTRACED : 0;
     bool ok = true;

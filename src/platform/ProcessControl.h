@@ -44,6 +44,9 @@ public:
     // interactive child was ended by an interrupt from the terminal.
     bool wait();
 
+    // Sends the pending interruption signal to the child's process group again.
+    void resignal();
+
     // The raw wait status of the ended child.
     int status() const { return m_status; }
 

@@ -108,6 +108,18 @@ TEST(TempDirectory, ConfiguredDirectoryRemovedLaterFallsBackToTmp) {
     EXPECT_FALSE(exists(file));
 }
 
+TEST(TempDirectory, RelativeDirectoryGivesAbsoluteNames) {
+    testkit::LauncherState state;  // restores the working directory
+    testkit::ScopedTempDir tmp;
+    testkit::makeDirs(tmp.file("rel"));
+    ASSERT_EQ(chdir(tmp.path().c_str()), 0);
+    testkit::ScopedEnv tmpdir("TMPDIR", "rel");
+    const SString name = PlatformImpl::createTempFile();
+    char cwd[PATH_MAX];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    EXPECT_TRUE(isTempName(name, SString(cwd) + "/rel")) << name;
+}
+
 TEST(TempFiles, EveryCreatedNameIsNew) {
     testkit::LauncherState state;
     testkit::ScopedEnv env("TMPDIR", nullptr);

@@ -21,14 +21,14 @@ using e2e::Workspace;
 
 namespace {
 
-// The application: tells it has started, reads a line from its terminal when asked to,
-// notes a SIGTERM, then waits.
+// The application: notes a SIGTERM or SIGHUP, tells it has started, reads a line from its
+// terminal when asked to, then waits.
 const char* const kWaitingApp =
     "#!/bin/sh\n"
-    "echo started > \"$1/started\"\n"
-    "if [ \"$2\" = read ]; then read line; echo \"read: $line\"; fi\n"
     "trap 'echo term > \"$1/term\"; exit 3' TERM\n"
     "trap 'echo hup > \"$1/hup\"; exit 3' HUP\n"
+    "echo started > \"$1/started\"\n"
+    "if [ \"$2\" = read ]; then read line; echo \"read: $line\"; fi\n"
     "sleep 30 & wait\n";
 
 // A bundle that launches the waiting application with an embedded descriptor; the

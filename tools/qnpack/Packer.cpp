@@ -1,5 +1,6 @@
 #include "qnpack/Packer.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -264,6 +265,21 @@ std::vector<SString> checkRequest(const PackRequest& request) {
             checkInstructions(file.sourcePath, tagFile, problems);
         if (file.type == FILE_TYPE_LAUNCH_SCRIPT)
             checkLaunchScript(file.sourcePath, tagFile, problems);
+    }
+    // Reading a file while the output grows over it would never end.
+    struct stat out;
+    if (stat(request.output.c_str(), &out) == 0) {
+        auto sameAsOutput = [&](const SString& path) {
+            struct stat in;
+            return stat(path.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
+                   in.st_ino == out.st_ino;
+        };
+        if (sameAsOutput(request.stub)) problems.push_back(request.stub + ": is also the output");
+        for (const BundleFile& file : request.files) {
+            if (sameAsOutput(file.sourcePath)) {
+                problems.push_back(file.sourcePath + ": is also the output");
+            }
+        }
     }
     if (access(request.stub.c_str(), R_OK) != 0) {
         problems.push_back(request.stub + ": " + strerror(errno));
