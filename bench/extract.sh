@@ -11,7 +11,10 @@ rm -rf "$out" && mkdir -p "$out"
 
 extract_ms() { (cd "$out" && rm -f big.bin input.tag && "$QNBENCH" time 1 "$bundle" -qn:silent -qn:extract); }
 cp_ms() { rm -f "$out/copy.bin"; "$QNBENCH" time 1 cp "$big" "$out/copy.bin"; }
-# Side by side, alternating, median of five each.
+# Written data settles first and both get one warm-up run; then side by side,
+# alternating, median of five each.
+sync
+extract_ms >/dev/null; cp_ms >/dev/null; sync
 e=""; c=""
 for i in 1 2 3 4 5; do e="$e $(extract_ms)"; c="$c $(cp_ms)"; done
 med() { echo "$@" | tr ' ' '\n' | sed '/^$/d' | sort -n | sed -n 3p; }

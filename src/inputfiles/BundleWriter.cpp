@@ -73,6 +73,16 @@ void BundleWriter::write(const SString& stubPath, const std::vector<BundleFile>&
         if (static_cast<long>(file.name.size()) > kMaxNameLength) {
             throw LauncherException(file.sourcePath + ": the name is longer than 32767 bytes");
         }
+        // Large files start on a page boundary, so that extraction copies whole pages.
+        struct stat source;
+        if (stat(file.sourcePath.c_str(), &source) == 0 && source.st_size >= kAlignFrom &&
+            offset % kAlignment != 0) {
+            SString padding(static_cast<size_t>(kAlignment - offset % kAlignment), '\0');
+            if (fwrite(padding.data(), 1, padding.size(), out.get()) != padding.size()) {
+                throw LauncherException(systemErrorText(outputPath + ": cannot write: ", errno));
+            }
+            offset += static_cast<long long>(padding.size());
+        }
         long long length = copyInto(file.sourcePath, out.get(), outputPath);
         if (offset > kMaxOffset || length > kMaxOffset) {
             throw LauncherException(file.sourcePath +

@@ -18,6 +18,9 @@ public:
     // The largest name and the largest offset or length the index can hold.
     static constexpr long kMaxNameLength = 32767;
     static constexpr long long kMaxOffset = 0x7FFFFFFF;
+    // Files of at least kAlignFrom bytes are placed at a multiple of kAlignment.
+    static constexpr long long kAlignment = 4096;
+    static constexpr long long kAlignFrom = 65536;
 
     // Writes `stubPath` + files + index + trailer to `outputPath` and makes it executable.
     // Throws LauncherException naming the file at fault; a partly written output is removed.

@@ -295,6 +295,28 @@ TEST_F(Extraction, CopiesByteIdenticalInChunksWithOneProgressStepEach) {
     }
 }
 
+TEST_F(Extraction, LargeFilesArePageAlignedAndCountEveryChunkOnScreen) {
+    const size_t size = 70 * 61439 + 1;
+    testkit::BundleBuilder builder(dir.path());
+    builder.add(FILE_TYPE_CLASSPATH_ARCHIVE, "small", "abc");
+    builder.add(FILE_TYPE_CLASSPATH_ARCHIVE, "large", pattern(size));
+    bundle(builder);
+    EXPECT_NE(file(0).m_offset % 4096, 0);
+    EXPECT_EQ(file(1).m_offset % 4096, 0);
+    testkit::makeDirs(dir.file("out"));
+    for (bool visible : {false, true}) {
+        if (visible) PlatformImpl::showUI();
+        long before = ui_progress;
+        testkit::StdoutCapture capture;
+        SString path = file(1).extract(dir.file("out"));
+        SString shown = capture.finish();
+        EXPECT_EQ(testkit::readFile(path), pattern(size));
+        EXPECT_EQ(ui_progress - before, 71);
+        EXPECT_EQ(shown, visible ? SString(70, '.') + "\n." : SString());
+        ui_progress = 0;
+    }
+}
+
 TEST_F(Extraction, EmptyDirectoryMeansTheWorkingDirectory) {
     testkit::BundleBuilder builder(dir.path());
     bundle(builder.add(FILE_TYPE_JVM, "jvm.tag", "A: 1\n"));

@@ -16,27 +16,9 @@
 #include "launcher/LauncherException.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ProcessControl.h"
+#include "platform/UniqueFd.h"
 
 namespace {
-
-// A descriptor closed when it goes out of scope.
-class FileDescriptor {
-public:
-    FileDescriptor() = default;
-    ~FileDescriptor() { reset(-1); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    void reset(int fd) {
-        if (m_fd >= 0) close(m_fd);
-        m_fd = fd;
-    }
-    int get() const { return m_fd; }
-    explicit operator bool() const { return m_fd >= 0; }
-
-private:
-    int m_fd = -1;
-};
 
 // A pipe whose ends are closed when it goes out of scope.
 class Pipe {
@@ -144,7 +126,7 @@ void PlatformImpl::executeProcess(const SString& command, const SString& working
     }
     // Only the child moves to the working directory: the launcher's own directory, against
     // which its log file and the user's relative paths are read, never changes.
-    FileDescriptor directory;
+    UniqueFd directory;
     if (!workingDir.empty()) {
         directory.reset(open(workingDir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         if (!directory) {
