@@ -16,6 +16,7 @@
 #include "launcher/LauncherException.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ProcessControl.h"
+#include "platform/ShellWords.h"
 #include "platform/UniqueFd.h"
 
 namespace {
@@ -139,6 +140,11 @@ void PlatformImpl::executeProcess(const SString& command, const SString& working
         throw LauncherException(
             systemErrorText("Couldn't create either stdout or stderr pipe: ", errno));
     }
+    std::vector<SString> words;
+    const bool simple = splitSimpleCommand(command, words);
+    std::vector<char*> argv;
+    for (SString& word : words) argv.push_back(&word[0]);
+    argv.push_back(nullptr);
     ChildProcess child;
     pid_t pid = child.start(!capture);
     if (pid < 0) throw LauncherException(systemErrorText("Error forking new process: ", errno));
@@ -152,6 +158,9 @@ void PlatformImpl::executeProcess(const SString& command, const SString& working
             childError("Error capturing stdout or stderr in new process: ", errno);
             _exit(127);
         }
+        // Plain words need no shell in between; anything else, and a program that cannot
+        // be started directly, goes through the shell (which reports failures its way).
+        if (simple) execv(argv[0], argv.data());
         execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
         childError("Error running /bin/sh: ", errno);
         _exit(127);
