@@ -55,7 +55,11 @@ public:
         if (const char* countError = functionArgumentCountError(name, args.size())) {
             m_script.throwException(text, countError);
         }
-        for (const SString& arg : args) resolve(arg, '%');
+        // Arguments that can end up in the command are scanned again there; a search text,
+        // a tag name or a file name never is.
+        const bool firstIsData =
+            name == "REPLACE" || name == "IF_EXISTS" || name == "APPLICATION_ARCHIVE";
+        for (long i = firstIsData ? 1 : 0; i < args.size(); ++i) resolve(args.at(i), '%');
         text.erase(start, pos - start);
         end = start;
     }
