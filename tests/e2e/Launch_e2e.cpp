@@ -83,6 +83,42 @@ TEST(Launch, ClassPathSystemPropertiesAndJavaArgumentsComeFromEverySource) {
     EXPECT_TRUE(ws.leftovers().empty());
 }
 
+TEST(Launch, EveryFunctionOfTheLaunchScriptResolvesInAPackedBundle) {
+    Workspace ws;
+    StandInJvm jvm = StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
+    SString script =
+        "COMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" %REPLACE%(\"\"/\"\", \"\"+\"\", \"\"a/b/c\"\") "
+        "%IF_EXISTS%(\"\"JVM_EXE\"\", \"\"exe=@JVM_EXE@\"\") %IF_EXISTS%(\"\"NOPE\"\", "
+        "\"\"never\"\") "
+        "%LAUNCHER_FILE%() %LAUNCHER_DIR%() %TEMP_DIR%() #QN_FROM_ENV# "
+        "%APPLICATION_ARCHIVE%() %SYSTEMPROP%(\"\"p\"\", \"\"@DESC@\"\") %CP%() Main\"\n";
+    SString bundle = BundleBuilder(ws.root())
+                         .add(FILE_TYPE_INSTRUCTIONS, "instructions.tag", kFindAndLaunch)
+                         .add(FILE_TYPE_JVM, "standin.jvm",
+                              e2e::descriptor("Stand-in", e2e::kStandInExpected, {ws.file("jdk")}))
+                         .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag", script)
+                         .add(FILE_TYPE_VERIFY_ARCHIVE, "verify.jar", "stand-in verifier")
+                         .add(FILE_TYPE_APPLICATION_ARCHIVE, "app.jar", "the application")
+                         .write(ws.file("app.bin"));
+    ws.run(bundle, {"last"}, {{"QN_FROM_ENV", "from-env"}});
+    ASSERT_EQ(jvm.callCount(), 2) << ws.logText();
+    std::vector<SString> received = jvm.args(2);
+    ASSERT_EQ(received.size(), 10u) << ws.logText();
+    EXPECT_EQ(received[0], "a+b+c");
+    EXPECT_EQ(received[1], "exe=bin/java");
+    EXPECT_EQ(received[2], bundle);
+    EXPECT_EQ(received[3], ws.root());
+    EXPECT_EQ(received[4], ws.tempDir());
+    EXPECT_EQ(received[5], "from-env");
+    const SString& archive = received[6];
+    EXPECT_EQ(archive.find(ws.tempDir() + "/qnj"), 0u) << archive;
+    EXPECT_NE(stringEndsWith(archive, "/app.jar"), SString::npos) << archive;
+    EXPECT_EQ(received[7], "-Dp=Stand-in");
+    EXPECT_EQ(received[8], "Main");  // the empty class path leaves nothing
+    EXPECT_EQ(received[9], "last");
+    EXPECT_TRUE(ws.leftovers().empty());
+}
+
 TEST(Launch, WorkingDirectoryIsTheCallersWhenNotSetAutomatically) {
     Workspace ws;
     StandInJvm jvm = StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
