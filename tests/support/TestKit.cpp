@@ -16,6 +16,12 @@
 
 namespace testkit {
 
+namespace {
+// The tests expect the English texts, whatever language the machine running them uses;
+// a test about another language sets LANG itself.
+const bool g_englishTexts = (setenv("LANG", "C", 1), unsetenv("LANGUAGE"), true);
+}  // namespace
+
 ScopedTempDir::ScopedTempDir() {
     char name[] = "/tmp/qntestXXXXXX";
     if (!mkdtemp(name)) throw std::runtime_error("mkdtemp failed");
