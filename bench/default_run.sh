@@ -11,7 +11,7 @@ home=$(sed -n 's/^Matching JVM home is //p' "$log" | head -1)
 direct=$SCRATCH/direct.sh
 cat > "$direct" <<SCRIPT
 #!/bin/sh
-"$home/bin/java" -cp "$BUILD/java/verify.jar" Verify java.specification.version >/dev/null
+"$home/bin/java" -cp "$BUILD/java/verify.jar" Verify java.version >/dev/null
 "$home/bin/java" -cp "$BUILD/examples/hello.jar" Hello a b
 SCRIPT
 chmod +x "$direct"

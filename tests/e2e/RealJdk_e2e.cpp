@@ -69,7 +69,7 @@ TEST(RealJdk, VerifierPrintsTheMagicLineAndEachProperty) {
 
 TEST(RealJdk, DescriptorVerifiesTheInstalledVersionOnly) {
     REQUIRE_JDK(home);
-    SString version = verifierOutput(home, {"java.specification.version"}).at(1);
+    SString version = verifierOutput(home, {"java.version"}).at(1);
     Workspace ws;
     SString bundle = BundleBuilder(ws.root())
                          .addFile(FILE_TYPE_VERIFY_ARCHIVE, verifyJarPath())
@@ -78,7 +78,7 @@ TEST(RealJdk, DescriptorVerifiesTheInstalledVersionOnly) {
          std::vector<std::pair<SString, SString>>{{version, "1\n"}, {version + "0", "0\n"}}) {
         writeFile(ws.file("d.jvm"),
                   e2e::descriptor(
-                      "Real", {"java.specification.version=" + c.first, "java.vm.name=..."}, {}));
+                      "Real", {"java.version=" + c.first, "java.vm.name=..."}, {}));
         writeFile(ws.file("v.tag"), "ACTION: VERIFY_JVM\nVERIFY_JVM_FILE: " + ws.file("d.jvm") +
                                         "\nVERIFY_JVM_HOME: " + home + "\n");
         RunResult r = ws.run(bundle, {"-qn:in", ws.file("v.tag")});
