@@ -7,13 +7,23 @@
 #include "platform/PlatformImpl.h"
 
 namespace {
+
 SString g_scratch;
+
+// Removes the scratch directory and what an input left in it when the fuzzer ends.
+void removeScratch() {
+    if (!g_scratch.empty()) PlatformImpl::deleteFile(g_scratch);
 }
+
+}  // namespace
 
 const SString& fuzzScratch() {
     if (g_scratch.empty()) {
         char name[] = "/tmp/qnfuzzXXXXXX";
-        if (mkdtemp(name)) g_scratch = name;
+        if (mkdtemp(name)) {
+            g_scratch = name;
+            atexit(removeScratch);
+        }
     }
     return g_scratch;
 }
