@@ -4,17 +4,18 @@
 
 #include <cstddef>
 
+#include "inputfiles/ExpansionBounds.h"
 #include "inputfiles/SString.h"
 
 class MacroHandler {
 public:
     // Bounds of one resolve: a value that refers to itself stops here with an error.
-    static constexpr long kMaxReplacements = 100000;
-    static constexpr size_t kMaxResultSize = 16u << 20;
+    static constexpr long kMaxReplacements = 100000 / kExpansionBoundDivisor;
+    static constexpr size_t kMaxResultSize = (16u << 20) / kExpansionBoundDivisor;
     // Every replacement moves and rescans up to the whole text, so the sum of the text's
     // length over all replacements is bounded too: a self-referring value that grows the
     // text stops after a fraction of a second instead of after minutes of copying.
-    static constexpr unsigned long long kMaxScannedBytes = 1ull << 30;
+    static constexpr unsigned long long kMaxScannedBytes = (1ull << 30) / kExpansionBoundDivisor;
 
     virtual ~MacroHandler() = default;
 

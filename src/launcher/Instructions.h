@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "inputfiles/ExpansionBounds.h"
 #include "inputfiles/SString.h"
 #include "launcher/InstructionActions.h"
 #include "launcher/InstructionsException.h"
@@ -16,9 +17,9 @@ public:
     // stops with an error instead of growing without end. Each replacement rewrites the
     // text, so the bytes handled in total are bounded too: a self-referring value with a
     // long tail would otherwise take quadratic time below the other two bounds.
-    static constexpr long kMaxSubstitutions = 100000;
-    static constexpr size_t kMaxExpressionSize = 16u << 20;
-    static constexpr size_t kMaxSubstitutionWork = 256u << 20;
+    static constexpr long kMaxSubstitutions = 100000 / kExpansionBoundDivisor;
+    static constexpr size_t kMaxExpressionSize = (16u << 20) / kExpansionBoundDivisor;
+    static constexpr size_t kMaxSubstitutionWork = (256u << 20) / kExpansionBoundDivisor;
 
     // The lines are the values of INSTRUCTIONS in `instructions`, which must outlive this;
     // commands call `actions` (by default the controller's).
