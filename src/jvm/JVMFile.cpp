@@ -2,12 +2,14 @@
 
 #include <memory>
 
+#include "base/Log.h"
+#include "base/Paths.h"
+#include "base/TextLines.h"
 #include "inputfiles/TagFile.h"
-#include "inputfiles/TextUtils.h"
 #include "jvm/JVMMatch.h"
 #include "launch/LaunchScript.h"
-#include "launcher/Launcher.h"
 #include "platform/PlatformImpl.h"
+#include "platform/ShellWords.h"
 
 SString JVMFile::resolve(const SString& text) const {
     return MacroHandler::resolve(text, '@');
@@ -27,19 +29,20 @@ SString JVMFile::getDescription() const {
 
 bool JVMFile::hasProperties() const {
     if (!m_descriptor.getTagValue("JVM_PROPERTIES", 0).empty()) return true;
-    Launcher::logMessage("Unable to verify " + m_descriptor.getFileName() +
-                             " because the JVM_PROPERTIES tag was not specified.",
-                         LOG_WARNING);
+    logMessage("Unable to verify " + m_descriptor.getFileName() +
+                   " because the JVM_PROPERTIES tag was not specified.",
+               LOG_WARNING);
     return false;
 }
 
-JVMMatch* JVMFile::verify(const SString& verifyClassPath, const SString& verifyClassName) {
+std::unique_ptr<JVMMatch> JVMFile::verify(const SString& verifyClassPath,
+                                          const SString& verifyClassName) {
     if (!hasProperties()) return nullptr;
     return verify(m_descriptor.getTagValue("JVM_HOME", 0), verifyClassPath, verifyClassName);
 }
 
-JVMMatch* JVMFile::verify(const SString& jvmHome, const SString& verifyClassPath,
-                          const SString& verifyClassName) {
+std::unique_ptr<JVMMatch> JVMFile::verify(const SString& jvmHome, const SString& verifyClassPath,
+                                          const SString& verifyClassName) {
     const SString exe = m_descriptor.getTagValue("JVM_EXE", 0);
     if (exe.empty() || jvmHome.empty()) return nullptr;
 
@@ -48,24 +51,23 @@ JVMMatch* JVMFile::verify(const SString& jvmHome, const SString& verifyClassPath
     SString exePath = jvmHome;
     appendPathSeparator(exePath);
     exePath += exe;
-    Launcher::logMessage("Verifying JVM at " + exePath + "\n   for JVM: " + getDescription(),
-                         LOG_INFO);
+    logMessage("Verifying JVM at " + exePath + "\n   for JVM: " + getDescription(), LOG_INFO);
     if (!PlatformImpl::fileExists(exePath)) {
-        Launcher::logMessage(exePath + " does not exist", LOG_INFO);
+        logMessage(exePath + " does not exist", LOG_INFO);
         PlatformImpl::advanceUIProgress(2);
         return nullptr;
     }
     // The home becomes part of a command whose macros are expanded; a path holding a
     // macro character could not be expressed there and is not tried.
     if (jvmHome.find_first_of("%@#") != SString::npos) {
-        Launcher::logMessage("Cannot verify the JVM at " + jvmHome +
-                                 " because its path contains a macro character (%, @ or #).",
-                             LOG_WARNING);
+        logMessage("Cannot verify the JVM at " + jvmHome +
+                       " because its path contains a macro character (%, @ or #).",
+                   LOG_WARNING);
         return nullptr;
     }
     if (!performVerify(jvmHome, verifyClassPath, verifyClassName)) return nullptr;
-    Launcher::logMessage("Found matching JVM at " + jvmHome, LOG_INFO);
-    return new JVMMatch(jvmHome, m_descriptor);
+    logMessage("Found matching JVM at " + jvmHome, LOG_INFO);
+    return std::make_unique<JVMMatch>(jvmHome, m_descriptor);
 }
 
 bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPath,
@@ -88,9 +90,9 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
         for (const SString& property : *properties) {
             size_t eq = property.find('=');
             if (eq == SString::npos) {
-                Launcher::logMessage("Invalid JVM_PROPERTIES setting (" + property +
-                                         ") in JVM File " + m_descriptor.getFileName(),
-                                     LOG_WARNING);
+                logMessage("Invalid JVM_PROPERTIES setting (" + property + ") in JVM File " +
+                               m_descriptor.getFileName(),
+                           LOG_WARNING);
                 continue;
             }
             SString name = property.substr(0, eq);
@@ -98,7 +100,7 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
             trim(name, " \t\n\r");
             trim(value, " \t\n\r");
             command += " " + name;
-            expected.push_back(new StringPair(name, value));
+            expected.push_back(std::make_unique<StringPair>(name, value));
         }
     }
 
@@ -122,7 +124,7 @@ bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& e
         }
     }
     if (!found) {
-        Launcher::logMessage("Invalid magic value: " + line + "\n", LOG_ERROR);
+        logMessage("Invalid magic value: " + line + "\n", LOG_ERROR);
         return false;
     }
     for (long i = 0; i < expected.size() && position < output.size(); ++i) {
@@ -139,10 +141,10 @@ bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& e
     return true;
 }
 
-JVMMatch* JVMFile::verifyWithPathHints(const SString& verifyClassPath,
-                                       const SString& verifyClassName) {
+std::unique_ptr<JVMMatch> JVMFile::verifyWithPathHints(const SString& verifyClassPath,
+                                                       const SString& verifyClassName) {
     if (!hasProperties()) return nullptr;
-    Launcher::logMessage("Searching for " + getDescription() + " using path hints", LOG_INFO);
+    logMessage("Searching for " + getDescription() + " using path hints", LOG_INFO);
     StringDeque partitions;
     PlatformImpl::getJVMSearchPartitions(partitions);
     const char* separator = PlatformImpl::getPathSeparator();
@@ -156,28 +158,26 @@ JVMMatch* JVMFile::verifyWithPathHints(const SString& verifyClassPath,
             if (relative.compare(0, 1, separator) == 0) relative.erase(0, 1);
             candidate += relative;
             if (candidate.empty()) continue;
-            Launcher::logMessage("Checking path hint " + candidate, LOG_INFO);
-            if (JVMMatch* match = verify(candidate, verifyClassPath, verifyClassName)) {
-                return match;
-            }
+            logMessage("Checking path hint " + candidate, LOG_INFO);
+            if (auto match = verify(candidate, verifyClassPath, verifyClassName)) return match;
         }
     }
     return nullptr;
 }
 
-JVMMatch* JVMFile::verifyWithPlatformHints(const SString& verifyClassPath,
-                                           const SString& verifyClassName) {
+std::unique_ptr<JVMMatch> JVMFile::verifyWithPlatformHints(const SString& verifyClassPath,
+                                                           const SString& verifyClassName) {
     if (!hasProperties()) return nullptr;
-    Launcher::logMessage("Searching for " + getDescription() + " using platform hints", LOG_INFO);
+    logMessage("Searching for " + getDescription() + " using platform hints", LOG_INFO);
     const StringDeque* hints = m_descriptor.getValue("PLATFORM_HINT");
     if (!hints) return nullptr;
     for (const SString& hint : *hints) {
         if (hint.empty()) continue;
         SString home = PlatformImpl::getPlatformHint(hint);
         if (home.empty()) continue;
-        Launcher::logMessage(
-            "Checking JVM at " + home + " which was resolved from platform hint " + hint, LOG_INFO);
-        if (JVMMatch* match = verify(home, verifyClassPath, verifyClassName)) return match;
+        logMessage("Checking JVM at " + home + " which was resolved from platform hint " + hint,
+                   LOG_INFO);
+        if (auto match = verify(home, verifyClassPath, verifyClassName)) return match;
     }
     return nullptr;
 }

@@ -4,9 +4,9 @@
 
 #include <vector>
 
+#include "base/LauncherException.h"
 #include "inputfiles/TagFile.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
 #include "support/TestKit.h"
 
 namespace {
@@ -53,7 +53,8 @@ struct OutputCase {
 
 bool verify(const SString& output, const std::vector<SString>& values) {
     StringPairPtrDeque expected;
-    for (const SString& value : values) expected.push_back(new StringPair("p", value));
+    for (const SString& value : values)
+        expected.push_back(std::make_unique<StringPair>("p", value));
     return JVMFile::verifyJVMOutput(output, expected);
 }
 

@@ -2,9 +2,9 @@
 // The launch script: a command template whose function (%NAME%(...)), descriptor (@TAG@)
 // and environment (#NAME#) macros are resolved against one JVM descriptor, then run.
 
+#include "base/SString.h"
+#include "base/StringDeque.h"
 #include "inputfiles/MacroHandler.h"
-#include "inputfiles/SString.h"
-#include "inputfiles/StringDeque.h"
 
 class JVMFile;
 class TagFile;

@@ -1,12 +1,12 @@
 // The launcher's front door: options handled left to right, the input-file interface,
 // and the outermost handler that shows and logs a failure.
 
+#include "base/LauncherException.h"
+#include "base/StdioFile.h"
+#include "base/TextLines.h"
 #include "inputfiles/TagFile.h"
-#include "inputfiles/TextUtils.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
 #include "platform/PlatformImpl.h"
-#include "platform/StdioFile.h"
 
 int Launcher::process(const StringDeque& args, const SString& launcherPath) {
     try {
@@ -102,7 +102,7 @@ bool Launcher::processInputFile(const SString& value) {
 
     SString path = value;
     stripQuotes(path);
-    StdioFile stream(value.empty() ? nullptr : fopen(path.c_str(), "r"));
+    StdioFile stream = value.empty() ? StdioFile() : PlatformImpl::openFile(path, "r");
     if (!stream) {
         PlatformImpl::showUIMessage(couldNotLoad + cannotOpen);
         throw LauncherException(cannotOpen);

@@ -2,7 +2,7 @@
 // What the interpreter's commands do: by default the controller's actions. Checks and
 // fuzzing put their own in place so that nothing is searched, installed or launched.
 
-#include "inputfiles/SString.h"
+#include "base/SString.h"
 
 class InstructionActions {
 public:

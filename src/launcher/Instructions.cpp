@@ -1,10 +1,11 @@
 #include "launcher/Instructions.h"
 
+#include "base/ArgumentParsing.h"
+#include "base/InstructionsException.h"
+#include "base/LauncherException.h"
+#include "base/TextLines.h"
 #include "inputfiles/TagFile.h"
-#include "inputfiles/TextUtils.h"
-#include "launcher/InstructionsException.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
 #include "launcher/VariableRef.h"
 #include "platform/PlatformImpl.h"
 

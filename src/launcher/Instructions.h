@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "inputfiles/ExpansionBounds.h"
-#include "inputfiles/SString.h"
+#include "base/ExpansionBounds.h"
+#include "base/InstructionsException.h"
+#include "base/SString.h"
 #include "launcher/InstructionActions.h"
-#include "launcher/InstructionsException.h"
 
 class TagFile;
 

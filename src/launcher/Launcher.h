@@ -2,13 +2,13 @@
 // The controller: the launcher's process-wide state, its log, the numbered variables,
 // command-line handling and the actions that the instructions call.
 
-#include "inputfiles/LauncherInputFiles.h"
-#include "inputfiles/SString.h"
-#include "inputfiles/StringDeque.h"
+#include "base/SString.h"
+#include "base/StringDeque.h"
+#include "launcher/LauncherInputFiles.h"
+
+#include "base/Log.h"
 
 class TagFile;
-
-enum LogMessageType { LOG_INFO = 0, LOG_WARNING = 1, LOG_ERROR = 2 };
 enum InstallJVMOption { INSTALL_TEMP_SILENT = 0, INSTALL_TEMP = 1, INSTALL_PROMPT = 2 };
 
 class Launcher {

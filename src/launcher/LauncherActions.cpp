@@ -5,17 +5,18 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/InstructionsException.h"
+#include "base/LauncherException.h"
+#include "base/Numbers.h"
+#include "base/Paths.h"
 #include "inputfiles/FileIndexEntry.h"
 #include "inputfiles/TagFile.h"
-#include "inputfiles/TextUtils.h"
 #include "jvm/JVMFile.h"
 #include "jvm/JVMFiles.h"
 #include "jvm/JVMMatch.h"
 #include "launch/LaunchScript.h"
 #include "launcher/Instructions.h"
-#include "launcher/InstructionsException.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
 #include "platform/PlatformImpl.h"
 
 namespace {

@@ -7,7 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "inputfiles/TextUtils.h"
+#include "base/Numbers.h"
+#include "base/Paths.h"
 #include "launcher/Launcher.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ProcessControl.h"

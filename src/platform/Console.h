@@ -2,7 +2,7 @@
 // Terminal output of the status display: catalogue texts are stored as UTF-8 and
 // converted to the character set the user's LANG names when they are printed.
 
-#include "inputfiles/SString.h"
+#include "base/SString.h"
 
 // Prints `text` and a line feed when display output is on.
 void writeLine(const SString& text);

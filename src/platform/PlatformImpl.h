@@ -4,8 +4,10 @@
 
 #include <cstdio>
 
-#include "inputfiles/SString.h"
-#include "inputfiles/StringDeque.h"
+#include "base/Paths.h"
+#include "base/SString.h"
+#include "base/StdioFile.h"
+#include "base/StringDeque.h"
 
 class FileFindListener;
 
@@ -43,10 +45,12 @@ enum MessageIdentifier {
 class PlatformImpl {
 public:
     // --- files and walking ---
-    static const char* getPathSeparator() { return "/"; }
+    static const char* getPathSeparator() { return kPathSeparator; }
     static void getJVMSearchPartitions(StringDeque& partitions);
     static void findFiles(const StringDeque& names, FileFindListener& listener);
     static bool fileExists(const SString& path);
+    // Opens a C stream with fopen's `mode`; an empty handle when it cannot be opened.
+    static StdioFile openFile(const SString& path, const char* mode);
     // Deletes a file, or a directory with everything below it; failures are only logged.
     static void deleteFile(const SString& path);
     static SString getPlatformHint(const SString& key);

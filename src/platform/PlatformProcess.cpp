@@ -11,13 +11,13 @@
 #include <cstring>
 #include <vector>
 
-#include "inputfiles/TextUtils.h"
-#include "launcher/CmdLine.h"
-#include "launcher/LauncherException.h"
+#include "base/LauncherException.h"
+#include "base/UniqueFd.h"
+#include "platform/CmdLine.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ProcessControl.h"
 #include "platform/ShellWords.h"
-#include "platform/UniqueFd.h"
+#include "platform/SystemError.h"
 
 namespace {
 

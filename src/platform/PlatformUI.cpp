@@ -6,7 +6,8 @@
 #include <cwchar>
 #include <vector>
 
-#include "inputfiles/TextUtils.h"
+#include "base/Numbers.h"
+#include "base/UnicodeEscapes.h"
 #include "platform/Console.h"
 #include "platform/MessageCatalogue.h"
 #include "platform/PlatformImpl.h"

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/TextLines.h"
 #include "e2e/E2eHelpers.h"
 #include "inputfiles/FileIndexEntry.h"
-#include "inputfiles/TextUtils.h"
 
 using namespace testkit;
 using e2e::Workspace;

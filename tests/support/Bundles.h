@@ -5,8 +5,8 @@
 #include <map>
 #include <vector>
 
+#include "base/SString.h"
 #include "inputfiles/BundleWriter.h"
-#include "inputfiles/SString.h"
 
 namespace testkit {
 

@@ -1,15 +1,16 @@
 #include "qnpack/PackChecks.h"
 
+#include "base/LauncherException.h"
+#include "base/Numbers.h"
+#include "base/StdioFile.h"
 #include "inputfiles/MacroHandler.h"
 #include "inputfiles/TagFile.h"
-#include "inputfiles/TextUtils.h"
 #include "launch/LaunchScript.h"
 #include "launcher/Instructions.h"
-#include "launcher/LauncherException.h"
-#include "platform/StdioFile.h"
+#include "platform/PlatformImpl.h"
 
 bool loadForCheck(const SString& path, TagFile& tagFile, std::vector<SString>& problems) {
-    StdioFile file(path, "r");
+    StdioFile file = PlatformImpl::openFile(path, "r");
     if (!file) {
         problems.push_back(path + ": cannot be read");
         return false;

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "inputfiles/SString.h"
+#include "base/SString.h"
 
 class TagFile;
 

@@ -8,12 +8,12 @@
 #include <cstring>
 #include <set>
 
+#include "base/LauncherException.h"
+#include "base/Numbers.h"
 #include "inputfiles/FileIndexEntry.h"
-#include "inputfiles/LauncherInputFiles.h"
 #include "inputfiles/TagFile.h"
-#include "inputfiles/TextUtils.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
+#include "launcher/LauncherInputFiles.h"
 #include "platform/PlatformImpl.h"
 #include "qnpack/PackChecks.h"
 

@@ -5,13 +5,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "inputfiles/FileIndexEntry.h"
-#include "inputfiles/PtrDeque.h"
+#include "base/PtrDeque.h"
+#include "inputfiles/FileIndex.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFiles.h"
-
-class Instructions;
-class LaunchScript;
+#include "launch/LaunchScript.h"
+#include "launcher/Instructions.h"
 
 class LauncherInputFiles {
 public:
@@ -34,14 +33,17 @@ public:
     void extractAll() const;
 
     const FileIndexEntry* getFileAt(long index) const { return m_fileIndex.at(index); }
-    const FileIndexEntry* getFile(long id) const;
+    const FileIndexEntry* getFile(long id) const { return m_fileIndex.getFile(id); }
+    std::vector<const FileIndexEntry*> entriesOfType(FileType type) const {
+        return m_fileIndex.entriesOfType(type);
+    }
     long getFileCount() const { return m_fileIndex.size(); }
     bool isLoaded() const { return m_loaded; }
 
     // Back to the state of a new object.
     void clear();
 
-    FileIndexEntryPtrDeque m_fileIndex;
+    FileIndex m_fileIndex;
     TagFilePtrDeque m_tagFiles;
     std::unique_ptr<Instructions> m_instructions;
     std::unique_ptr<LaunchScript> m_launchScript;
