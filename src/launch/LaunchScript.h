@@ -37,7 +37,8 @@ public:
 
     // Resolves the command, appends the pass-through arguments (may be null), exports
     // JAVA_HOME and runs it as a child, waiting for it; captured output is kept and logged.
-    void execute(const JVMFile& jvm, const StringDeque* passThroughArgs, bool showConsole);
+    // Runs the resolved command and returns the child's raw wait status.
+    int execute(const JVMFile& jvm, const StringDeque* passThroughArgs, bool showConsole);
 
     SString m_command;
     bool m_captureOutput;

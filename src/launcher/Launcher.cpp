@@ -18,6 +18,7 @@ SString Launcher::m_applicationArchive;
 LauncherInputFiles Launcher::m_inputFiles;
 SString Launcher::m_stringVariables[10];
 long Launcher::m_numericVariables[5] = {0, 0, 0, 0, 0};
+int Launcher::m_exitStatus = 0;
 
 namespace {
 
@@ -59,6 +60,7 @@ void Launcher::resetState() {
     m_inputFiles.clear();
     for (SString& s : m_stringVariables) s.clear();
     for (long& n : m_numericVariables) n = 0;
+    m_exitStatus = 0;
 }
 
 void Launcher::logMessage(const char* message, LogMessageType type) {

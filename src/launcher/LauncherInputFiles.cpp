@@ -21,6 +21,7 @@ void LauncherInputFiles::clear() {
     m_fileIndex.clear();
     m_jvmFilesLoaded = false;
     m_loaded = false;
+    m_hasAppendedData = false;
 }
 
 void LauncherInputFiles::load(bool loadTagFiles) {
@@ -32,6 +33,7 @@ void LauncherInputFiles::load(bool loadTagFiles) {
     long indexOffset = loadLongValue(stream, "Unable to read file index offset.");
     long identification = loadLongValue(stream, "Unable to read launcher identification value.");
     if (static_cast<uint32_t>(identification) == kLauncherIdentification) {
+        m_hasAppendedData = true;
         loadFileIndex(stream, indexOffset);
         for (long i = 0; i < m_fileIndex.size(); ++i) {
             const FileIndexEntry* entry = m_fileIndex.at(i);

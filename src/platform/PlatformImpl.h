@@ -80,7 +80,8 @@ public:
     // --- processes and environment ---
     // Runs `command` through the shell as a child and waits for it (inChild), or replaces
     // the launcher by it. With `capture`, the child's output is appended to the strings.
-    static void executeProcess(const SString& command, const SString& workingDir, bool console,
+    // Returns the child's raw wait status (0 when nothing was started as a child).
+    static int executeProcess(const SString& command, const SString& workingDir, bool console,
                                bool capture, bool inChild, SString* stdOut, SString* errOut);
     // Ends the run (TerminationRequest) when an interruption signal has arrived; called
     // between steps of long work.
@@ -102,6 +103,9 @@ public:
     static void setSilent(bool silent);
     static bool isUIVisible();
     static void showUIMessage(const SString& text);
+    // Prints "NAME: text" on standard error, NAME being the launcher's file name, unless
+    // silent: for failures that must not mix with an application's standard output.
+    static void showErrorLine(const SString& text);
     static void setUITitle(const SString& title);
     static SString wideToMultiByte(const wchar_t* text);
     static SString promptJVMDestinationDirectory();

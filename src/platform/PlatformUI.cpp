@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "base/LauncherContext.h"
 #include "base/Numbers.h"
 #include "base/UnicodeEscapes.h"
 #include "platform/Console.h"
@@ -162,6 +163,14 @@ bool PlatformImpl::isUIVisible() {
 
 void PlatformImpl::showUIMessage(const SString& text) {
     if (!m_silent) printLine(text, true);
+}
+
+void PlatformImpl::showErrorLine(const SString& text) {
+    if (m_silent) return;
+    SString name = LauncherContext::launcherFileName();
+    size_t slash = name.rfind('/');
+    if (slash != SString::npos) name.erase(0, slash + 1);
+    printErrorLine((name.empty() ? SString("qnlaunch") : name) + ": " + text);
 }
 
 void PlatformImpl::setUITitle(const SString& title) {
