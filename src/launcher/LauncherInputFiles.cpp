@@ -69,6 +69,7 @@ void LauncherInputFiles::loadTagFiles(FILE* stream) {
             case FILE_TYPE_LAUNCH_SCRIPT:
                 if (!m_launchScript) {
                     m_launchScript = std::make_unique<LaunchScript>(*entry->m_tagFile, true);
+                    PlatformImpl::setQuiet(m_launchScript->m_quiet);
                     PlatformImpl::setUITitle(m_launchScript->m_description);
                 }
                 break;
@@ -100,6 +101,7 @@ void LauncherInputFiles::load(const TagFile& inputFile) {
     if (!launchScript.empty()) {
         try {
             m_launchScript = std::make_unique<LaunchScript>(loadTagFile(launchScript), true);
+            PlatformImpl::setQuiet(m_launchScript->m_quiet);
             PlatformImpl::setUITitle(m_launchScript->m_description);
         } catch (const LauncherException& e) {
             throw LauncherException(PlatformImpl::getMessageText(MSG_ERROR_LOADING_LAUNCH_SCRIPT) +

@@ -82,7 +82,7 @@ public:
     // the launcher by it. With `capture`, the child's output is appended to the strings.
     // Returns the child's raw wait status (0 when nothing was started as a child).
     static int executeProcess(const SString& command, const SString& workingDir, bool console,
-                               bool capture, bool inChild, SString* stdOut, SString* errOut);
+                              bool capture, bool inChild, SString* stdOut, SString* errOut);
     // Ends the run (TerminationRequest) when an interruption signal has arrived; called
     // between steps of long work.
     static void checkInterrupted();
@@ -101,6 +101,10 @@ public:
     static void showUI();
     static void hideUI(short delay = 0);
     static void setSilent(bool silent);
+    // Quiet: no status output on standard output; messages and the prompt go to standard
+    // error, each line prefixed with the launcher's name (see showErrorLine).
+    static void setQuiet(bool quiet);
+    static bool isQuiet();
     static bool isUIVisible();
     static void showUIMessage(const SString& text);
     // Prints "NAME: text" on standard error, NAME being the launcher's file name, unless
@@ -111,6 +115,7 @@ public:
     static SString promptJVMDestinationDirectory();
 
     static bool m_silent;
+    static bool m_quiet;
     static UISubStatus m_subStatus;
     static SString m_subStatusData;
 
