@@ -6,6 +6,7 @@
 #include "base/Paths.h"
 #include "base/TextLines.h"
 #include "inputfiles/TagFile.h"
+#include "jvm/CandidateReport.h"
 #include "jvm/JVMMatch.h"
 #include "launch/LaunchScript.h"
 #include "platform/PlatformImpl.h"
@@ -54,6 +55,7 @@ std::unique_ptr<JVMMatch> JVMFile::verify(const SString& jvmHome, const SString&
     logMessage("Verifying JVM at " + exePath + "\n   for JVM: " + getDescription(), LOG_INFO);
     if (!PlatformImpl::fileExists(exePath)) {
         logMessage(exePath + " does not exist", LOG_INFO);
+        CandidateReport::refused(jvmHome, getDescription(), "no executable at " + exePath);
         PlatformImpl::advanceUIProgress(2);
         return nullptr;
     }
@@ -63,15 +65,20 @@ std::unique_ptr<JVMMatch> JVMFile::verify(const SString& jvmHome, const SString&
         logMessage("Cannot verify the JVM at " + jvmHome +
                        " because its path contains a macro character (%, @ or #).",
                    LOG_WARNING);
+        CandidateReport::refused(jvmHome, getDescription(), "its path contains a macro character");
         return nullptr;
     }
-    if (!performVerify(jvmHome, verifyClassPath, verifyClassName)) return nullptr;
+    SString reason;
+    if (!performVerify(jvmHome, verifyClassPath, verifyClassName, &reason)) {
+        CandidateReport::refused(jvmHome, getDescription(), reason);
+        return nullptr;
+    }
     logMessage("Found matching JVM at " + jvmHome, LOG_INFO);
     return std::make_unique<JVMMatch>(jvmHome, m_descriptor);
 }
 
 bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPath,
-                            const SString& verifyClassName) {
+                            const SString& verifyClassName, SString* reason) {
     m_descriptor.setTagValue("JVM_HOME", jvmHome);
 
     SString command = "\"" + escapeForShellQuotes(jvmHome);
@@ -106,12 +113,13 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
 
     LaunchScript script(command, true, false);
     script.execute(*this, nullptr, false);
-    bool result = verifyJVMOutput(script.m_stdOut, expected);
+    bool result = verifyJVMOutput(script.m_stdOut, expected, reason);
     PlatformImpl::advanceUIProgress(6);
     return result;
 }
 
-bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected) {
+bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected,
+                              SString* reason) {
     size_t position = 0;
     SString line;
     bool found = false;
@@ -125,6 +133,7 @@ bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& e
     }
     if (!found) {
         logMessage("Invalid magic value: " + line + "\n", LOG_ERROR);
+        if (reason) *reason = "the verifier's output has no magic line (it did not run)";
         return false;
     }
     for (long i = 0; i < expected.size() && position < output.size(); ++i) {
@@ -133,8 +142,12 @@ bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& e
         const SString& value = expected.at(i)->m_value;
         if (stringEndsWith(value, "...") != SString::npos) {
             size_t k = value.size() - 3;
-            if (line.size() < k || line.compare(0, k, value, 0, k) != 0) return false;
+            if (line.size() < k || line.compare(0, k, value, 0, k) != 0) {
+                if (reason) *reason = expected.at(i)->m_name + " is " + line + ", needs " + value;
+                return false;
+            }
         } else if (line != value) {
+            if (reason) *reason = expected.at(i)->m_name + " is " + line + ", needs " + value;
             return false;
         }
     }

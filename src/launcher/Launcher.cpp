@@ -3,6 +3,7 @@
 #include "base/LauncherContext.h"
 #include "base/LauncherException.h"
 #include "base/Numbers.h"
+#include "jvm/CandidateReport.h"
 #include "base/StdioFile.h"
 #include "platform/PlatformImpl.h"
 
@@ -61,6 +62,7 @@ void Launcher::resetState() {
     for (SString& s : m_stringVariables) s.clear();
     for (long& n : m_numericVariables) n = 0;
     m_exitStatus = 0;
+    CandidateReport::clear();
 }
 
 void Launcher::logMessage(const char* message, LogMessageType type) {

@@ -13,6 +13,7 @@
 #include "base/Paths.h"
 #include "inputfiles/FileIndexEntry.h"
 #include "inputfiles/TagFile.h"
+#include "jvm/CandidateReport.h"
 #include "jvm/JVMFile.h"
 #include "jvm/JVMFiles.h"
 #include "jvm/JVMMatch.h"
@@ -76,7 +77,12 @@ void Launcher::findJVM(bool showUI, bool showFailMsg) {
         } else {
             SString m = PlatformImpl::getMessageText(MSG_NO_MATCHING_JVM);
             logMessage(m, LOG_INFO);
-            if (showFailMsg && !PlatformImpl::m_canceled) PlatformImpl::showUIMessage(m);
+            if (showFailMsg && !PlatformImpl::m_canceled) {
+                PlatformImpl::showUIMessage(m);
+                for (const SString& line : CandidateReport::lines(m_inputFiles.m_jvmFiles)) {
+                    PlatformImpl::showErrorLine(line);
+                }
+            }
         }
     } catch (const LauncherException& e) {
         SString m = PlatformImpl::getMessageText(MSG_NO_MATCHING_JVM) + " " + e.getMessage();

@@ -55,6 +55,42 @@ TEST(QuietTool, FailuresGoToStandardErrorWithTheLaunchersName) {
     EXPECT_EQ(r.err.rfind("tool: No matching JVM was found.\n", 0), 0u) << r.err;
 }
 
+TEST(QuietTool, AFailedSearchReportsWhatWasNeededAndWhatWasTried) {
+    Workspace ws;
+    StandInJvm::create(ws.file("old"), {{"java.version", "11.0.2"}, {"java.vendor", "Stand-in"}});
+    std::vector<SString> hints = {ws.file("old"), ws.file("missing")};
+    for (int i = 0; i < 10; ++i) hints.push_back(ws.file("none" + std::to_string(i)));
+    const SString bundle = BundleBuilder(ws.root())
+                               .add(FILE_TYPE_INSTRUCTIONS, "instructions.tag", kInstructions)
+                               .add(FILE_TYPE_JVM, "standin.jvm",
+                                    e2e::descriptor("Java 17", {"java.version=17..."}, hints))
+                               .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag", kQuietScript)
+                               .add(FILE_TYPE_VERIFY_ARCHIVE, "verify.jar", "stand-in verifier")
+                               .write(ws.file("tool"));
+    RunResult r = ws.run(bundle);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    const SString expected =
+        "tool: No matching JVM was found.\n"
+        "tool: This program accepts:\n"
+        "tool:   Java 17 (java.version=17...)\n"
+        "tool: Tried:\n"
+        "tool:   " +
+        ws.file("old") +
+        ": java.version is 11.0.2, needs 17...\n"
+        "tool:   " +
+        ws.file("missing") + ": no executable at " + ws.file("missing") + "/bin/java\n";
+    EXPECT_EQ(r.err.substr(0, expected.size()), expected) << r.err;
+    EXPECT_NE(r.err.find("tool:   and 2 more\ntool: Choose a JVM with -qn:javahome DIR; -qn:log "
+                         "FILE writes the full log.\n"),
+              SString::npos)
+        << r.err;
+    EXPECT_NE(ws.logText().find("Refused JVM at " + ws.file("none9") +
+                                " for Java 17: no "
+                                "executable at "),
+              SString::npos);
+}
+
 TEST(QuietTool, WithoutQuietTheDisplayStaysOnStandardOutput) {
     Workspace ws;
     SString script = kQuietScript;
