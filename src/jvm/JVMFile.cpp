@@ -5,6 +5,7 @@
 #include "inputfiles/TagFile.h"
 #include "inputfiles/TextUtils.h"
 #include "jvm/JVMMatch.h"
+#include "jvm/JavaVersion.h"
 #include "launch/LaunchScript.h"
 #include "launcher/Launcher.h"
 #include "platform/PlatformImpl.h"
@@ -128,11 +129,11 @@ bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& e
     for (long i = 0; i < expected.size() && position < output.size(); ++i) {
         line.clear();
         readLineFromString(output, position, line);
-        const SString& value = expected.at(i)->m_value;
-        if (stringEndsWith(value, "...") != SString::npos) {
-            size_t k = value.size() - 3;
-            if (line.size() < k || line.compare(0, k, value, 0, k) != 0) return false;
-        } else if (line != value) {
+        const StringPair& property = *expected.at(i);
+        if (!propertyValueMatches(line, property.m_value)) {
+            Launcher::logMessage(
+                "JVM refused: " + propertyRefusalReason(property.m_name, line, property.m_value),
+                LOG_INFO);
             return false;
         }
     }
