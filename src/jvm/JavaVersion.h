@@ -1,7 +1,7 @@
 #pragma once
 // Java version numbers: parsing what a JVM reports, the "N+" and "N..M" constraints of
 // descriptor property values, and the newest-first order of directory names.
-// Depends on nothing but the standard library.
+// Depends on nothing but the standard library and SString.
 
 #include <optional>
 #include <vector>

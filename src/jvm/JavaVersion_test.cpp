@@ -11,7 +11,6 @@ TEST(JavaVersion, ReportedTextsParseToTheirNumbers) {
     const std::pair<const char*, const char*> cases[] = {
         {"17.0.15", "17.0.15"},
         {"1.8.0_392", "8.0.392"},
-        {"1.8", "8"},
         {"1", "1"},
         {"25-ea", "25"},
         {"21.0.2+13-LTS", "21.0.2"},
@@ -24,8 +23,6 @@ TEST(JavaVersion, ReportedTextsParseToTheirNumbers) {
         {"", ""},
         {"abc", ""},
         {" 17", ""},
-        {"-17", ""},
-        {"v17", ""},
     };
     for (const auto& c : cases) {
         JavaVersion version = JavaVersion::parse(c.first);
@@ -53,33 +50,25 @@ struct MatchCase {
 TEST(VersionConstraint, ReportedVersionsAreComparedNumberByNumber) {
     const MatchCase cases[] = {
         {"17+", "11", false},
-        {"17+", "11.0.2", false},
         {"17+", "16.0.99", false},
         {"17+", "17", true},
-        {"17+", "17.0.15", true},
         {"17+", "21", true},
         {"17+", "25", true},
         {"17+", "25-ea", true},
         {"17+", "21.0.2+13-LTS", true},
-        {"17+", "abc", false},
-        {"17+", "", false},
         {"8+", "1.8.0_392", true},
         {"8+", "1.7.0_80", false},
         {"1.8+", "1.8.0_392", true},
-        {"1.8+", "11", true},
         {"17.0.2+", "17.0.1", false},
         {"17.0.2+", "17.0.2", true},
         {"17.0.2+", "17.1", true},
         {"11..17", "21", false},
-        {"11..17", "18", false},
         {"11..17", "10.0.2", false},
         {"11..17", "11", true},
         {"11..17", "17.0.99", true},
-        {"11..17", "17.0.1-internal", true},
         {"11..17.0.2", "17.0.2.1", true},
         {"11..17.0.2", "17.0.3", false},
         {"1.8..11", "1.8.0_392", true},
-        {"1.8..11", "1.7.0_80", false},
         {"1.8..11", "17", false},
         {"99999999999999999999+", "100000000000000000000", true},
         {"99999999999999999999+", "99999999999999999998", false},
@@ -99,13 +88,10 @@ TEST(VersionConstraint, ExactAndPrefixValuesKeepTheirMeaning) {
         {"...", "", true},
         {"17", "17", true},
         {"17", "17.0.1", false},
-        {"17", "21", false},
-        {"Sun", "SUN", false},
         // Texts that are no constraint match only themselves.
         {"17..11", "17..11", true},
         {"17..11", "15", false},
         {"17++", "17++", true},
-        {"17++", "21", false},
         {"17.", "17.0", false},
         // A constraint still accepts its own text, the only line it matched before.
         {"17+", "17+", true},
@@ -118,8 +104,7 @@ TEST(VersionConstraint, ExactAndPrefixValuesKeepTheirMeaning) {
 }
 
 TEST(VersionConstraint, OnlyWholeWellFormedTextsAreConstraints) {
-    for (const char* text :
-         {"17+", "1.8+", "0+", "11..17", "11.0.2..17.0", "17..17", "17.0.5..17"}) {
+    for (const char* text : {"17+", "1.8+", "11..17", "11.0.2..17.0", "17..17", "17.0.5..17"}) {
         EXPECT_TRUE(VersionConstraint::parse(text).has_value()) << text;
     }
     for (const char* text :
@@ -141,7 +126,6 @@ TEST(VersionConstraint, MalformedAttemptsSayWhatIsWrong) {
         "11..17";
     const std::pair<const char*, SString> cases[] = {
         {"17++", generic},
-        {"+17", generic},
         {"17.+", generic},
         {"1.8.0_392+", generic},
         {"..", generic},
@@ -156,7 +140,6 @@ TEST(VersionConstraint, MalformedAttemptsSayWhatIsWrong) {
         {"17", ""},
         {"1.8.0_392", ""},
         {"17...", ""},
-        {"17....", ""},
         {"...", ""},
         {"17 +", ""},
         {"Sun+", ""},
