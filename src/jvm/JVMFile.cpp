@@ -8,6 +8,7 @@
 #include "inputfiles/TagFile.h"
 #include "jvm/CandidateReport.h"
 #include "jvm/JVMMatch.h"
+#include "jvm/JavaVersion.h"
 #include "launch/LaunchScript.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ShellWords.h"
@@ -139,15 +140,11 @@ bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& e
     for (long i = 0; i < expected.size() && position < output.size(); ++i) {
         line.clear();
         readLineFromString(output, position, line);
-        const SString& value = expected.at(i)->m_value;
-        if (stringEndsWith(value, "...") != SString::npos) {
-            size_t k = value.size() - 3;
-            if (line.size() < k || line.compare(0, k, value, 0, k) != 0) {
-                if (reason) *reason = expected.at(i)->m_name + " is " + line + ", needs " + value;
-                return false;
-            }
-        } else if (line != value) {
-            if (reason) *reason = expected.at(i)->m_name + " is " + line + ", needs " + value;
+        const StringPair& property = *expected.at(i);
+        if (!propertyValueMatches(line, property.m_value)) {
+            const SString why = propertyRefusalReason(property.m_name, line, property.m_value);
+            logMessage("JVM refused: " + why, LOG_INFO);
+            if (reason) *reason = why;
             return false;
         }
     }
