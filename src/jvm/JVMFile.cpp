@@ -9,6 +9,7 @@
 #include "jvm/CandidateReport.h"
 #include "jvm/JVMMatch.h"
 #include "jvm/JavaVersion.h"
+#include "jvm/PathHints.h"
 #include "launch/LaunchScript.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ShellWords.h"
@@ -157,17 +158,15 @@ std::unique_ptr<JVMMatch> JVMFile::verifyWithPathHints(const SString& verifyClas
     logMessage("Searching for " + getDescription() + " using path hints", LOG_INFO);
     StringDeque partitions;
     PlatformImpl::getJVMSearchPartitions(partitions);
-    const char* separator = PlatformImpl::getPathSeparator();
     const StringDeque* hints = m_descriptor.getValue("PATH_HINT");
     if (!hints) return nullptr;
     for (const SString& hint : *hints) {
-        for (const SString& partition : partitions) {
-            SString candidate = partition;
-            if (stringEndsWith(candidate, separator) == SString::npos) candidate += separator;
-            SString relative = hint;
-            if (relative.compare(0, 1, separator) == 0) relative.erase(0, 1);
-            candidate += relative;
-            if (candidate.empty()) continue;
+        for (const SString& candidate : expandPathHint(hint, partitions)) {
+            // A hint for a directory that is not there costs nothing and shows nothing.
+            if (!PlatformImpl::isDirectoryPath(candidate)) {
+                logMessage("Skipping path hint " + candidate + ": no such directory", LOG_INFO);
+                continue;
+            }
             logMessage("Checking path hint " + candidate, LOG_INFO);
             if (auto match = verify(candidate, verifyClassPath, verifyClassName)) return match;
         }

@@ -54,6 +54,14 @@ public:
     // Deletes a file, or a directory with everything below it; failures are only logged.
     static void deleteFile(const SString& path);
     static SString getPlatformHint(const SString& key);
+    // Names of the directories (or links to directories) in `path`, in directory order;
+    // none when it cannot be read.
+    static StringDeque listSubdirectories(const SString& path);
+    static bool isDirectoryPath(const SString& path);
+    // `path` with every link resolved; empty when it does not exist.
+    static SString resolvePath(const SString& path);
+    // The first executable regular file `name` in an absolute PATH directory, or empty.
+    static SString findProgramOnPath(const SString& name);
     // Big-endian signed decoders of the appended data.
     static long convertToLong(const char* bytes);
     static short convertToShort(const char* bytes);
