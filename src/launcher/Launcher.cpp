@@ -4,6 +4,7 @@
 #include "base/LauncherException.h"
 #include "base/Numbers.h"
 #include "jvm/CandidateReport.h"
+#include "jvm/VerifiedHomes.h"
 #include "base/StdioFile.h"
 #include "platform/PlatformImpl.h"
 
@@ -63,6 +64,7 @@ void Launcher::resetState() {
     for (long& n : m_numericVariables) n = 0;
     m_exitStatus = 0;
     CandidateReport::clear();
+    VerifiedHomes::clear();
 }
 
 void Launcher::logMessage(const char* message, LogMessageType type) {
