@@ -50,6 +50,10 @@ class PlatformImpl {
 public:
     // --- files and walking ---
     static const char* getPathSeparator() { return kPathSeparator; }
+    // The current directory, however long; empty when it cannot be determined.
+    static SString currentDirectory();
+    // The path of the running executable, from the kernel; empty when unknown.
+    static SString ownExecutablePath();
     // The roots below which relative path hints and the disk scan look: "/", or the
     // directory kTestSearchRootVariable names.
     static void getJVMSearchPartitions(StringDeque& partitions);

@@ -169,3 +169,21 @@ TEST(QuietTool, AMultiJarApplicationWorksInAPipeThroughTheRealJdk) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(QuietTool, RunsFromADirectoryDeeperThanAnyFixedBuffer) {
+    Workspace ws;
+    StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
+    SString deep = ws.file("d");
+    while (deep.size() < 3000) deep += "/" + SString(100, 'n');
+    makeDirs(deep);
+    const SString bundle = quietBundle(ws);
+    ASSERT_EQ(rename(bundle.c_str(), (deep + "/tool").c_str()), 0);
+    // Started by a relative name, the launcher finds itself through the current directory.
+    RunResult r = run({"./tool", "-qn:tempdir", ws.tempDir()}, deep);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "stand-in application ran\n");
+}
+
+}  // namespace

@@ -45,15 +45,7 @@ SString installedJavaHome() {
 std::vector<SString> verifierOutput(const SString& home, const std::vector<SString>& names) {
     std::vector<SString> argv = {home + "/bin/java", "-cp", verifyJarPath(), "Verify"};
     argv.insert(argv.end(), names.begin(), names.end());
-    RunResult r = run(argv);
-    std::vector<SString> lines;
-    size_t start = 0;
-    while (start < r.out.size()) {
-        size_t end = r.out.find('\n', start);
-        lines.push_back(r.out.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
+    return splitLines(run(argv).out);
 }
 
 TEST(RealJdk, VerifierPrintsTheMagicLineAndEachProperty) {
@@ -150,12 +142,7 @@ TEST(RealJdk, SearchAllScansTheDisksAndListsEveryMatch) {
               0);
     RunResult r =
         ws.run(bundle, {"-qn:in", ws.file("all.tag")}, {{kTestSearchRootVariable, ws.file("root")}});
-    std::vector<SString> lines;
-    for (size_t start = 0; start < r.out.size();) {
-        size_t end = r.out.find('\n', start);
-        lines.push_back(r.out.substr(start, end - start));
-        start = end + 1;
-    }
+    std::vector<SString> lines = splitLines(r.out);
     ASSERT_FALSE(lines.empty());
     long count = atol(lines[0].c_str());
     ASSERT_EQ(count, 1) << r.out;
