@@ -3,9 +3,9 @@
 #include "base/LauncherContext.h"
 #include "base/LauncherException.h"
 #include "base/Numbers.h"
+#include "base/StdioFile.h"
 #include "jvm/CandidateReport.h"
 #include "jvm/VerifiedHomes.h"
-#include "base/StdioFile.h"
 #include "platform/PlatformImpl.h"
 
 SString Launcher::m_logFileName;

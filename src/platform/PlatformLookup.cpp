@@ -1,10 +1,10 @@
 // Lookups for JVM discovery: directories below a path, real paths, programs on PATH.
 
 #include <dirent.h>
+#include <errno.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <errno.h>
 #include <unistd.h>
 
 #include <memory>

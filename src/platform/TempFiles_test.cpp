@@ -276,22 +276,22 @@ TEST(FreeSpace, RequiresTheSizePlusOneFragment) {
     };
     // size + f bytes are needed: the whole fragments the size covers and one more.
     const Case cases[] = {
-        {4096, 4096, 0, 0, true},                  // nothing to write fits a full partition
-        {4096, 4096, 0, -5, true},                 //
-        {4096, 4096, 1, 1, false},                 // one byte needs two fragments
-        {4096, 4096, 2, 1, true},                  //
-        {4096, 4096, 2, 8192, false},              // an exact multiple needs one more
-        {4096, 4096, 3, 8192, true},               //
-        {4096, 4096, 3, 8193, false},              //
-        {4096, 4096, 4, 8193, true},               //
-        {512, 4096, 4, 1536, true},                // the fragment size counts, not the block size
-        {512, 4096, 3, 1536, false},               //
-        {512, 4096, 4, 1537, false},               //
-        {0, 1024, 3, 2048, true},                  // no fragment size: the block size stands in
-        {0, 1024, 2, 2048, false},                 //
-        {0, 0, 0, 1L << 40, true},                 // neither: the space cannot be judged
-        {4096, 4096, 1ULL << 33, 1L << 44, true},  // counts beyond 32 bits are kept
-        {4096, 4096, 1ULL << 33, 1L << 45, false},        //
+        {4096, 4096, 0, 0, true},                   // nothing to write fits a full partition
+        {4096, 4096, 0, -5, true},                  //
+        {4096, 4096, 1, 1, false},                  // one byte needs two fragments
+        {4096, 4096, 2, 1, true},                   //
+        {4096, 4096, 2, 8192, false},               // an exact multiple needs one more
+        {4096, 4096, 3, 8192, true},                //
+        {4096, 4096, 3, 8193, false},               //
+        {4096, 4096, 4, 8193, true},                //
+        {512, 4096, 4, 1536, true},                 // the fragment size counts, not the block size
+        {512, 4096, 3, 1536, false},                //
+        {512, 4096, 4, 1537, false},                //
+        {0, 1024, 3, 2048, true},                   // no fragment size: the block size stands in
+        {0, 1024, 2, 2048, false},                  //
+        {0, 0, 0, 1L << 40, true},                  // neither: the space cannot be judged
+        {4096, 4096, 1ULL << 33, 1L << 44, true},   // counts beyond 32 bits are kept
+        {4096, 4096, 1ULL << 33, 1L << 45, false},  //
         {1, 1, (1ULL << 32) + 2, (1L << 32) + 1, true},   // sizes beyond 32 bits are kept
         {1, 1, (1ULL << 32) + 1, (1L << 32) + 1, false},  //
         {4096, 4096, UINT64_MAX, LONG_MAX, true},         // no overflow at the extremes

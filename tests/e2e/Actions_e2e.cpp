@@ -23,7 +23,6 @@ SString lastLine(const SString& text) {
     return nl == SString::npos ? t : t.substr(nl + 1);
 }
 
-
 // A bundle with the given instructions, one stand-in descriptor (id 5) hinting at
 // `hint`, the echo launch script and a verifier archive.
 SString bundleWith(const Workspace& ws, const std::vector<SString>& instructionLines,

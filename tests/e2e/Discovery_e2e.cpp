@@ -13,9 +13,8 @@ using e2e::Workspace;
 
 namespace {
 
-const SString kInstructions =
-    e2e::instructions({"FIND_JVM 1 1", "JMP0 @N1@ none", "LAUNCH @S2@ 0", "GOTO end", ":none",
-                       "EXIT 1", ":end"});
+const SString kInstructions = e2e::instructions(
+    {"FIND_JVM 1 1", "JMP0 @N1@ none", "LAUNCH @S2@ 0", "GOTO end", ":none", "EXIT 1", ":end"});
 const SString kScript =
     "DESC: Tool\nQUIET: 1\nDISPLAY_CONSOLE: 1\n"
     "COMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" Main\"\n";

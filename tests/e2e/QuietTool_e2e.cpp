@@ -61,7 +61,7 @@ TEST(QuietTool, AFailedSearchReportsWhatWasNeededAndWhatWasTried) {
     std::vector<SString> hints = {ws.file("old"), ws.file("missing")};
     for (int i = 0; i < 10; ++i) hints.push_back(ws.file("none" + std::to_string(i)));
     for (size_t i = 1; i < hints.size(); ++i) makeDirs(hints[i]);  // homes without a java
-    hints.push_back(ws.file("not-there"));                          // not tried at all
+    hints.push_back(ws.file("not-there"));                         // not tried at all
     const SString bundle = BundleBuilder(ws.root())
                                .add(FILE_TYPE_INSTRUCTIONS, "instructions.tag", kInstructions)
                                .add(FILE_TYPE_JVM, "standin.jvm",

@@ -70,8 +70,7 @@ TEST(RealJdk, DescriptorVerifiesTheInstalledVersionOnly) {
     for (const auto& c :
          std::vector<std::pair<SString, SString>>{{version, "1\n"}, {version + "0", "0\n"}}) {
         writeFile(ws.file("d.jvm"),
-                  e2e::descriptor(
-                      "Real", {"java.version=" + c.first, "java.vm.name=..."}, {}));
+                  e2e::descriptor("Real", {"java.version=" + c.first, "java.vm.name=..."}, {}));
         writeFile(ws.file("v.tag"), "ACTION: VERIFY_JVM\nVERIFY_JVM_FILE: " + ws.file("d.jvm") +
                                         "\nVERIFY_JVM_HOME: " + home + "\n");
         RunResult r = ws.run(bundle, {"-qn:in", ws.file("v.tag")});
@@ -140,8 +139,8 @@ TEST(RealJdk, SearchAllScansTheDisksAndListsEveryMatch) {
     makeDirs(ws.file("root/opt/deep/jdk/bin"));
     ASSERT_EQ(symlink((home + "/bin/java").c_str(), ws.file("root/opt/deep/jdk/bin/java").c_str()),
               0);
-    RunResult r =
-        ws.run(bundle, {"-qn:in", ws.file("all.tag")}, {{kTestSearchRootVariable, ws.file("root")}});
+    RunResult r = ws.run(bundle, {"-qn:in", ws.file("all.tag")},
+                         {{kTestSearchRootVariable, ws.file("root")}});
     std::vector<SString> lines = splitLines(r.out);
     ASSERT_FALSE(lines.empty());
     long count = atol(lines[0].c_str());
