@@ -55,6 +55,9 @@ TEST(CommandLine, GermanTextIsValidUtf8OnAUtf8Terminal) {
 }
 
 TEST(CommandLine, GermanTextIsLatin1WhenLangNamesNoCodeset) {
+    // The C library converts with modules it loads at run time; the cross packages an
+    // emulated stub runs with carry none for the other machine.
+    if (stubIsEmulated()) GTEST_SKIP() << "no character-set modules for the emulated stub";
     RunResult r = run({qnlaunchPath(), "-qn:in", "/nonexistent/x"}, "", {{"LANG", "de_DE"}});
     EXPECT_NE(r.out.find("ge\xF6"
                          "ffnet"),

@@ -77,8 +77,7 @@ TEST(RealJdk, DescriptorVerifiesTheInstalledVersionOnly) {
     for (const auto& c :
          std::vector<std::pair<SString, SString>>{{version, "1\n"}, {version + "0", "0\n"}}) {
         writeFile(ws.file("d.jvm"),
-                  e2e::descriptor(
-                      "Real", {"java.version=" + c.first, "java.vm.name=..."}, {}));
+                  e2e::descriptor("Real", {"java.version=" + c.first, "java.vm.name=..."}, {}));
         writeFile(ws.file("v.tag"), "ACTION: VERIFY_JVM\nVERIFY_JVM_FILE: " + ws.file("d.jvm") +
                                         "\nVERIFY_JVM_HOME: " + home + "\n");
         RunResult r = ws.run(bundle, {"-qn:in", ws.file("v.tag")});
@@ -89,7 +88,7 @@ TEST(RealJdk, DescriptorVerifiesTheInstalledVersionOnly) {
 
 TEST(RealJdk, DemoBundleFindsTheJdkAndGreetsWithItsArguments) {
     REQUIRE_JDK(home);
-    SString demo = SString(QN_BIN_DIR) + "/hello";
+    SString demo = demoBundlePath();
     if (!exists(demo)) GTEST_SKIP() << "the demo bundle was not built";
     Workspace ws;
     RunResult r = ws.run(demo, {"first", "two words", "$HOME"});

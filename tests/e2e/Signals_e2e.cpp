@@ -63,10 +63,7 @@ Running start(const Workspace& ws, const SString& bundle, const std::vector<SStr
         dup2(in, 0);
         dup2(out, 1);
         dup2(out, 2);
-        std::vector<char*> raw;
-        for (const SString& a : argv) raw.push_back(const_cast<char*>(a.c_str()));
-        raw.push_back(nullptr);
-        execv(raw[0], raw.data());
+        execProgram(argv);
         _exit(127);
     }
     return r;
@@ -151,10 +148,7 @@ TEST(Signals, InteractiveApplicationKeepsTheTerminalAndCtrlCEndsBoth) {
     int master = -1;
     pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
     if (pid == 0) {
-        std::vector<char*> raw;
-        for (const SString& a : argv) raw.push_back(const_cast<char*>(a.c_str()));
-        raw.push_back(nullptr);
-        execv(raw[0], raw.data());
+        execProgram(argv);
         _exit(127);
     }
     ASSERT_GT(pid, 0);
@@ -193,8 +187,7 @@ TEST(Concurrency, FiftyRunsAtOnceAllSucceedAndLeaveNothing) {
             int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             dup2(fd, 1);
             setenv("RUN", std::to_string(i).c_str(), 1);
-            execl(bundle.c_str(), bundle.c_str(), "-qn:silent", "-qn:tempdir", ws.tempDir().c_str(),
-                  static_cast<char*>(nullptr));
+            execProgram({bundle, "-qn:silent", "-qn:tempdir", ws.tempDir()});
             _exit(127);
         }
         pids.push_back(pid);
