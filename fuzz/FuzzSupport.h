@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "inputfiles/SString.h"
+#include "base/SString.h"
 
 // Silences the launcher and points its temporary directory at a scratch directory.
 void fuzzSetUp();

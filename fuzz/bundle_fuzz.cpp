@@ -1,10 +1,10 @@
 // Trailer, file index and embedded tag files: the input is a whole launcher file.
 #include <cstdio>
 
+#include "base/LauncherException.h"
 #include "fuzz/FuzzSupport.h"
-#include "inputfiles/LauncherInputFiles.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
+#include "launcher/LauncherInputFiles.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzSetUp();

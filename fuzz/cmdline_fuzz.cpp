@@ -1,5 +1,5 @@
 // The argument splitter used to start an embedded launcher.
-#include "launcher/CmdLine.h"
+#include "platform/CmdLine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CmdLine cmdLine;

@@ -1,12 +1,12 @@
 // The instruction interpreter with its expressions: each input line is one instruction;
 // the actions are stubbed out and a run ends after a fixed number of steps.
+#include "base/InstructionsException.h"
+#include "base/LauncherException.h"
 #include "fuzz/FuzzSupport.h"
 #include "inputfiles/TagFile.h"
 #include "launcher/InstructionActions.h"
 #include "launcher/Instructions.h"
-#include "launcher/InstructionsException.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
 
 namespace {
 

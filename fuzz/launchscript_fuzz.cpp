@@ -1,10 +1,10 @@
 // The launch-script macro language: the input is a command, resolved (never run) against
 // a descriptor whose tags refer to each other.
+#include "base/LauncherException.h"
 #include "fuzz/FuzzSupport.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
 #include "launch/LaunchScript.h"
-#include "launcher/LauncherException.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzSetUp();

@@ -1,9 +1,9 @@
 // Tag-file reader: any bytes, read whole and as a byte range.
 #include <cstdio>
 
+#include "base/LauncherException.h"
 #include "fuzz/FuzzSupport.h"
 #include "inputfiles/TagFile.h"
-#include "launcher/LauncherException.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzSetUp();

@@ -7,10 +7,11 @@
 #include <cstring>
 #include <vector>
 
+#include "base/LauncherException.h"
+#include "base/StdioFile.h"
 #include "inputfiles/FileIndexEntry.h"
-#include "inputfiles/TextUtils.h"
-#include "launcher/LauncherException.h"
-#include "platform/StdioFile.h"
+#include "platform/PlatformImpl.h"
+#include "platform/SystemError.h"
 
 void BundleWriter::appendLong(SString& out, long value) {
     uint32_t v = static_cast<uint32_t>(value);
@@ -29,7 +30,7 @@ namespace {
 
 // Appends the whole of `path` to `out`; returns the number of bytes copied.
 long long copyInto(const SString& path, FILE* out, const SString& outputPath) {
-    StdioFile in(path, "rb");
+    StdioFile in = PlatformImpl::openFile(path, "rb");
     if (!in) throw LauncherException(systemErrorText(path + ": cannot read: ", errno));
     std::vector<char> buffer(1 << 16);
     long long total = 0;
@@ -62,7 +63,7 @@ private:
 
 void BundleWriter::write(const SString& stubPath, const std::vector<BundleFile>& files,
                          const SString& outputPath) {
-    StdioFile out(outputPath, "wb");
+    StdioFile out = PlatformImpl::openFile(outputPath, "wb");
     if (!out) throw LauncherException(systemErrorText(outputPath + ": cannot create: ", errno));
     OutputGuard guard(outputPath);
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "inputfiles/SString.h"
+#include "base/SString.h"
 
 struct BundleFile {
     long type = 0;

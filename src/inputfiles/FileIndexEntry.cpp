@@ -7,12 +7,14 @@
 #include <cerrno>
 #include <vector>
 
-#include "inputfiles/TextUtils.h"
-#include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
+#include "base/LauncherContext.h"
+#include "base/LauncherException.h"
+#include "base/Log.h"
+#include "base/Numbers.h"
+#include "base/Paths.h"
+#include "base/StdioFile.h"
+#include "base/UniqueFd.h"
 #include "platform/PlatformImpl.h"
-#include "platform/StdioFile.h"
-#include "platform/UniqueFd.h"
 
 unsigned getBytes(FILE* stream, char* buffer, unsigned count) {
     unsigned n = 0;
@@ -148,7 +150,7 @@ SString FileIndexEntry::extract(const SString& directory) const {
     appendPathSeparator(target);
     target += m_name;
 
-    UniqueFd source(open(Launcher::getLauncherFileName().c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd source(open(LauncherContext::launcherFileName().c_str(), O_RDONLY | O_CLOEXEC));
     if (!source) throw LauncherException("Cannot open launcher file.");
     int pendingError = 0;
     UniqueFd out(open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));

@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "inputfiles/SString.h"
+#include "base/PtrDeque.h"
+#include "base/SString.h"
 #include "inputfiles/TagFile.h"
 
 enum FileType {
@@ -52,6 +53,8 @@ public:
     long m_offset = 0;
     SString m_name;
 };
+
+using FileIndexEntryPtrDeque = PtrDeque<FileIndexEntry>;
 
 // True for a name that extraction may write: not empty of meaning, no "/", not "." or "..".
 bool isSafeFileName(const SString& name);

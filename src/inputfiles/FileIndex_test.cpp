@@ -7,10 +7,10 @@
 #include <cstring>
 #include <vector>
 
+#include "base/LauncherException.h"
 #include "inputfiles/FileIndexEntry.h"
-#include "inputfiles/LauncherInputFiles.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
+#include "launcher/LauncherInputFiles.h"
 #include "platform/PlatformImpl.h"
 #include "support/Bundles.h"
 #include "support/TestKit.h"

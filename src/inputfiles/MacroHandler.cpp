@@ -1,7 +1,6 @@
 #include "inputfiles/MacroHandler.h"
 
-#include "inputfiles/TextUtils.h"
-#include "launcher/LauncherException.h"
+#include "base/LauncherException.h"
 
 SString MacroHandler::resolve(const SString& text, char delimiter) const {
     SString result = text;

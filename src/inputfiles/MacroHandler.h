@@ -4,8 +4,8 @@
 
 #include <cstddef>
 
-#include "inputfiles/ExpansionBounds.h"
-#include "inputfiles/SString.h"
+#include "base/ExpansionBounds.h"
+#include "base/SString.h"
 
 class MacroHandler {
 public:

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <map>
 
-#include "launcher/LauncherException.h"
+#include "base/LauncherException.h"
 
 namespace {
 

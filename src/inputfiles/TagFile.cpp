@@ -2,13 +2,16 @@
 
 #include <cstring>
 
-#include "inputfiles/TextUtils.h"
-#include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
-#include "platform/StdioFile.h"
+#include "base/ArgumentParsing.h"
+#include "base/LauncherException.h"
+#include "base/Log.h"
+#include "base/Numbers.h"
+#include "base/StdioFile.h"
+#include "base/TextLines.h"
+#include "platform/PlatformImpl.h"
 
 TagFile::TagFile(const SString& fileName) {
-    StdioFile file(fileName, "r");
+    StdioFile file = PlatformImpl::openFile(fileName, "r");
     if (!file) throw LauncherException("Unable to load input file: " + fileName);
     load(file.get(), fileName, 0, -1);
 }
@@ -78,7 +81,7 @@ TagFileEntry* TagFile::findEntry(const char* name) const {
 
 const StringDeque* TagFile::getValue(const char* name) const {
     TagFileEntry* entry = findEntry(name);
-    return entry ? entry->m_values.get() : nullptr;
+    return entry ? &entry->m_values : nullptr;
 }
 
 SString TagFile::getTagValue(const char* name, unsigned index) const {
@@ -103,12 +106,12 @@ bool TagFile::getBoolTagValue(const char* name, bool defaultValue) const {
 void TagFile::setTagValue(const char* name, const SString& value) {
     TagFileEntry* entry = findEntry(name);
     if (!entry) {
-        auto* values = new StringDeque;
-        values->push_back(value);
-        m_entries.push_back(new TagFileEntry(name, values));
+        auto created = std::make_unique<TagFileEntry>(name);
+        created->m_values.push_back(value);
+        m_entries.push_back(std::move(created));
         return;
     }
-    StringDeque& values = *entry->m_values;
+    StringDeque& values = entry->m_values;
     while (values.size() > 1) values.erase(values.size() - 1);
     if (values.empty()) {
         values.push_back(value);
@@ -122,7 +125,7 @@ void TagFile::appendTagValue(const char* name, const SString& value) {
     if (!entry) {
         setTagValue(name, value);
     } else {
-        entry->m_values->push_back(value);
+        entry->m_values.push_back(value);
     }
 }
 
@@ -151,12 +154,12 @@ static bool needsQuotes(const SString& value) {
 }
 
 void TagFile::write(const SString& path) const {
-    StdioFile file(path, "w");
+    StdioFile file = PlatformImpl::openFile(path, "w");
     if (!file) return;
     FILE* out = file.get();
     for (long i = 0; i < m_entries.size(); ++i) {
         const TagFileEntry* entry = m_entries.at(i);
-        const StringDeque& values = *entry->m_values;
+        const StringDeque& values = entry->m_values;
         if (values.empty()) continue;
         fwrite(entry->m_name.data(), 1, entry->m_name.size(), out);
         fputc(':', out);
@@ -183,6 +186,6 @@ void TagFile::write(const SString& path) const {
 void TagFile::logSyntaxError(const SString& message, const SString& fileName, long line) const {
     SString text =
         "Syntax error in " + fileName + " at line " + convertToString(line) + " ==> " + message;
-    Launcher::logMessage(text, LOG_ERROR);
+    logMessage(text, LOG_ERROR);
     throw LauncherException(text);
 }

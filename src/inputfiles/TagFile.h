@@ -5,17 +5,19 @@
 #include <cstdio>
 #include <memory>
 
-#include "inputfiles/PtrDeque.h"
-#include "inputfiles/SString.h"
-#include "inputfiles/StringDeque.h"
+#include "base/PtrDeque.h"
+#include "base/SString.h"
+#include "base/StringDeque.h"
 
 class TagFileEntry {
 public:
-    TagFileEntry(const SString& name, StringDeque* values) : m_name(name), m_values(values) {}
+    explicit TagFileEntry(const SString& name) : m_name(name) {}
 
     SString m_name;
-    std::unique_ptr<StringDeque> m_values;
+    StringDeque m_values;
 };
+
+using TagFileEntryPtrDeque = PtrDeque<TagFileEntry>;
 
 class TagFile {
 public:
@@ -65,3 +67,5 @@ private:
     long m_lineNumber = 0;
     SString m_fileName;
 };
+
+using TagFilePtrDeque = PtrDeque<TagFile>;

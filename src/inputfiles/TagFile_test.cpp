@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/LauncherException.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
 #include "support/TestKit.h"
 
 namespace {

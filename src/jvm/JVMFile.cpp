@@ -2,12 +2,17 @@
 
 #include <memory>
 
+#include "base/Log.h"
+#include "base/Paths.h"
+#include "base/TextLines.h"
 #include "inputfiles/TagFile.h"
-#include "inputfiles/TextUtils.h"
+#include "jvm/CandidateReport.h"
 #include "jvm/JVMMatch.h"
+#include "jvm/JavaVersion.h"
+#include "jvm/PathHints.h"
 #include "launch/LaunchScript.h"
-#include "launcher/Launcher.h"
 #include "platform/PlatformImpl.h"
+#include "platform/ShellWords.h"
 
 SString JVMFile::resolve(const SString& text) const {
     return MacroHandler::resolve(text, '@');
@@ -27,19 +32,20 @@ SString JVMFile::getDescription() const {
 
 bool JVMFile::hasProperties() const {
     if (!m_descriptor.getTagValue("JVM_PROPERTIES", 0).empty()) return true;
-    Launcher::logMessage("Unable to verify " + m_descriptor.getFileName() +
-                             " because the JVM_PROPERTIES tag was not specified.",
-                         LOG_WARNING);
+    logMessage("Unable to verify " + m_descriptor.getFileName() +
+                   " because the JVM_PROPERTIES tag was not specified.",
+               LOG_WARNING);
     return false;
 }
 
-JVMMatch* JVMFile::verify(const SString& verifyClassPath, const SString& verifyClassName) {
+std::unique_ptr<JVMMatch> JVMFile::verify(const SString& verifyClassPath,
+                                          const SString& verifyClassName) {
     if (!hasProperties()) return nullptr;
     return verify(m_descriptor.getTagValue("JVM_HOME", 0), verifyClassPath, verifyClassName);
 }
 
-JVMMatch* JVMFile::verify(const SString& jvmHome, const SString& verifyClassPath,
-                          const SString& verifyClassName) {
+std::unique_ptr<JVMMatch> JVMFile::verify(const SString& jvmHome, const SString& verifyClassPath,
+                                          const SString& verifyClassName) {
     const SString exe = m_descriptor.getTagValue("JVM_EXE", 0);
     if (exe.empty() || jvmHome.empty()) return nullptr;
 
@@ -48,28 +54,33 @@ JVMMatch* JVMFile::verify(const SString& jvmHome, const SString& verifyClassPath
     SString exePath = jvmHome;
     appendPathSeparator(exePath);
     exePath += exe;
-    Launcher::logMessage("Verifying JVM at " + exePath + "\n   for JVM: " + getDescription(),
-                         LOG_INFO);
+    logMessage("Verifying JVM at " + exePath + "\n   for JVM: " + getDescription(), LOG_INFO);
     if (!PlatformImpl::fileExists(exePath)) {
-        Launcher::logMessage(exePath + " does not exist", LOG_INFO);
+        logMessage(exePath + " does not exist", LOG_INFO);
+        CandidateReport::refused(jvmHome, getDescription(), "no executable at " + exePath);
         PlatformImpl::advanceUIProgress(2);
         return nullptr;
     }
     // The home becomes part of a command whose macros are expanded; a path holding a
     // macro character could not be expressed there and is not tried.
     if (jvmHome.find_first_of("%@#") != SString::npos) {
-        Launcher::logMessage("Cannot verify the JVM at " + jvmHome +
-                                 " because its path contains a macro character (%, @ or #).",
-                             LOG_WARNING);
+        logMessage("Cannot verify the JVM at " + jvmHome +
+                       " because its path contains a macro character (%, @ or #).",
+                   LOG_WARNING);
+        CandidateReport::refused(jvmHome, getDescription(), "its path contains a macro character");
         return nullptr;
     }
-    if (!performVerify(jvmHome, verifyClassPath, verifyClassName)) return nullptr;
-    Launcher::logMessage("Found matching JVM at " + jvmHome, LOG_INFO);
-    return new JVMMatch(jvmHome, m_descriptor);
+    SString reason;
+    if (!performVerify(jvmHome, verifyClassPath, verifyClassName, &reason)) {
+        CandidateReport::refused(jvmHome, getDescription(), reason);
+        return nullptr;
+    }
+    logMessage("Found matching JVM at " + jvmHome, LOG_INFO);
+    return std::make_unique<JVMMatch>(jvmHome, m_descriptor);
 }
 
 bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPath,
-                            const SString& verifyClassName) {
+                            const SString& verifyClassName, SString* reason) {
     m_descriptor.setTagValue("JVM_HOME", jvmHome);
 
     SString command = "\"" + escapeForShellQuotes(jvmHome);
@@ -88,9 +99,9 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
         for (const SString& property : *properties) {
             size_t eq = property.find('=');
             if (eq == SString::npos) {
-                Launcher::logMessage("Invalid JVM_PROPERTIES setting (" + property +
-                                         ") in JVM File " + m_descriptor.getFileName(),
-                                     LOG_WARNING);
+                logMessage("Invalid JVM_PROPERTIES setting (" + property + ") in JVM File " +
+                               m_descriptor.getFileName(),
+                           LOG_WARNING);
                 continue;
             }
             SString name = property.substr(0, eq);
@@ -98,18 +109,19 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
             trim(name, " \t\n\r");
             trim(value, " \t\n\r");
             command += " " + name;
-            expected.push_back(new StringPair(name, value));
+            expected.push_back(std::make_unique<StringPair>(name, value));
         }
     }
 
     LaunchScript script(command, true, false);
     script.execute(*this, nullptr, false);
-    bool result = verifyJVMOutput(script.m_stdOut, expected);
+    bool result = verifyJVMOutput(script.m_stdOut, expected, reason);
     PlatformImpl::advanceUIProgress(6);
     return result;
 }
 
-bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected) {
+bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected,
+                              SString* reason) {
     size_t position = 0;
     SString line;
     bool found = false;
@@ -122,62 +134,59 @@ bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& e
         }
     }
     if (!found) {
-        Launcher::logMessage("Invalid magic value: " + line + "\n", LOG_ERROR);
+        logMessage("Invalid magic value: " + line + "\n", LOG_ERROR);
+        if (reason) *reason = "the verifier's output has no magic line (it did not run)";
         return false;
     }
     for (long i = 0; i < expected.size() && position < output.size(); ++i) {
         line.clear();
         readLineFromString(output, position, line);
-        const SString& value = expected.at(i)->m_value;
-        if (stringEndsWith(value, "...") != SString::npos) {
-            size_t k = value.size() - 3;
-            if (line.size() < k || line.compare(0, k, value, 0, k) != 0) return false;
-        } else if (line != value) {
+        const StringPair& property = *expected.at(i);
+        if (!propertyValueMatches(line, property.m_value)) {
+            const SString why = propertyRefusalReason(property.m_name, line, property.m_value);
+            logMessage("JVM refused: " + why, LOG_INFO);
+            if (reason) *reason = why;
             return false;
         }
     }
     return true;
 }
 
-JVMMatch* JVMFile::verifyWithPathHints(const SString& verifyClassPath,
-                                       const SString& verifyClassName) {
+std::unique_ptr<JVMMatch> JVMFile::verifyWithPathHints(const SString& verifyClassPath,
+                                                       const SString& verifyClassName) {
     if (!hasProperties()) return nullptr;
-    Launcher::logMessage("Searching for " + getDescription() + " using path hints", LOG_INFO);
+    logMessage("Searching for " + getDescription() + " using path hints", LOG_INFO);
     StringDeque partitions;
     PlatformImpl::getJVMSearchPartitions(partitions);
-    const char* separator = PlatformImpl::getPathSeparator();
     const StringDeque* hints = m_descriptor.getValue("PATH_HINT");
     if (!hints) return nullptr;
     for (const SString& hint : *hints) {
-        for (const SString& partition : partitions) {
-            SString candidate = partition;
-            if (stringEndsWith(candidate, separator) == SString::npos) candidate += separator;
-            SString relative = hint;
-            if (relative.compare(0, 1, separator) == 0) relative.erase(0, 1);
-            candidate += relative;
-            if (candidate.empty()) continue;
-            Launcher::logMessage("Checking path hint " + candidate, LOG_INFO);
-            if (JVMMatch* match = verify(candidate, verifyClassPath, verifyClassName)) {
-                return match;
+        for (const SString& candidate : expandPathHint(hint, partitions)) {
+            // A hint for a directory that is not there costs nothing and shows nothing.
+            if (!PlatformImpl::isDirectoryPath(candidate)) {
+                logMessage("Skipping path hint " + candidate + ": no such directory", LOG_INFO);
+                continue;
             }
+            logMessage("Checking path hint " + candidate, LOG_INFO);
+            if (auto match = verify(candidate, verifyClassPath, verifyClassName)) return match;
         }
     }
     return nullptr;
 }
 
-JVMMatch* JVMFile::verifyWithPlatformHints(const SString& verifyClassPath,
-                                           const SString& verifyClassName) {
+std::unique_ptr<JVMMatch> JVMFile::verifyWithPlatformHints(const SString& verifyClassPath,
+                                                           const SString& verifyClassName) {
     if (!hasProperties()) return nullptr;
-    Launcher::logMessage("Searching for " + getDescription() + " using platform hints", LOG_INFO);
+    logMessage("Searching for " + getDescription() + " using platform hints", LOG_INFO);
     const StringDeque* hints = m_descriptor.getValue("PLATFORM_HINT");
     if (!hints) return nullptr;
     for (const SString& hint : *hints) {
         if (hint.empty()) continue;
         SString home = PlatformImpl::getPlatformHint(hint);
         if (home.empty()) continue;
-        Launcher::logMessage(
-            "Checking JVM at " + home + " which was resolved from platform hint " + hint, LOG_INFO);
-        if (JVMMatch* match = verify(home, verifyClassPath, verifyClassName)) return match;
+        logMessage("Checking JVM at " + home + " which was resolved from platform hint " + hint,
+                   LOG_INFO);
+        if (auto match = verify(home, verifyClassPath, verifyClassName)) return match;
     }
     return nullptr;
 }

@@ -2,9 +2,11 @@
 // One JVM descriptor: expands its @TAG@ macros for launch scripts and verifies candidate
 // homes by running their JVM on the verifier class.
 
+#include <memory>
+
+#include "base/PtrDeque.h"
+#include "base/SString.h"
 #include "inputfiles/MacroHandler.h"
-#include "inputfiles/PtrDeque.h"
-#include "inputfiles/SString.h"
 
 class TagFile;
 class JVMMatch;
@@ -16,6 +18,8 @@ public:
     SString m_name;
     SString m_value;
 };
+
+using StringPairPtrDeque = PtrDeque<StringPair>;
 
 class JVMFile : public MacroHandler {
 public:
@@ -29,19 +33,24 @@ public:
     void processMacro(SString& text, char delimiter, size_t start, size_t& end) const override;
 
     // Verifies the descriptor's own JVM_HOME; null without JVM_PROPERTIES or on no match.
-    JVMMatch* verify(const SString& verifyClassPath, const SString& verifyClassName);
-    // Verifies one candidate home; a new match owned by the caller, or null.
-    JVMMatch* verify(const SString& jvmHome, const SString& verifyClassPath,
-                     const SString& verifyClassName);
-    JVMMatch* verifyWithPathHints(const SString& verifyClassPath, const SString& verifyClassName);
-    JVMMatch* verifyWithPlatformHints(const SString& verifyClassPath,
-                                      const SString& verifyClassName);
+    std::unique_ptr<JVMMatch> verify(const SString& verifyClassPath,
+                                     const SString& verifyClassName);
+    // Verifies one candidate home; the match, or null.
+    std::unique_ptr<JVMMatch> verify(const SString& jvmHome, const SString& verifyClassPath,
+                                     const SString& verifyClassName);
+    std::unique_ptr<JVMMatch> verifyWithPathHints(const SString& verifyClassPath,
+                                                  const SString& verifyClassName);
+    std::unique_ptr<JVMMatch> verifyWithPlatformHints(const SString& verifyClassPath,
+                                                      const SString& verifyClassName);
     // Runs the verifier in `jvmHome` (which becomes the descriptor's JVM_HOME) and checks
-    // its output. Macro and process errors pass as LauncherException.
+    // its output; `reason` (may be null) gets why a candidate was refused. Macro and
+    // process errors pass as LauncherException.
     bool performVerify(const SString& jvmHome, const SString& verifyClassPath,
-                       const SString& verifyClassName);
-    // Whether the verifier's output holds the magic line and then the expected values.
-    static bool verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected);
+                       const SString& verifyClassName, SString* reason = nullptr);
+    // Whether the verifier's output holds the magic line and then the expected values;
+    // `reason` (may be null) gets why not.
+    static bool verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected,
+                                SString* reason = nullptr);
 
     TagFile& getTagFile() const { return m_descriptor; }
     SString getDescription() const;
@@ -52,6 +61,8 @@ private:
 
     TagFile& m_descriptor;
 };
+
+using JVMFilePtrDeque = PtrDeque<JVMFile>;
 
 // The magic line the verifier prints before the property values.
 constexpr const char* kVerifyMagicLine = "1739021872";

@@ -1,11 +1,13 @@
 #include "jvm/JVMFiles.h"
 
-#include "inputfiles/FileIndexEntry.h"
+#include "base/LauncherContext.h"
+#include "base/LauncherException.h"
+#include "base/Log.h"
+#include "inputfiles/FileIndex.h"
 #include "inputfiles/TagFile.h"
+#include "jvm/CandidateReport.h"
 #include "jvm/JVMFile.h"
 #include "jvm/JVMMatch.h"
-#include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
 #include "platform/PlatformImpl.h"
 
 void UnverifiedJVMMatch::addJVMHome(const SString& jvmHome) {
@@ -27,14 +29,14 @@ void UnverifiedJVMMatchPtrDeque::addMatch(const JVMFile& jvmFile, const SString&
 void JVMFiles::clear() {
     m_jvmFileList.clear();
     m_unverifiedMatches.clear();
-    m_match = nullptr;
+    m_match.reset();
     m_stopAtFirst = false;
     m_verifyClassPath.clear();
     m_verifyClassName.clear();
 }
 
-void JVMFiles::addJVMFile(JVMFile* jvmFile) {
-    m_jvmFileList.push_back(jvmFile, true);
+void JVMFiles::addJVMFile(std::unique_ptr<JVMFile> jvmFile) {
+    m_jvmFileList.push_back(std::move(jvmFile));
 }
 
 void JVMFiles::setVerifyClass(const SString& verifyClassPath, const SString& verifyClassName) {
@@ -45,12 +47,9 @@ void JVMFiles::setVerifyClass(const SString& verifyClassPath, const SString& ver
 void JVMFiles::writeVerifyJar() {
     if (!m_verifyClassPath.empty() || !m_verifyClassName.empty()) return;
     SString path;
-    const LauncherInputFiles& files = Launcher::m_inputFiles;
-    for (long i = 0; i < files.getFileCount(); ++i) {
-        const FileIndexEntry* entry = files.getFileAt(i);
-        if (entry->m_type == FILE_TYPE_VERIFY_ARCHIVE) {
-            path = entry->extract(PlatformImpl::createTempSubDirectory());
-        }
+    for (const FileIndexEntry* entry :
+         FileIndex::bundle().entriesOfType(FILE_TYPE_VERIFY_ARCHIVE)) {
+        path = entry->extract(PlatformImpl::createTempSubDirectory());
     }
     if (!path.empty()) {
         m_verifyClassPath = "\"" + path + "\"";
@@ -65,19 +64,19 @@ void JVMFiles::writeVerifyJar(SString& verifyClassPath, SString& verifyClassName
 }
 
 void JVMFiles::search(JVMMatchPtrDeque& matches) {
-    m_match = nullptr;
+    m_match.reset();
+    CandidateReport::clear();
     writeVerifyJar();
-    const SString& userHome = Launcher::m_userJavaHome;
+    const SString& userHome = LauncherContext::userJavaHome();
     if (!userHome.empty()) {
-        Launcher::logMessage("Checking user specified Java home directory => " + userHome,
-                             LOG_INFO);
+        logMessage("Checking user specified Java home directory => " + userHome, LOG_INFO);
         for (long i = 0; i < m_jvmFileList.size() && !m_match; ++i) {
             m_match = m_jvmFileList.at(i)->verify(userHome, m_verifyClassPath, m_verifyClassName);
         }
     }
     bool searchAllAsked = false;
     if (!m_match) {
-        Launcher::logMessage("Initiating JVM search based on hints...", LOG_INFO);
+        logMessage("Initiating JVM search based on hints...", LOG_INFO);
         for (long i = 0; i < m_jvmFileList.size() && !m_match && !searchAllAsked; ++i) {
             JVMFile* jvmFile = m_jvmFileList.at(i);
             searchAllAsked = jvmFile->getTagFile().getBoolTagValue("SEARCH_ALL", false);
@@ -93,14 +92,15 @@ void JVMFiles::search(JVMMatchPtrDeque& matches) {
         m_stopAtFirst = true;
         exhaustiveSearch(matches);
     }
-    if (m_match) matches.push_back(m_match);
+    if (m_match) matches.push_back(std::move(m_match));
 }
 
 void JVMFiles::searchAll(JVMMatchPtrDeque& matches, bool stopAtFirst) {
-    m_match = nullptr;
+    m_match.reset();
     writeVerifyJar();
     m_stopAtFirst = stopAtFirst;
     exhaustiveSearch(matches);
+    if (m_match) matches.push_back(std::move(m_match));
 }
 
 void JVMFiles::exhaustiveSearch(JVMMatchPtrDeque& matches) {
@@ -114,22 +114,21 @@ void JVMFiles::exhaustiveSearch(JVMMatchPtrDeque& matches) {
     }
     SubStatusWrapper restoreSubStatus;
     PlatformImpl::setUISubStatus(ScanningDisks, SString());
-    Launcher::logMessage("Beginning exhaustive search", LOG_INFO);
+    logMessage("Beginning exhaustive search", LOG_INFO);
     PlatformImpl::findFiles(names, *this);
     if (!m_match) verifyCandidates(matches);
 }
 
 void JVMFiles::verifyCandidates(JVMMatchPtrDeque& matches) {
-    Launcher::logMessage("Processing unverified matches.\n", LOG_INFO);
+    logMessage("Processing unverified matches.\n", LOG_INFO);
     bool stop = false;
     for (long i = 0; i < m_unverifiedMatches.size() && !stop; ++i) {
         UnverifiedJVMMatch* candidate = m_unverifiedMatches.at(i);
         for (const SString& home : candidate->m_jvmHomes) {
             if (stop || PlatformImpl::m_canceled) break;
-            JVMMatch* match =
-                candidate->m_jvmFile->verify(home, m_verifyClassPath, m_verifyClassName);
+            auto match = candidate->m_jvmFile->verify(home, m_verifyClassPath, m_verifyClassName);
             if (match) {
-                matches.push_back(match);
+                matches.push_back(std::move(match));
                 stop = m_stopAtFirst;
             }
         }
@@ -164,9 +163,9 @@ void JVMFiles::addUnverifiedMatch(JVMFile* jvmFile, const SString& jvmHome) {
             return;
         }
     }
-    UnverifiedJVMMatch* match = new UnverifiedJVMMatch(*jvmFile);
+    auto match = std::make_unique<UnverifiedJVMMatch>(*jvmFile);
     match->addJVMHome(jvmHome);
-    m_unverifiedMatches.push_back(match);
+    m_unverifiedMatches.push_back(std::move(match));
 }
 
 const JVMFile* JVMFiles::getJVMFile(long index) const {

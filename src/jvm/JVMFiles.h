@@ -2,13 +2,15 @@
 // The set of JVM descriptors and its searches: the user's Java home, each descriptor's
 // hints, and, where a descriptor asks for it, a scan of every disk.
 
-#include "inputfiles/PtrDeque.h"
-#include "inputfiles/SString.h"
-#include "inputfiles/StringDeque.h"
+#include <memory>
+
+#include "base/PtrDeque.h"
+#include "base/SString.h"
+#include "base/StringDeque.h"
 #include "platform/FileNavigator.h"
 
-class JVMFile;
-class JVMMatch;
+#include "jvm/JVMFile.h"
+#include "jvm/JVMMatch.h"
 
 // Candidate homes found by the disk scan for one descriptor, not yet verified.
 class UnverifiedJVMMatch {
@@ -36,8 +38,7 @@ public:
     JVMFiles(const JVMFiles&) = delete;
     JVMFiles& operator=(const JVMFiles&) = delete;
 
-    // Appends a descriptor and takes ownership of it.
-    void addJVMFile(JVMFile* jvmFile);
+    void addJVMFile(std::unique_ptr<JVMFile> jvmFile);
     void setVerifyClass(const SString& verifyClassPath, const SString& verifyClassName);
     // Extracts the embedded verifier archive once, unless a verifier class was given.
     void writeVerifyJar();
@@ -60,11 +61,11 @@ public:
     const UnverifiedJVMMatchPtrDeque& unverifiedMatches() const { return m_unverifiedMatches; }
     // Prepares a disk scan the way search and searchAll do; for driving the scan directly.
     void beginScan(bool stopAtFirst) {
-        m_match = nullptr;
+        m_match.reset();
         m_stopAtFirst = stopAtFirst;
         m_unverifiedMatches.clear();
     }
-    JVMMatch* immediateMatch() const { return m_match; }
+    const JVMMatch* immediateMatch() const { return m_match.get(); }
 
     // Back to the state of a new object.
     void clear();
@@ -72,7 +73,8 @@ public:
 private:
     JVMFilePtrDeque m_jvmFileList;
     UnverifiedJVMMatchPtrDeque m_unverifiedMatches;
-    JVMMatch* m_match = nullptr;
+    // The match found during a scan with stop-at-first, before it joins the results.
+    std::unique_ptr<JVMMatch> m_match;
     bool m_stopAtFirst = false;
     SString m_verifyClassPath;
     SString m_verifyClassName;

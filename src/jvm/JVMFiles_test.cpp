@@ -6,11 +6,11 @@
 #include <memory>
 #include <vector>
 
+#include "base/LauncherException.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
 #include "jvm/JVMMatch.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
 #include "platform/FindFiles.h"
 #include "platform/PlatformImpl.h"
 #include "support/Bundles.h"
@@ -42,9 +42,10 @@ protected:
         SString path = m_dir.file(desc + ".jvm");
         writeFile(path, text);
         m_tagFiles.emplace_back(new TagFile(path));
-        JVMFile* jvmFile = new JVMFile(*m_tagFiles.back());
-        m_files.addJVMFile(jvmFile);
-        return jvmFile;
+        auto jvmFile = std::make_unique<JVMFile>(*m_tagFiles.back());
+        JVMFile* result = jvmFile.get();
+        m_files.addJVMFile(std::move(jvmFile));
+        return result;
     }
 
     StandInJvm home(const SString& name, const std::map<SString, SString>& properties) {
@@ -110,7 +111,7 @@ TEST_F(SearchTest, DescriptorWithoutPropertiesIsNeverVerifiedThroughHints) {
     SString path = m_dir.file("bare.jvm");
     writeFile(path, "DESC: bare\nJVM_EXE: bin/java\nPATH_HINT: " + a.home + "\n");
     m_tagFiles.emplace_back(new TagFile(path));
-    m_files.addJVMFile(new JVMFile(*m_tagFiles.back()));
+    m_files.addJVMFile(std::make_unique<JVMFile>(*m_tagFiles.back()));
     JVMMatchPtrDeque matches;
     m_files.search(matches);
     EXPECT_EQ(matches.size(), 0);
@@ -155,7 +156,6 @@ TEST_F(SearchTest, StopAtFirstVerifiesTheFirstDescriptorsFindsAtOnce) {
     EXPECT_TRUE(m_files.foundFile(right.home + "/bin/java"));
     ASSERT_NE(m_files.immediateMatch(), nullptr);
     EXPECT_EQ(m_files.immediateMatch()->m_jvmHome, right.home);
-    delete m_files.immediateMatch();
 }
 
 TEST_F(SearchTest, WalkOverAGeneratedTreeFindsAndVerifiesEveryMatch) {

@@ -1,8 +1,8 @@
 #pragma once
 // A verified JVM: its home and the descriptor it matched.
 
-#include "inputfiles/PtrDeque.h"
-#include "inputfiles/SString.h"
+#include "base/PtrDeque.h"
+#include "base/SString.h"
 
 class TagFile;
 
@@ -19,3 +19,5 @@ public:
     SString m_jvmHome;
     TagFile& m_descriptorFile;
 };
+
+using JVMMatchPtrDeque = PtrDeque<JVMMatch>;

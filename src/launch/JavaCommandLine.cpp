@@ -2,19 +2,21 @@
 // the descriptor, the runtime files beside the launcher and the embedded archives; and
 // the run of the resolved command.
 
-#include "inputfiles/FileIndexEntry.h"
+#include "base/LauncherContext.h"
+#include "base/Log.h"
+#include "base/StdioFile.h"
+#include "base/TextLines.h"
+#include "inputfiles/FileIndex.h"
 #include "inputfiles/TagFile.h"
-#include "inputfiles/TextUtils.h"
 #include "jvm/JVMFile.h"
 #include "launch/LaunchScript.h"
-#include "launcher/Launcher.h"
 #include "platform/PlatformImpl.h"
-#include "platform/StdioFile.h"
+#include "platform/ShellWords.h"
 
 const char* const kClasspathInArchiveError = "The CP function cannot be used in ARCHIVE.";
 
 SString runtimeFileName(const char* extension) {
-    SString name = Launcher::getOriginalLauncherFileName();
+    SString name = LauncherContext::originalLauncherFileName();
     size_t separator = name.find_last_of("/\\");
     size_t dot = name.rfind('.');
     if (separator != SString::npos && dot != SString::npos && dot > separator) name.erase(dot);
@@ -23,7 +25,7 @@ SString runtimeFileName(const char* extension) {
 
 StringDeque readRuntimeFile(const char* extension) {
     StringDeque lines;
-    StdioFile file(runtimeFileName(extension), "r");
+    StdioFile file = PlatformImpl::openFile(runtimeFileName(extension), "r");
     if (!file) return lines;
     for (;;) {
         SString line;
@@ -58,12 +60,9 @@ SString LaunchScript::buildJARClasspath(const JVMFile& jvm) const {
     SString classpath;
     if (!m_extractArchives) return classpath;
     SString directory = PlatformImpl::createTempSubDirectory();
-    const LauncherInputFiles& files = Launcher::m_inputFiles;
-    for (long i = 0; i < files.getFileCount(); ++i) {
-        const FileIndexEntry* entry = files.getFileAt(i);
-        if (entry->m_type == FILE_TYPE_CLASSPATH_ARCHIVE) {
-            addToClasspath(jvm, classpath, entry->extract(directory));
-        }
+    for (const FileIndexEntry* entry :
+         FileIndex::bundle().entriesOfType(FILE_TYPE_CLASSPATH_ARCHIVE)) {
+        addToClasspath(jvm, classpath, entry->extract(directory));
     }
     return classpath;
 }
@@ -128,23 +127,23 @@ SString LaunchScript::classpathValue(const JVMFile& jvm, const StringDeque& args
     }
     SString variable = descriptorTag(jvm, "CP_ENV_VAR");
     if (variable.empty()) {
-        Launcher::logMessage(
+        logMessage(
             "If USE_CP_ENV_VAR is set to 1 in the jvm file, then the jvm file should also define "
             "CP_ENV_VAR.",
             LOG_ERROR);
     } else {
         PlatformImpl::setEnvironmentVariable(variable, classpath);
-        Launcher::logMessage("Set env var " + variable + " to " + classpath + "\n", LOG_INFO);
+        logMessage("Set env var " + variable + " to " + classpath + "\n", LOG_INFO);
     }
     return SString();
 }
 
-void LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs,
-                           bool showConsole) {
+int LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs,
+                          bool showConsole) {
     SString command = resolve(jvm);
     SString workingDir;
     if (m_autoSetWorkingDir) {
-        workingDir = Launcher::getLauncherFileName();
+        workingDir = LauncherContext::launcherFileName();
         size_t separator = workingDir.rfind(PlatformImpl::getPathSeparator());
         if (separator != SString::npos) workingDir.erase(separator);
     }
@@ -154,19 +153,21 @@ void LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArg
             command += " \"" + escapeForShellQuotes(arg) + "\"";
         }
     }
-    Launcher::logMessage("Executing launch script command: " + command +
-                             (m_autoSetWorkingDir ? " in working directory " + workingDir
-                                                  : SString(" in current working directory")),
-                         LOG_INFO);
+    logMessage("Executing launch script command: " + command +
+                   (m_autoSetWorkingDir ? " in working directory " + workingDir
+                                        : SString(" in current working directory")),
+               LOG_INFO);
     PlatformImpl::setEnvironmentVariable("JAVA_HOME", descriptorTag(jvm, "JVM_HOME"));
     const bool console = m_displayConsole || showConsole;
     const bool capture = console ? false : m_captureOutput;
-    PlatformImpl::executeProcess(command, workingDir, console, capture, true, &m_stdOut, &m_errOut);
+    const int status = PlatformImpl::executeProcess(command, workingDir, console, capture, true,
+                                                    &m_stdOut, &m_errOut);
     if (!console && m_captureOutput) {
-        Launcher::logMessage("Output from the launch script execution", LOG_INFO);
-        Launcher::logMessage("StdOut:", LOG_INFO);
-        Launcher::logMessage(m_stdOut, LOG_INFO);
-        Launcher::logMessage("ErrOut:", LOG_INFO);
-        Launcher::logMessage(m_errOut, LOG_INFO);
+        logMessage("Output from the launch script execution", LOG_INFO);
+        logMessage("StdOut:", LOG_INFO);
+        logMessage(m_stdOut, LOG_INFO);
+        logMessage("ErrOut:", LOG_INFO);
+        logMessage(m_errOut, LOG_INFO);
     }
+    return status;
 }

@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/LauncherException.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
 #include "launch/LaunchScript.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
 #include "support/Bundles.h"
 #include "support/TestKit.h"
 

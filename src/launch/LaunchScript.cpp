@@ -2,11 +2,14 @@
 
 #include <cstring>
 
+#include "base/ArgumentParsing.h"
+#include "base/LauncherContext.h"
+#include "base/LauncherException.h"
+#include "base/Log.h"
+#include "base/Numbers.h"
+#include "base/TextLines.h"
 #include "inputfiles/TagFile.h"
-#include "inputfiles/TextUtils.h"
 #include "jvm/JVMFile.h"
-#include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
 #include "platform/PlatformImpl.h"
 
 LaunchScript::LaunchScript(const TagFile& script, bool captureOutput)
@@ -15,6 +18,7 @@ LaunchScript::LaunchScript(const TagFile& script, bool captureOutput)
       m_displayConsole(script.getBoolTagValue("DISPLAY_CONSOLE", false)),
       m_autoSetWorkingDir(script.getBoolTagValue("AUTO_SET_WORKING_DIR", true)),
       m_extractArchives(true),
+      m_quiet(script.getBoolTagValue("QUIET", false)),
       m_description(script.getTagValue("DESC", 0)),
       m_archive(script.getTagValue("ARCHIVE", 0)) {}
 
@@ -43,8 +47,8 @@ const JVMFile& LaunchScript::currentJVM() const {
 }
 
 void LaunchScript::throwException(const SString& text, const char* message) const {
-    Launcher::logMessage("Launch command:", LOG_INFO);
-    Launcher::logMessage(text, LOG_INFO);
+    logMessage("Launch command:", LOG_INFO);
+    logMessage(text, LOG_INFO);
     throw LauncherException(SString("Launch script error: ") + message);
 }
 
@@ -188,12 +192,11 @@ void LaunchScript::processMacro(SString& text, char delimiter, size_t start, siz
             value = jvm.resolve(args.at(1));
         }
     } else if (name == "LAUNCHER_FILE") {
-        value = Launcher::getLauncherFileName();
+        value = LauncherContext::launcherFileName();
     } else if (name == "LAUNCHER_DIR") {
-        value = Launcher::getOriginalLauncherDir();
+        value = LauncherContext::originalLauncherDir();
     } else if (name == "APPLICATION_ARCHIVE") {
-        value = args.empty() ? Launcher::getApplicationArchive()
-                             : Launcher::getApplicationArchive(args.at(0));
+        value = LauncherContext::applicationArchive(args.empty() ? nullptr : &args.at(0));
     } else if (name == "TEMP_DIR") {
         value = PlatformImpl::getSystemTempDirectory();
         if (!value.empty() && value.back() == '\\') value.pop_back();

@@ -4,10 +4,10 @@
 
 #include <vector>
 
+#include "base/LauncherException.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
 #include "platform/PlatformImpl.h"
 #include "support/TestKit.h"
 

@@ -4,21 +4,19 @@
 #include <cerrno>
 #include <vector>
 
+#include "base/LauncherException.h"
+#include "base/Numbers.h"
+#include "base/StdioFile.h"
 #include "inputfiles/FileIndexEntry.h"
-#include "inputfiles/TextUtils.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
 #include "platform/PlatformImpl.h"
-#include "platform/StdioFile.h"
 
 const SString& Launcher::getApplicationArchive() {
     if (m_applicationArchive.empty()) {
         SString directory = PlatformImpl::createTempSubDirectory();
-        for (long i = 0; i < m_inputFiles.getFileCount(); ++i) {
-            const FileIndexEntry* entry = m_inputFiles.getFileAt(i);
-            if (entry->m_type == FILE_TYPE_APPLICATION_ARCHIVE) {
-                m_applicationArchive = entry->extract(directory);
-            }
+        for (const FileIndexEntry* entry :
+             m_inputFiles.entriesOfType(FILE_TYPE_APPLICATION_ARCHIVE)) {
+            m_applicationArchive = entry->extract(directory);
         }
     }
     return m_applicationArchive;
@@ -35,8 +33,8 @@ SString Launcher::getApplicationArchive(const SString& name) {
 
     int writeError = 0;
     {
-        StdioFile in(source, "rb");
-        StdioFile out(in ? fopen(target.c_str(), "wb") : nullptr);
+        StdioFile in = PlatformImpl::openFile(source, "rb");
+        StdioFile out = in ? PlatformImpl::openFile(target, "wb") : StdioFile();
         if (in && out) {
             std::vector<char> buffer(4096);
             size_t n;

@@ -1,9 +1,10 @@
 // Expressions of the instruction language: variable references replaced in a text, read
 // as a number, a boolean or a (possibly quoted) string.
 
-#include "inputfiles/TextUtils.h"
+#include "base/ArgumentParsing.h"
+#include "base/LauncherException.h"
+#include "base/TextLines.h"
 #include "launcher/Instructions.h"
-#include "launcher/LauncherException.h"
 #include "launcher/VariableRef.h"
 
 void Instructions::evalExpr(SString& text, const SString& prefix) {

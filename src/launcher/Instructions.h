@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "inputfiles/ExpansionBounds.h"
-#include "inputfiles/SString.h"
+#include "base/ExpansionBounds.h"
+#include "base/InstructionsException.h"
+#include "base/SString.h"
 #include "launcher/InstructionActions.h"
-#include "launcher/InstructionsException.h"
 
 class TagFile;
 
@@ -69,4 +69,6 @@ private:
     InstructionActions& m_actions;
     long m_cursor = 0;
     bool m_checkOnly = false;
+    // Set by EXIT: the remaining instructions do not run.
+    bool m_finished = false;
 };

@@ -5,10 +5,10 @@
 #include <memory>
 #include <vector>
 
+#include "base/LauncherException.h"
+#include "base/Numbers.h"
 #include "inputfiles/TagFile.h"
-#include "inputfiles/TextUtils.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
 #include "launcher/VariableRef.h"
 #include "support/TestKit.h"
 

@@ -1,9 +1,11 @@
 #include "launcher/Launcher.h"
 
-#include "inputfiles/TextUtils.h"
-#include "launcher/LauncherException.h"
+#include "base/LauncherContext.h"
+#include "base/LauncherException.h"
+#include "base/Numbers.h"
+#include "jvm/CandidateReport.h"
+#include "base/StdioFile.h"
 #include "platform/PlatformImpl.h"
-#include "platform/StdioFile.h"
 
 SString Launcher::m_logFileName;
 bool Launcher::m_logFileInitialized = false;
@@ -17,6 +19,30 @@ SString Launcher::m_applicationArchive;
 LauncherInputFiles Launcher::m_inputFiles;
 SString Launcher::m_stringVariables[10];
 long Launcher::m_numericVariables[5] = {0, 0, 0, 0, 0};
+int Launcher::m_exitStatus = 0;
+
+namespace {
+
+SString applicationArchive(const SString* name) {
+    return name ? Launcher::getApplicationArchive(*name) : Launcher::getApplicationArchive();
+}
+
+// Lower layers reach the log, the launcher's paths and its bundle through these seams,
+// filled in before anything runs.
+[[maybe_unused]] const bool g_contextInstalled = [] {
+    setLogWriter(
+        [](const char* message, LogMessageType type) { Launcher::logMessage(message, type); });
+    LauncherContext::Hooks hooks;
+    hooks.launcherFileName = &Launcher::getLauncherFileName;
+    hooks.originalLauncherFileName = &Launcher::getOriginalLauncherFileName;
+    hooks.userJavaHome = [] { return Launcher::m_userJavaHome; };
+    hooks.applicationArchive = &applicationArchive;
+    LauncherContext::install(hooks);
+    FileIndex::setBundle(&Launcher::m_inputFiles.m_fileIndex);
+    return true;
+}();
+
+}  // namespace
 
 Launcher::~Launcher() {
     PlatformImpl::cleanup();
@@ -35,11 +61,13 @@ void Launcher::resetState() {
     m_inputFiles.clear();
     for (SString& s : m_stringVariables) s.clear();
     for (long& n : m_numericVariables) n = 0;
+    m_exitStatus = 0;
+    CandidateReport::clear();
 }
 
 void Launcher::logMessage(const char* message, LogMessageType type) {
     if (m_logFileName.empty()) return;
-    StdioFile file(m_logFileName, "a");
+    StdioFile file = PlatformImpl::openFile(m_logFileName, "a");
     if (!file) return;
     if (!m_logFileInitialized) {
         fputs("------------------\n", file.get());
@@ -59,9 +87,7 @@ void Launcher::setLogFileName(const SString& name) {
 }
 
 SString Launcher::getOriginalLauncherDir() {
-    SString name = getOriginalLauncherFileName();
-    size_t separator = name.find_last_of("/\\");
-    return separator == SString::npos ? SString() : name.substr(0, separator);
+    return LauncherContext::originalLauncherDir();
 }
 
 SString Launcher::getStringVariable(long n) {

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "launcher/LauncherException.h"
+#include "base/LauncherException.h"
 #include "support/TestKit.h"
 
 namespace {

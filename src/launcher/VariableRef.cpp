@@ -5,9 +5,9 @@
 #include <climits>
 #include <cstdlib>
 
-#include "inputfiles/TextUtils.h"
+#include "base/LauncherException.h"
+#include "base/Numbers.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
 
 // Parses like sscanf's "%ld" but refuses values outside [minimum, maximum].
 static bool parseBounded(const SString& text, long minimum, long maximum, long& value) {

@@ -1,7 +1,7 @@
 #pragma once
 // A reference to one numbered variable (N1 to N5, S1 to S10) as written in instructions.
 
-#include "inputfiles/SString.h"
+#include "base/SString.h"
 
 // Reads a decimal number with optional blanks and sign; trailing text is ignored. False
 // (value unchanged) when no number starts the text or it lies outside 32 bits.

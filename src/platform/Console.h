@@ -2,7 +2,7 @@
 // Terminal output of the status display: catalogue texts are stored as UTF-8 and
 // converted to the character set the user's LANG names when they are printed.
 
-#include "inputfiles/SString.h"
+#include "base/SString.h"
 
 // Prints `text` and a line feed when display output is on.
 void writeLine(const SString& text);
@@ -17,6 +17,8 @@ SString getLine();
 SString toDisplayCodeset(const SString& text);
 // Prints `text` and a line feed whatever the display switch says (messages, titles).
 void printLine(const SString& text, bool convert);
+// Prints `text` (UTF-8, converted like the display) and a line feed on standard error.
+void printErrorLine(const SString& text);
 
 // Display output switch, on at start.
 extern bool g_enableOutput;

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "launcher/Launcher.h"
+#include "base/Log.h"
 
 bool DeleteFullDir::processFile(const SString& path) {
     deleteOneFile(path);
@@ -42,5 +42,5 @@ bool deleteOneFile(const SString& path) {
 }
 
 void logDeleteFileFailure(const SString& path, int errorNumber) {
-    Launcher::logMessage("Could not delete " + path + " :  " + strerror(errorNumber), LOG_WARNING);
+    logMessage("Could not delete " + path + " :  " + strerror(errorNumber), LOG_WARNING);
 }

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "inputfiles/TextUtils.h"
+#include "base/Paths.h"
 #include "platform/FileMode.h"
 #include "platform/PlatformImpl.h"
 

@@ -2,8 +2,8 @@
 // Walks a directory tree without recursion, depth first, handing every entry that is not
 // a directory to processFile. Symbolic links are never followed.
 
-#include "inputfiles/SString.h"
-#include "inputfiles/StringDeque.h"
+#include "base/SString.h"
+#include "base/StringDeque.h"
 
 class FileNavigator {
 public:

@@ -1,6 +1,6 @@
 #include "platform/FindFiles.h"
 
-#include "inputfiles/TextUtils.h"
+#include "base/Paths.h"
 #include "platform/PlatformImpl.h"
 
 FindFiles::FindFiles(const StringDeque& names, FileFindListener& listener)

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "launcher/LauncherException.h"
+#include "base/LauncherException.h"
 #include "platform/DeleteFullDir.h"
 #include "platform/FileMode.h"
 #include "platform/FindFiles.h"
@@ -29,6 +29,10 @@ void PlatformImpl::findFiles(const StringDeque& names, FileFindListener& listene
         if (root.empty() || root.back() != '/') root += '/';
         if (finder.process(root)) break;
     }
+}
+
+StdioFile PlatformImpl::openFile(const SString& path, const char* mode) {
+    return StdioFile(fopen(path.c_str(), mode));
 }
 
 bool PlatformImpl::fileExists(const SString& path) {

@@ -4,8 +4,10 @@
 
 #include <cstdio>
 
-#include "inputfiles/SString.h"
-#include "inputfiles/StringDeque.h"
+#include "base/Paths.h"
+#include "base/SString.h"
+#include "base/StdioFile.h"
+#include "base/StringDeque.h"
 
 class FileFindListener;
 
@@ -43,13 +45,23 @@ enum MessageIdentifier {
 class PlatformImpl {
 public:
     // --- files and walking ---
-    static const char* getPathSeparator() { return "/"; }
+    static const char* getPathSeparator() { return kPathSeparator; }
     static void getJVMSearchPartitions(StringDeque& partitions);
     static void findFiles(const StringDeque& names, FileFindListener& listener);
     static bool fileExists(const SString& path);
+    // Opens a C stream with fopen's `mode`; an empty handle when it cannot be opened.
+    static StdioFile openFile(const SString& path, const char* mode);
     // Deletes a file, or a directory with everything below it; failures are only logged.
     static void deleteFile(const SString& path);
     static SString getPlatformHint(const SString& key);
+    // Names of the directories (or links to directories) in `path`, in directory order;
+    // none when it cannot be read.
+    static StringDeque listSubdirectories(const SString& path);
+    static bool isDirectoryPath(const SString& path);
+    // `path` with every link resolved; empty when it does not exist.
+    static SString resolvePath(const SString& path);
+    // The first executable regular file `name` in an absolute PATH directory, or empty.
+    static SString findProgramOnPath(const SString& name);
     // Big-endian signed decoders of the appended data.
     static long convertToLong(const char* bytes);
     static short convertToShort(const char* bytes);
@@ -76,8 +88,9 @@ public:
     // --- processes and environment ---
     // Runs `command` through the shell as a child and waits for it (inChild), or replaces
     // the launcher by it. With `capture`, the child's output is appended to the strings.
-    static void executeProcess(const SString& command, const SString& workingDir, bool console,
-                               bool capture, bool inChild, SString* stdOut, SString* errOut);
+    // Returns the child's raw wait status (0 when nothing was started as a child).
+    static int executeProcess(const SString& command, const SString& workingDir, bool console,
+                              bool capture, bool inChild, SString* stdOut, SString* errOut);
     // Ends the run (TerminationRequest) when an interruption signal has arrived; called
     // between steps of long work.
     static void checkInterrupted();
@@ -96,13 +109,21 @@ public:
     static void showUI();
     static void hideUI(short delay = 0);
     static void setSilent(bool silent);
+    // Quiet: no status output on standard output; messages and the prompt go to standard
+    // error, each line prefixed with the launcher's name (see showErrorLine).
+    static void setQuiet(bool quiet);
+    static bool isQuiet();
     static bool isUIVisible();
     static void showUIMessage(const SString& text);
+    // Prints "NAME: text" on standard error, NAME being the launcher's file name, unless
+    // silent: for failures that must not mix with an application's standard output.
+    static void showErrorLine(const SString& text);
     static void setUITitle(const SString& title);
     static SString wideToMultiByte(const wchar_t* text);
     static SString promptJVMDestinationDirectory();
 
     static bool m_silent;
+    static bool m_quiet;
     static UISubStatus m_subStatus;
     static SString m_subStatusData;
 

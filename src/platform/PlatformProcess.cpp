@@ -11,13 +11,13 @@
 #include <cstring>
 #include <vector>
 
-#include "inputfiles/TextUtils.h"
-#include "launcher/CmdLine.h"
-#include "launcher/LauncherException.h"
+#include "base/LauncherException.h"
+#include "base/UniqueFd.h"
+#include "platform/CmdLine.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ProcessControl.h"
 #include "platform/ShellWords.h"
-#include "platform/UniqueFd.h"
+#include "platform/SystemError.h"
 
 namespace {
 
@@ -119,11 +119,11 @@ int readFromFile(FILE* stream, SString* text) {
     return static_cast<int>(last);
 }
 
-void PlatformImpl::executeProcess(const SString& command, const SString& workingDir, bool,
-                                  bool capture, bool inChild, SString* stdOut, SString* errOut) {
+int PlatformImpl::executeProcess(const SString& command, const SString& workingDir, bool,
+                                 bool capture, bool inChild, SString* stdOut, SString* errOut) {
     if (!inChild) {
         replaceProcess(command);
-        return;
+        return 0;
     }
     // Only the child moves to the working directory: the launcher's own directory, against
     // which its log file and the user's relative paths are read, never changes.
@@ -173,6 +173,7 @@ void PlatformImpl::executeProcess(const SString& command, const SString& working
     if (!child.wait()) {
         throw LauncherException(systemErrorText("Error waiting for child process: ", errno));
     }
+    return child.status();
 }
 
 void PlatformImpl::checkInterrupted() {

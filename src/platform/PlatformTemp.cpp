@@ -10,8 +10,9 @@
 #include <cstring>
 #include <vector>
 
-#include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
+#include "base/LauncherContext.h"
+#include "base/LauncherException.h"
+#include "base/Log.h"
 #include "platform/FileMode.h"
 #include "platform/PlatformImpl.h"
 
@@ -118,7 +119,7 @@ void PlatformImpl::cleanup() {
 }
 
 void PlatformImpl::deleteLauncher() {
-    SString launcher = Launcher::getLauncherFileName();
+    SString launcher = LauncherContext::launcherFileName();
     size_t slash = launcher.rfind('/');
     SString directory = slash == SString::npos ? SString() : launcher.substr(0, slash);
     unlink(launcher.c_str());

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "launcher/LauncherException.h"
+#include "base/LauncherException.h"
 #include "platform/PlatformImpl.h"
 #include "support/TestKit.h"
 

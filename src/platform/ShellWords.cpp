@@ -57,3 +57,13 @@ bool splitSimpleCommand(const SString& command, std::vector<SString>& words) {
     // A bare program name could be a shell builtin or keyword; a path is neither.
     return !words.empty() && words[0].find('/') != SString::npos;
 }
+
+SString escapeForShellQuotes(const SString& text) {
+    SString result;
+    result.reserve(text.size());
+    for (char c : text) {
+        if (c == '"' || c == '$' || c == '`' || c == '\\') result += '\\';
+        result += c;
+    }
+    return result;
+}

@@ -6,8 +6,8 @@
 #include <climits>
 #include <cstring>
 
+#include "base/LauncherException.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
 #include "platform/FreeSpace.h"
 #include "platform/PlatformImpl.h"
 #include "support/TestKit.h"

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "platform/StdioFile.h"
+#include "base/StdioFile.h"
 #include "support/TestKit.h"
 
 namespace testkit {
@@ -76,7 +76,8 @@ SString BundleBuilder::write(const SString& output) {
 }
 
 StandInJvm StandInJvm::create(const SString& home, const std::map<SString, SString>& properties,
-                              const SString& magic, const SString& appOutput) {
+                              const SString& magic, const SString& appOutput,
+                              const SString& appScript) {
     SString script =
         "#!/bin/sh\n"
         "# Stand-in for a JVM: records each call, answers the verifier.\n"
@@ -108,9 +109,8 @@ StandInJvm StandInJvm::create(const SString& home, const std::map<SString, SStri
         "    [ \"$a\" = Verify ] && seen=1\n"
         "  done\n"
         "  exit 0\n"
-        "fi\n"
-        "printf '%s\\n' '" +
-        appOutput + "'\n";
+        "fi\n";
+    script += appScript.empty() ? "printf '%s\\n' '" + appOutput + "'\n" : appScript + "\n";
     writeFile(home + "/bin/java", script, 0755);
     return StandInJvm{home};
 }
@@ -155,7 +155,7 @@ const unsigned char kElfMagic[] = {0x7f, 'E', 'L', 'F'};
 
 // The ELF machine number of the program at `path`; 0 when it is no ELF file.
 unsigned elfMachine(const SString& path) {
-    StdioFile file(path, "rb");
+    StdioFile file(fopen(path.c_str(), "rb"));
     unsigned char header[20] = {};
     size_t n = file ? fread(header, 1, sizeof header, file.get()) : 0;
     if (n != sizeof header || memcmp(header, kElfMagic, sizeof kElfMagic) != 0) return 0;

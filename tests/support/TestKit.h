@@ -5,7 +5,7 @@
 #include <map>
 #include <vector>
 
-#include "inputfiles/SString.h"
+#include "base/SString.h"
 
 namespace testkit {
 

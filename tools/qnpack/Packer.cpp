@@ -8,14 +8,14 @@
 #include <cstring>
 #include <set>
 
+#include "base/LauncherException.h"
+#include "base/Numbers.h"
 #include "inputfiles/FileIndexEntry.h"
-#include "inputfiles/LauncherInputFiles.h"
 #include "inputfiles/TagFile.h"
-#include "inputfiles/TextUtils.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
+#include "launcher/LauncherInputFiles.h"
 #include "platform/PlatformImpl.h"
-#include "platform/StdioFile.h"
+#include "base/StdioFile.h"
 #include "qnpack/PackChecks.h"
 
 namespace {
@@ -131,7 +131,7 @@ const unsigned char kElfMagic[] = {0x7f, 'E', 'L', 'F'};
 
 // The ELF machine number of the program at `path`; 0 when it is no ELF file.
 unsigned elfMachine(const SString& path) {
-    StdioFile file(path, "rb");
+    StdioFile file = PlatformImpl::openFile(path, "rb");
     unsigned char header[20] = {};
     size_t n = file ? fread(header, 1, sizeof header, file.get()) : 0;
     if (n != sizeof header || memcmp(header, kElfMagic, sizeof kElfMagic) != 0) return 0;
@@ -328,6 +328,7 @@ std::vector<SString> checkRequest(const PackRequest& request) {
             checkInstructions(file.sourcePath, tagFile, problems);
         if (file.type == FILE_TYPE_LAUNCH_SCRIPT)
             checkLaunchScript(file.sourcePath, tagFile, problems);
+        if (file.type == FILE_TYPE_JVM) checkJVMDescriptor(file.sourcePath, tagFile, problems);
     }
     // Reading a file while the output grows over it would never end.
     struct stat out;

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/SString.h"
 #include "inputfiles/BundleWriter.h"
-#include "inputfiles/SString.h"
 
 struct PackRequest {
     SString output;

@@ -1,7 +1,7 @@
 #pragma once
 // The interpreter's error: a message and the number of the instruction line.
 
-#include "inputfiles/SString.h"
+#include "base/SString.h"
 
 class InstructionsException {
 public:

@@ -1,11 +1,16 @@
-#include "inputfiles/TextUtils.h"
+#include "base/ArgumentParsing.h"
+#include "base/Numbers.h"
+#include "base/Paths.h"
+#include "base/TextLines.h"
+#include "base/UnicodeEscapes.h"
+#include "platform/ShellWords.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <vector>
 
-#include "launcher/LauncherException.h"
+#include "base/LauncherException.h"
 
 namespace {
 

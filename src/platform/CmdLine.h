@@ -2,8 +2,8 @@
 // Splits one command string into an argument vector, honouring double quotes and, after
 // the program name, backslash escapes.
 
-#include "inputfiles/SString.h"
-#include "inputfiles/StringDeque.h"
+#include "base/SString.h"
+#include "base/StringDeque.h"
 
 class CmdLine {
 public:

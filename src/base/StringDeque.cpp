@@ -1,4 +1,4 @@
-#include "inputfiles/StringDeque.h"
+#include "base/StringDeque.h"
 
 const SString StringDeque::emptyString;
 

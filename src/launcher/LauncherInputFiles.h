@@ -5,13 +5,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "inputfiles/FileIndexEntry.h"
-#include "inputfiles/PtrDeque.h"
+#include "base/PtrDeque.h"
+#include "inputfiles/FileIndex.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFiles.h"
-
-class Instructions;
-class LaunchScript;
+#include "launch/LaunchScript.h"
+#include "launcher/Instructions.h"
 
 class LauncherInputFiles {
 public:
@@ -34,18 +33,24 @@ public:
     void extractAll() const;
 
     const FileIndexEntry* getFileAt(long index) const { return m_fileIndex.at(index); }
-    const FileIndexEntry* getFile(long id) const;
+    const FileIndexEntry* getFile(long id) const { return m_fileIndex.getFile(id); }
+    std::vector<const FileIndexEntry*> entriesOfType(FileType type) const {
+        return m_fileIndex.entriesOfType(type);
+    }
     long getFileCount() const { return m_fileIndex.size(); }
     bool isLoaded() const { return m_loaded; }
+    // Whether the launcher file ends with appended data (its trailer was found).
+    bool hasAppendedData() const { return m_hasAppendedData; }
 
     // Back to the state of a new object.
     void clear();
 
-    FileIndexEntryPtrDeque m_fileIndex;
+    FileIndex m_fileIndex;
     TagFilePtrDeque m_tagFiles;
     std::unique_ptr<Instructions> m_instructions;
     std::unique_ptr<LaunchScript> m_launchScript;
     JVMFiles m_jvmFiles;
     bool m_jvmFilesLoaded = false;
     bool m_loaded = false;
+    bool m_hasAppendedData = false;
 };

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "inputfiles/PtrDeque.h"
-#include "inputfiles/StringDeque.h"
+#include "base/PtrDeque.h"
+#include "base/StringDeque.h"
 
 namespace {
 
@@ -74,7 +74,7 @@ TEST(PtrDeque, OutOfRangeLookupsAreNull) {
     PtrDeque<Counted> deque;
     EXPECT_EQ(deque.back(), nullptr);
     EXPECT_EQ(deque.at(0), nullptr);
-    deque.push_back(new Counted(1));
+    deque.push_back(std::make_unique<Counted>(1));
     EXPECT_EQ(deque.at(-1), nullptr);
     EXPECT_EQ(deque.at(1), nullptr);
     EXPECT_FALSE(deque.validIndex(1));
@@ -86,7 +86,7 @@ TEST(PtrDeque, OwnedEntriesDieWithEraseClearAndTheSequence) {
     Counted::alive = 0;
     {
         PtrDeque<Counted> deque;
-        for (int i = 0; i < 31; ++i) deque.push_back(new Counted(i));
+        for (int i = 0; i < 31; ++i) deque.push_back(std::make_unique<Counted>(i));
         EXPECT_EQ(Counted::alive, 31);
         deque.erase(-1);
         deque.erase(31);
@@ -98,39 +98,23 @@ TEST(PtrDeque, OwnedEntriesDieWithEraseClearAndTheSequence) {
         EXPECT_EQ(deque.back()->value, 29);
         deque.clear();
         EXPECT_EQ(Counted::alive, 0);
-        deque.push_back(new Counted(7));
+        deque.push_back(std::make_unique<Counted>(7));
     }
     EXPECT_EQ(Counted::alive, 0);
-}
-
-TEST(PtrDeque, BorrowedEntriesSurviveTheSequence) {
-    Counted::alive = 0;
-    Counted kept(5);
-    {
-        PtrDeque<Counted> deque;
-        deque.push_back(&kept, false);
-        deque.push_back(new Counted(6), true);
-        deque.erase(0);
-        EXPECT_EQ(Counted::alive, 2);
-        deque.insert(0, &kept, false);
-        EXPECT_EQ(valuesOf(deque), (std::vector<int>{5, 6}));
-    }
-    EXPECT_EQ(Counted::alive, 1);
-    EXPECT_EQ(kept.value, 5);
 }
 
 TEST(PtrDeque, InsertPositionsAndRejectedInsertsLeakNothing) {
     Counted::alive = 0;
     {
         PtrDeque<Counted> deque;
-        deque.insert(0, new Counted(99));
+        deque.insert(0, std::make_unique<Counted>(99));
         EXPECT_EQ(deque.size(), 0);
         EXPECT_EQ(Counted::alive, 0);
-        deque.insert(-1, new Counted(2));
-        deque.insert(0, new Counted(1));
-        deque.insert(2, new Counted(98));
-        deque.insert(-3, new Counted(3));
-        deque.insert(2, new Counted(4));
+        deque.insert(-1, std::make_unique<Counted>(2));
+        deque.insert(0, std::make_unique<Counted>(1));
+        deque.insert(2, std::make_unique<Counted>(98));
+        deque.insert(-3, std::make_unique<Counted>(3));
+        deque.insert(2, std::make_unique<Counted>(4));
         EXPECT_EQ(valuesOf(deque), (std::vector<int>{1, 2, 4, 3}));
         EXPECT_EQ(Counted::alive, 4);
     }

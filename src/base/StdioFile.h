@@ -1,18 +1,25 @@
 #pragma once
-// An owned C stream, closed when it goes out of scope.
+// An owned C stream, closed when it goes out of scope. Streams are opened by the platform
+// layer (PlatformImpl::openFile).
 
 #include <cstdio>
-
-#include "inputfiles/SString.h"
 
 class StdioFile {
 public:
     StdioFile() = default;
-    StdioFile(const SString& path, const char* mode) : m_file(fopen(path.c_str(), mode)) {}
     explicit StdioFile(FILE* file) : m_file(file) {}
     ~StdioFile() { close(); }
     StdioFile(const StdioFile&) = delete;
     StdioFile& operator=(const StdioFile&) = delete;
+    StdioFile(StdioFile&& other) noexcept : m_file(other.m_file) { other.m_file = nullptr; }
+    StdioFile& operator=(StdioFile&& other) noexcept {
+        if (this != &other) {
+            close();
+            m_file = other.m_file;
+            other.m_file = nullptr;
+        }
+        return *this;
+    }
 
     explicit operator bool() const { return m_file != nullptr; }
     FILE* get() const { return m_file; }

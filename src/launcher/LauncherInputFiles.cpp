@@ -1,13 +1,10 @@
-#include "inputfiles/LauncherInputFiles.h"
+#include "launcher/LauncherInputFiles.h"
 
-#include "inputfiles/TextUtils.h"
-#include "jvm/JVMFile.h"
-#include "launch/LaunchScript.h"
-#include "launcher/Instructions.h"
+#include "base/LauncherException.h"
+#include "base/Numbers.h"
+#include "base/StdioFile.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
 #include "platform/PlatformImpl.h"
-#include "platform/StdioFile.h"
 
 LauncherInputFiles::LauncherInputFiles() = default;
 
@@ -24,17 +21,19 @@ void LauncherInputFiles::clear() {
     m_fileIndex.clear();
     m_jvmFilesLoaded = false;
     m_loaded = false;
+    m_hasAppendedData = false;
 }
 
 void LauncherInputFiles::load(bool loadTagFiles) {
     if (m_loaded) return;
-    StdioFile file(Launcher::getLauncherFileName(), "rb");
+    StdioFile file = PlatformImpl::openFile(Launcher::getLauncherFileName(), "rb");
     if (!file) throw LauncherException("Cannot open launcher file.");
     FILE* stream = file.get();
     if (fseek(stream, -8, SEEK_END) != 0) throw LauncherException("Invalid launcher format.");
     long indexOffset = loadLongValue(stream, "Unable to read file index offset.");
     long identification = loadLongValue(stream, "Unable to read launcher identification value.");
     if (static_cast<uint32_t>(identification) == kLauncherIdentification) {
+        m_hasAppendedData = true;
         loadFileIndex(stream, indexOffset);
         for (long i = 0; i < m_fileIndex.size(); ++i) {
             const FileIndexEntry* entry = m_fileIndex.at(i);
@@ -51,15 +50,7 @@ void LauncherInputFiles::load(bool loadTagFiles) {
 }
 
 void LauncherInputFiles::loadFileIndex(FILE* stream, long indexOffset) {
-    if (indexOffset < 0 || fseek(stream, indexOffset, SEEK_SET) != 0) {
-        throw LauncherException("Invalid file index offset.");
-    }
-    long count = loadLongValue(stream, "Unable to read the file count.");
-    for (long i = 0; i < count; ++i) {
-        std::unique_ptr<FileIndexEntry> entry(new FileIndexEntry);
-        entry->load(stream);
-        m_fileIndex.push_back(entry.release());
-    }
+    m_fileIndex.load(stream, indexOffset);
 }
 
 void LauncherInputFiles::loadTagFiles(FILE* stream) {
@@ -68,14 +59,17 @@ void LauncherInputFiles::loadTagFiles(FILE* stream) {
         entry->loadTagFile(stream);
         switch (entry->m_type) {
             case FILE_TYPE_INSTRUCTIONS:
-                if (!m_instructions) m_instructions.reset(new Instructions(*entry->m_tagFile));
+                if (!m_instructions)
+                    m_instructions = std::make_unique<Instructions>(*entry->m_tagFile);
                 break;
             case FILE_TYPE_JVM:
-                if (!m_jvmFilesLoaded) m_jvmFiles.addJVMFile(new JVMFile(*entry->m_tagFile));
+                if (!m_jvmFilesLoaded)
+                    m_jvmFiles.addJVMFile(std::make_unique<JVMFile>(*entry->m_tagFile));
                 break;
             case FILE_TYPE_LAUNCH_SCRIPT:
                 if (!m_launchScript) {
-                    m_launchScript.reset(new LaunchScript(*entry->m_tagFile, true));
+                    m_launchScript = std::make_unique<LaunchScript>(*entry->m_tagFile, true);
+                    PlatformImpl::setQuiet(m_launchScript->m_quiet);
                     PlatformImpl::setUITitle(m_launchScript->m_description);
                 }
                 break;
@@ -87,17 +81,17 @@ void LauncherInputFiles::loadTagFiles(FILE* stream) {
 }
 
 TagFile& LauncherInputFiles::loadTagFile(const SString& fileName) {
-    std::unique_ptr<TagFile> tagFile(new TagFile(fileName));
-    TagFile* result = tagFile.get();
-    m_tagFiles.push_back(tagFile.release());
-    return *result;
+    auto tagFile = std::make_unique<TagFile>(fileName);
+    TagFile& result = *tagFile;
+    m_tagFiles.push_back(std::move(tagFile));
+    return result;
 }
 
 void LauncherInputFiles::load(const TagFile& inputFile) {
     SString instructions = inputFile.getTagValue("INSTRUCTIONS", 0);
     if (!instructions.empty()) {
         try {
-            m_instructions.reset(new Instructions(loadTagFile(instructions)));
+            m_instructions = std::make_unique<Instructions>(loadTagFile(instructions));
         } catch (const LauncherException& e) {
             throw LauncherException(PlatformImpl::getMessageText(MSG_ERROR_LOADING_INSTRUCTIONS) +
                                     e.getMessage());
@@ -106,7 +100,8 @@ void LauncherInputFiles::load(const TagFile& inputFile) {
     SString launchScript = inputFile.getTagValue("LAUNCHSCRIPT", 0);
     if (!launchScript.empty()) {
         try {
-            m_launchScript.reset(new LaunchScript(loadTagFile(launchScript), true));
+            m_launchScript = std::make_unique<LaunchScript>(loadTagFile(launchScript), true);
+            PlatformImpl::setQuiet(m_launchScript->m_quiet);
             PlatformImpl::setUITitle(m_launchScript->m_description);
         } catch (const LauncherException& e) {
             throw LauncherException(PlatformImpl::getMessageText(MSG_ERROR_LOADING_LAUNCH_SCRIPT) +
@@ -126,7 +121,7 @@ void LauncherInputFiles::load(const TagFile& inputFile) {
         m_jvmFilesLoaded = true;
         if (jvm.empty()) continue;
         try {
-            m_jvmFiles.addJVMFile(new JVMFile(loadTagFile(jvm)));
+            m_jvmFiles.addJVMFile(std::make_unique<JVMFile>(loadTagFile(jvm)));
         } catch (const LauncherException& e) {
             throw LauncherException(PlatformImpl::getMessageText(MSG_ERROR_LOADING_JVM_FILE) +
                                     e.getMessage());
@@ -155,11 +150,4 @@ void LauncherInputFiles::extractAll() const {
         entry->extract(SString());
     }
     replay.write("input.tag");
-}
-
-const FileIndexEntry* LauncherInputFiles::getFile(long id) const {
-    for (long i = 0; i < m_fileIndex.size(); ++i) {
-        if (m_fileIndex.at(i)->m_id == id) return m_fileIndex.at(i);
-    }
-    return nullptr;
 }

@@ -1,15 +1,15 @@
-#include "inputfiles/LauncherInputFiles.h"
+#include "launcher/LauncherInputFiles.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <vector>
 
+#include "base/LauncherException.h"
 #include "jvm/JVMFile.h"
 #include "launch/LaunchScript.h"
 #include "launcher/Instructions.h"
 #include "launcher/Launcher.h"
-#include "launcher/LauncherException.h"
 #include "platform/PlatformImpl.h"
 #include "support/Bundles.h"
 #include "support/TestKit.h"

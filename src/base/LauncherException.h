@@ -1,7 +1,7 @@
 #pragma once
 // The one exception type by which launcher failures travel: a ready message text.
 
-#include "inputfiles/SString.h"
+#include "base/SString.h"
 
 class LauncherException {
 public:

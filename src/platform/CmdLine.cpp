@@ -1,6 +1,6 @@
-#include "launcher/CmdLine.h"
+#include "platform/CmdLine.h"
 
-#include "inputfiles/TextUtils.h"
+#include "base/TextLines.h"
 
 bool CmdLine::parse(const SString& command) {
     m_count = 0;

@@ -1,4 +1,4 @@
-#include "launcher/CmdLine.h"
+#include "platform/CmdLine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,14 @@
+#pragma once
+// The one log writer every layer calls. The launcher installs the writer at start-up;
+// until then, and without a log file, messages go nowhere.
+
+#include "base/SString.h"
+
+enum LogMessageType { LOG_INFO = 0, LOG_WARNING = 1, LOG_ERROR = 2 };
+
+using LogWriter = void (*)(const char* message, LogMessageType type);
+
+// Installs the writer that logMessage hands every message to (null: messages are dropped).
+void setLogWriter(LogWriter writer);
+void logMessage(const char* message, LogMessageType type);
+void logMessage(const SString& message, LogMessageType type);
