@@ -35,7 +35,9 @@ const char* const kWaitingApp =
 // class-path archive gives the run something to clean up.
 SString waitingBundle(const Workspace& ws, bool console, const SString& mode = "wait") {
     writeFile(ws.file("app.sh"), kWaitingApp, 0755);
-    SString script = "COMMAND: sh " + ws.file("app.sh") + " " + ws.root() + " " + mode +
+    // The shell named by its path is the launcher's own child; a bare "sh" would run under
+    // another shell, which a signal ends before the application's handler has run.
+    SString script = "COMMAND: /bin/sh " + ws.file("app.sh") + " " + ws.root() + " " + mode +
                      " %CP%()\n" + (console ? "DISPLAY_CONSOLE: 1\n" : "");
     return BundleBuilder(ws.root())
         .add(FILE_TYPE_INSTRUCTIONS, "i.tag", e2e::instructions({"ILAUNCH 5 0"}))
