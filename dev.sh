@@ -65,12 +65,12 @@ case "${1:-}" in
     test)
         ensure_packages $ARM64_PACKAGES
         build build -DQN_WERROR=ON -DQN_ARM64=$ARM64
-        cd build && ctest --output-on-failure
+        cd build && ctest --output-on-failure -j "$jobs"
         ;;
     sanitize)
         ensure_packages
         build build-sanitize -DQN_SANITIZE=ON -DQN_WERROR=ON
-        cd build-sanitize && ctest --output-on-failure
+        cd build-sanitize && ctest --output-on-failure -j "$jobs"
         ;;
     fuzz)
         ensure_packages clang libclang-rt-14-dev
