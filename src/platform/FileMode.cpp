@@ -10,3 +10,8 @@ bool fileMode(const char* path, bool followLinks, mode_t& mode) {
     mode = info.stx_mode;
     return true;
 }
+
+bool fileStatus(int dirFd, const char* path, int flags, struct statx& info) {
+    const unsigned mask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_INO;
+    return statx(dirFd, path, flags | AT_STATX_SYNC_AS_STAT, mask, &info) == 0;
+}
