@@ -7,9 +7,10 @@
 #include "base/TextLines.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMMatch.h"
-#include "launch/LaunchScript.h"
+#include "jvm/VerifierCommand.h"
 #include "platform/PlatformImpl.h"
-#include "platform/ShellWords.h"
+#include "platform/ShellLiterals.h"
+#include "platform/TrustedPath.h"
 
 SString JVMFile::resolve(const SString& text) const {
     return MacroHandler::resolve(text, '@');
@@ -19,6 +20,9 @@ void JVMFile::processMacro(SString& text, char, size_t start, size_t& end) const
     SString name = text.substr(start + 1, end - start - 1);
     SString value = m_descriptor.getTagValue(name.c_str(), 0);
     if (name == "JVM_HOME" && !value.empty() && value.back() == '\\') value.pop_back();
+    if (m_literals && (name == "JVM_HOME" || name == "JVM_FILE")) {
+        value = m_literals->mark(value, ShellLiterals::Word);
+    }
     text.replace(start, end - start + 1, value);
     end = start + value.size();
 }
@@ -43,8 +47,28 @@ std::unique_ptr<JVMMatch> JVMFile::verify(const SString& verifyClassPath,
 
 std::unique_ptr<JVMMatch> JVMFile::verify(const SString& jvmHome, const SString& verifyClassPath,
                                           const SString& verifyClassName) {
+    return verifyCandidate(jvmHome, verifyClassPath, verifyClassName, false);
+}
+
+std::unique_ptr<JVMMatch> JVMFile::verifyFound(const SString& jvmHome,
+                                               const SString& verifyClassPath,
+                                               const SString& verifyClassName) {
+    return verifyCandidate(jvmHome, verifyClassPath, verifyClassName, true);
+}
+
+std::unique_ptr<JVMMatch> JVMFile::verifyCandidate(const SString& jvmHome,
+                                                   const SString& verifyClassPath,
+                                                   const SString& verifyClassName, bool found) {
     const SString exe = m_descriptor.getTagValue("JVM_EXE", 0);
     if (exe.empty() || jvmHome.empty()) return nullptr;
+    // A line break would end the home's line in the descriptor written for it, and the
+    // result line that names it, with text of the directory's choosing.
+    if (holdsLineBreak(jvmHome)) {
+        logMessage("Cannot verify the JVM at " + showLineBreaks(jvmHome) +
+                       " because its path holds a line break.",
+                   LOG_WARNING);
+        return nullptr;
+    }
 
     SubStatusWrapper restoreSubStatus;
     PlatformImpl::setUISubStatus(Verifying, getDescription());
@@ -65,6 +89,15 @@ std::unique_ptr<JVMMatch> JVMFile::verify(const SString& jvmHome, const SString&
                    LOG_WARNING);
         return nullptr;
     }
+    // A JVM found rather than named could have been planted by anyone who can write on its
+    // path; only one that no one but root and this user can change is run.
+    if (found) {
+        const SString reason = untrustedPathReason(exePath);
+        if (!reason.empty()) {
+            logMessage("Not running the JVM at " + exePath + ": " + reason + ".", LOG_WARNING);
+            return nullptr;
+        }
+    }
     if (!performVerify(jvmHome, verifyClassPath, verifyClassName)) return nullptr;
     logMessage("Found matching JVM at " + jvmHome, LOG_INFO);
     return std::make_unique<JVMMatch>(jvmHome, m_descriptor);
@@ -74,18 +107,8 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
                             const SString& verifyClassName) {
     m_descriptor.setTagValue("JVM_HOME", jvmHome);
 
-    SString command = "\"" + escapeForShellQuotes(jvmHome);
-    if (jvmHome.back() != '/') command += "/";
-    command += "@JVM_EXE@\" %CP%(";
-    if (!verifyClassPath.empty() && verifyClassPath.front() == '"' &&
-        verifyClassPath.back() == '"') {
-        command += "\"\"" + verifyClassPath + "\"\"";
-    } else {
-        command += verifyClassPath;
-    }
-    command += ") " + verifyClassName;
-
     StringPairPtrDeque expected;
+    StringDeque names;
     if (const StringDeque* properties = m_descriptor.getValue("JVM_PROPERTIES")) {
         for (const SString& property : *properties) {
             size_t eq = property.find('=');
@@ -99,14 +122,25 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
             SString value = property.substr(eq + 1);
             trim(name, " \t\n\r");
             trim(value, " \t\n\r");
-            command += " " + name;
+            names.push_back(name);
             expected.push_back(std::make_unique<StringPair>(name, value));
         }
     }
 
-    LaunchScript script(command, true, false);
-    script.execute(*this, nullptr, false);
-    bool result = verifyJVMOutput(script.m_stdOut, expected);
+    const VerifierCommand command =
+        buildVerifierCommand(*this, jvmHome, verifyClassPath, verifyClassName, names);
+    logMessage("Executing launch script command: " + command.shown + " in working directory " +
+                   command.workingDir,
+               LOG_INFO);
+    PlatformImpl::setEnvironmentVariable("JAVA_HOME", jvmHome);
+    SString stdOut, errOut;
+    PlatformImpl::executeArguments(command.arguments, command.workingDir, true, &stdOut, &errOut);
+    logMessage("Output from the launch script execution", LOG_INFO);
+    logMessage("StdOut:", LOG_INFO);
+    logMessage(stdOut, LOG_INFO);
+    logMessage("ErrOut:", LOG_INFO);
+    logMessage(errOut, LOG_INFO);
+    bool result = verifyJVMOutput(stdOut, expected);
     PlatformImpl::advanceUIProgress(6);
     return result;
 }
@@ -159,7 +193,9 @@ std::unique_ptr<JVMMatch> JVMFile::verifyWithPathHints(const SString& verifyClas
             candidate += relative;
             if (candidate.empty()) continue;
             logMessage("Checking path hint " + candidate, LOG_INFO);
-            if (auto match = verify(candidate, verifyClassPath, verifyClassName)) return match;
+            if (auto match = verifyFound(candidate, verifyClassPath, verifyClassName)) {
+                return match;
+            }
         }
     }
     return nullptr;
@@ -177,7 +213,7 @@ std::unique_ptr<JVMMatch> JVMFile::verifyWithPlatformHints(const SString& verify
         if (home.empty()) continue;
         logMessage("Checking JVM at " + home + " which was resolved from platform hint " + hint,
                    LOG_INFO);
-        if (auto match = verify(home, verifyClassPath, verifyClassName)) return match;
+        if (auto match = verifyFound(home, verifyClassPath, verifyClassName)) return match;
     }
     return nullptr;
 }

@@ -3,6 +3,7 @@
 // and the terminal output of the launcher go through these static operations.
 
 #include <cstdio>
+#include <vector>
 
 #include "base/Paths.h"
 #include "base/SString.h"
@@ -82,6 +83,12 @@ public:
     // the launcher by it. With `capture`, the child's output is appended to the strings.
     static void executeProcess(const SString& command, const SString& workingDir, bool console,
                                bool capture, bool inChild, SString* stdOut, SString* errOut);
+    // Runs the program `arguments[0]` (looked up in PATH when it holds no "/") with exactly
+    // these arguments, without a shell, as a child in `workingDir` and waits for it; the
+    // rest as for executeProcess. A program that cannot be started reports so on its
+    // standard error.
+    static void executeArguments(const std::vector<SString>& arguments, const SString& workingDir,
+                                 bool capture, SString* stdOut, SString* errOut);
     // Ends the run (TerminationRequest) when an interruption signal has arrived; called
     // between steps of long work.
     static void checkInterrupted();
@@ -115,6 +122,10 @@ public:
 
 private:
     static void resetFileState();
+    // Runs `words` as they are, or the shell `command` when `words` is empty or cannot be
+    // started; without `command` only `words`, looked up in PATH.
+    static void runChild(std::vector<SString> words, const SString* command,
+                         const SString& workingDir, bool capture, SString* stdOut, SString* errOut);
 
     static SString m_tempDir;
     static StringDeque m_sdqCreatedFiles;
