@@ -120,8 +120,8 @@ SString LaunchScript::classpathValue(const JVMFile& jvm, const StringDeque& args
     return SString();
 }
 
-void LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs,
-                           bool showConsole) {
+int LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs,
+                          bool showConsole) {
     SString command = resolve(jvm);
     SString workingDir;
     if (m_autoSetWorkingDir) {
@@ -142,7 +142,8 @@ void LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArg
     PlatformImpl::setEnvironmentVariable("JAVA_HOME", descriptorTag(jvm, "JVM_HOME"));
     const bool console = m_displayConsole || showConsole;
     const bool capture = console ? false : m_captureOutput;
-    PlatformImpl::executeProcess(command, workingDir, console, capture, true, &m_stdOut, &m_errOut);
+    const int status = PlatformImpl::executeProcess(command, workingDir, console, capture, true,
+                                                    &m_stdOut, &m_errOut);
     if (!console && m_captureOutput) {
         logMessage("Output from the launch script execution", LOG_INFO);
         logMessage("StdOut:", LOG_INFO);
@@ -150,4 +151,5 @@ void LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArg
         logMessage("ErrOut:", LOG_INFO);
         logMessage(m_errOut, LOG_INFO);
     }
+    return status;
 }
