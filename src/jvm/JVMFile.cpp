@@ -201,10 +201,12 @@ std::unique_ptr<JVMMatch> JVMFile::verifyWithPathHints(const SString& verifyClas
         for (const SString& candidate : expandPathHint(hint, partitions)) {
             // A hint for a directory that is not there costs nothing and shows nothing.
             if (!PlatformImpl::isDirectoryPath(candidate)) {
-                logMessage("Skipping path hint " + candidate + ": no such directory", LOG_INFO);
+                logMessage(
+                    "Skipping path hint " + showLineBreaks(candidate) + ": no such directory",
+                    LOG_INFO);
                 continue;
             }
-            logMessage("Checking path hint " + candidate, LOG_INFO);
+            logMessage("Checking path hint " + showLineBreaks(candidate), LOG_INFO);
             if (auto match = verifyFound(candidate, verifyClassPath, verifyClassName)) {
                 return match;
             }
