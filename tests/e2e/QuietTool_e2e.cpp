@@ -61,7 +61,7 @@ TEST(QuietTool, AFailedSearchReportsWhatWasNeededAndWhatWasTried) {
     std::vector<SString> hints = {ws.file("old"), ws.file("missing")};
     for (int i = 0; i < 10; ++i) hints.push_back(ws.file("none" + std::to_string(i)));
     for (size_t i = 1; i < hints.size(); ++i) makeDirs(hints[i]);  // homes without a java
-    hints.push_back(ws.file("not-there"));                          // not tried at all
+    hints.push_back(ws.file("not-there"));                         // not tried at all
     const SString bundle = BundleBuilder(ws.root())
                                .add(FILE_TYPE_INSTRUCTIONS, "instructions.tag", kInstructions)
                                .add(FILE_TYPE_JVM, "standin.jvm",
@@ -158,14 +158,37 @@ TEST(QuietTool, AMultiJarApplicationWorksInAPipeThroughTheRealJdk) {
             .addFile(FILE_TYPE_CLASSPATH_ARCHIVE, ws.file("app.jar"))
             .addFile(FILE_TYPE_CLASSPATH_ARCHIVE, ws.file("lib.jar"))
             .write(ws.file("shout"));
-    const SString script = "'" + bundle + "' -qn:tempdir '" + ws.tempDir() +
-                           "' 'two words' 'x\"y' | od -An -c | tr -s ' '; "
-                           "exit ${PIPESTATUS[0]}";
+    // The shell starts the bundle as a user would; a bundle for another machine goes
+    // behind the emulator, which passes the pipe through.
+    SString command;
+    for (const SString& word :
+         withEmulator({bundle, "-qn:tempdir", ws.tempDir(), "two words", "x\"y"})) {
+        command += "'" + word + "' ";
+    }
+    const SString script = command + "| od -An -c | tr -s ' '; exit ${PIPESTATUS[0]}";
     RunResult r = run({"/bin/bash", "-c", script});
     EXPECT_EQ(r.status, 2) << r.err;
     EXPECT_EQ(r.out, " T W O W O R D S ! \\n X \" Y ! \\n\n");
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(ws.leftovers().empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(QuietTool, RunsFromADirectoryDeeperThanAnyFixedBuffer) {
+    Workspace ws;
+    StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
+    SString deep = ws.file("d");
+    while (deep.size() < 3000) deep += "/" + SString(100, 'n');
+    makeDirs(deep);
+    const SString bundle = quietBundle(ws);
+    ASSERT_EQ(rename(bundle.c_str(), (deep + "/tool").c_str()), 0);
+    // Started by a relative name, the launcher finds itself through the current directory.
+    RunResult r = run({"./tool", "-qn:tempdir", ws.tempDir()}, deep);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "stand-in application ran\n");
 }
 
 }  // namespace
