@@ -8,17 +8,18 @@
 #include "base/Numbers.h"
 #include "base/StdioFile.h"
 #include "base/TextLines.h"
+#include "inputfiles/LineReading.h"
 #include "platform/PlatformImpl.h"
 
 TagFile::TagFile(const SString& fileName) {
-    StdioFile file = PlatformImpl::openFile(fileName, "r");
+    StdioFile file = PlatformImpl::openInputFile(fileName);
     if (!file) throw LauncherException("Unable to load input file: " + fileName);
     load(file.get(), fileName, 0, -1);
 }
 
 bool TagFile::readLine(FILE* stream, SString& line) {
     ++m_lineNumber;
-    return readLineFromStream(stream, line);
+    return readInputLine(stream, line);
 }
 
 void TagFile::load(FILE* stream, const SString& name, long offset, long length) {

@@ -306,4 +306,25 @@ TEST(TagFileWriter, PathInAMissingDirectoryWritesNothing) {
     EXPECT_TRUE(testkit::listDir(dir.path()).empty());
 }
 
+TEST(TagFileReader, DirectoryFailsAsUnreadableInsteadOfLoopingForever) {
+    testkit::ScopedTempDir dir;
+    try {
+        TagFile tags(dir.path());
+        ADD_FAILURE() << "loaded a directory";
+    } catch (const LauncherException& e) {
+        EXPECT_EQ(e.getMessage(), "Unable to load input file: " + dir.path());
+    }
+    // A stream that only gives read errors ends the load.
+    FILE* stream = fopen(dir.path().c_str(), "r");
+    ASSERT_NE(stream, nullptr);
+    TagFile tags;
+    try {
+        tags.load(stream, "d", 0, -1);
+        ADD_FAILURE() << "loaded a directory stream";
+    } catch (const LauncherException& e) {
+        EXPECT_EQ(e.getMessage(), "Unable to read tag file.");
+    }
+    fclose(stream);
+}
+
 }  // namespace

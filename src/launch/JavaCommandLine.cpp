@@ -7,6 +7,7 @@
 #include "base/StdioFile.h"
 #include "base/TextLines.h"
 #include "inputfiles/FileIndex.h"
+#include "inputfiles/LineReading.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
 #include "launch/LaunchScript.h"
@@ -25,11 +26,11 @@ SString runtimeFileName(const char* extension) {
 
 StringDeque readRuntimeFile(const char* extension) {
     StringDeque lines;
-    StdioFile file = PlatformImpl::openFile(runtimeFileName(extension), "r");
+    StdioFile file = PlatformImpl::openInputFile(runtimeFileName(extension));
     if (!file) return lines;
     for (;;) {
         SString line;
-        if (!readLineFromStream(file.get(), line)) break;
+        if (!readInputLine(file.get(), line)) break;
         if (!line.empty()) lines.push_back(line);
     }
     return lines;

@@ -33,7 +33,7 @@ SString Launcher::getApplicationArchive(const SString& name) {
 
     int writeError = 0;
     {
-        StdioFile in = PlatformImpl::openFile(source, "rb");
+        StdioFile in = PlatformImpl::openInputFile(source);
         StdioFile out = in ? PlatformImpl::openFile(target, "wb") : StdioFile();
         if (in && out) {
             std::vector<char> buffer(4096);

@@ -51,6 +51,9 @@ public:
     static bool fileExists(const SString& path);
     // Opens a C stream with fopen's `mode`; an empty handle when it cannot be opened.
     static StdioFile openFile(const SString& path, const char* mode);
+    // Opens a text input (tag file, input file, runtime file) for reading: a regular file or
+    // a stream such as a pipe; an empty handle for a directory or what cannot be opened.
+    static StdioFile openInputFile(const SString& path);
     // Deletes a file, or a directory with everything below it; failures are only logged.
     static void deleteFile(const SString& path);
     static SString getPlatformHint(const SString& key);

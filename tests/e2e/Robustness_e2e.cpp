@@ -1,0 +1,79 @@
+// Hostile and odd inputs end to end: directories where files are expected, endless and
+// oversized inputs, and children that misbehave. Each run must end, with a clear message,
+// and leave nothing behind.
+
+#include <gtest/gtest.h>
+
+#include "e2e/E2eHelpers.h"
+#include "inputfiles/FileIndexEntry.h"
+
+using namespace testkit;
+using e2e::Workspace;
+
+namespace {
+
+// Runs `bundle` like Workspace::run, but gives up after `seconds`.
+RunResult runWithin(const Workspace& ws, const SString& bundle, const std::vector<SString>& args,
+                    int seconds = 30, const std::map<SString, SString>& env = {}) {
+    std::vector<SString> argv = {bundle, "-qn:tempdir", ws.tempDir(), "-qn:log", ws.log()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::map<SString, SString> environment = env;
+    environment.emplace("TMPDIR", ws.tempDir());
+    return testkit::run(argv, ws.root(), environment, seconds);
+}
+
+SString plainBundle(const Workspace& ws, const std::vector<SString>& instructionLines,
+                    const SString& hint) {
+    return BundleBuilder(ws.root())
+        .add(FILE_TYPE_INSTRUCTIONS, "i.tag", e2e::instructions(instructionLines), 1)
+        .add(FILE_TYPE_LAUNCH_SCRIPT, "l.tag", "COMMAND: echo launched\nDISPLAY_CONSOLE: 1\n", 2)
+        .add(FILE_TYPE_JVM, "s.jvm", e2e::descriptor("S", e2e::kStandInExpected, {hint}), 5)
+        .add(FILE_TYPE_VERIFY_ARCHIVE, "verify.jar", "v", 6)
+        .write(ws.file("app.bin"));
+}
+
+TEST(DirectoryAsFile, EveryReaderFailsWithItsUnreadableFileMessage) {
+    Workspace ws;
+    StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
+    const SString dir = ws.file("adir");
+    makeDirs(dir);
+    SString bundle = plainBundle(ws, {"FIND_JVM 0 0", "LAUNCH @S1@ 0"}, ws.file("jdk"));
+    writeFile(ws.file("jvm.tag"), "ACTION: SEARCH\nJVM: " + dir + "\n");
+    writeFile(ws.file("verify.tag"), "ACTION: VERIFY_JVM\nVERIFY_JVM_FILE: " + dir +
+                                         "\nVERIFY_JVM_HOME: " + ws.file("jdk") + "\n");
+    struct Case {
+        std::vector<SString> args;
+        SString expected;
+    };
+    const std::vector<Case> cases = {
+        {{"-qn:in", dir}, "Unable to open input file specified on the command line"},
+        {{"-qn:in", ws.file("jvm.tag")},
+         "Error loading JVM file.Unable to load input file: " + dir},
+        {{"-qn:in", ws.file("verify.tag")}, "Unable to load input file: " + dir},
+        // LAUNCH given the JVM home instead of the descriptor.
+        {{}, "Unable to load input file: " + ws.file("jdk")},
+    };
+    for (const Case& c : cases) {
+        RunResult r = runWithin(ws, bundle, c.args, 20);
+        EXPECT_NE(r.out.find(c.expected), SString::npos) << r.out << r.err;
+        EXPECT_EQ(r.err.find("killed after timeout"), SString::npos) << c.expected;
+    }
+}
+
+TEST(DirectoryAsFile, InstallerLeavingADirectoryNamedJvmFails) {
+    Workspace ws;
+    SString bundle = BundleBuilder(ws.root())
+                         .add(FILE_TYPE_INSTRUCTIONS, "i.tag",
+                              e2e::instructions({"INSTALL_JVM 0", "JMP0 @N1@ none", "INSTALLED",
+                                                 ":none", "NOT_INSTALLED"}))
+                         .add(FILE_TYPE_JVM_INSTALLER, "install.sh", "#!/bin/sh\nmkdir jvm\n")
+                         .write(ws.file("app.bin"));
+    RunResult r = runWithin(ws, bundle, {"-qn:silent"}, 20);
+    EXPECT_EQ(r.err.find("killed after timeout"), SString::npos);
+    EXPECT_NE(ws.logText().find("ERROR: Unable to load input file: " + ws.tempDir() + "/qnj"),
+              SString::npos)
+        << ws.logText();
+    EXPECT_TRUE(ws.leftovers().empty());
+}
+
+}  // namespace
