@@ -2,7 +2,11 @@
 // oversized inputs, and children that misbehave. Each run must end, with a clear message,
 // and leave nothing behind.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "e2e/E2eHelpers.h"
 #include "inputfiles/FileIndexEntry.h"
@@ -20,6 +24,27 @@ RunResult runWithin(const Workspace& ws, const SString& bundle, const std::vecto
     std::map<SString, SString> environment = env;
     environment.emplace("TMPDIR", ws.tempDir());
     return testkit::run(argv, ws.root(), environment, seconds);
+}
+
+// Runs `argv` with its output discarded and returns the peak resident size in KiB.
+long peakKiB(const std::vector<SString>& argv, const SString& cwd) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int devNull = open("/dev/null", O_RDWR);
+        dup2(devNull, 0);
+        dup2(devNull, 1);
+        dup2(devNull, 2);
+        if (chdir(cwd.c_str()) != 0) _exit(126);
+        std::vector<char*> raw;
+        for (const SString& a : argv) raw.push_back(const_cast<char*>(a.c_str()));
+        raw.push_back(nullptr);
+        execv(raw[0], raw.data());
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage usage = {};
+    wait4(pid, &status, 0, &usage);
+    return usage.ru_maxrss;
 }
 
 SString plainBundle(const Workspace& ws, const std::vector<SString>& instructionLines,
@@ -74,6 +99,15 @@ TEST(DirectoryAsFile, InstallerLeavingADirectoryNamedJvmFails) {
               SString::npos)
         << ws.logText();
     EXPECT_TRUE(ws.leftovers().empty());
+}
+
+TEST(LargeInput, LongValueCostsLittleMoreThanItsSize) {
+    Workspace ws;
+    const size_t size = 48u << 20;
+    writeFile(ws.file("big.tag"), "ACTION: NONE\nBIG: " + SString(size, 'x') + "\n");
+    long peak = peakKiB({qnlaunchPath(), "-qn:in", ws.file("big.tag")}, ws.root());
+    EXPECT_GT(peak, 0);
+    EXPECT_LT(peak, static_cast<long>(2 * size / 1024)) << peak << " KiB";
 }
 
 }  // namespace
