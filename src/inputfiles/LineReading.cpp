@@ -6,7 +6,7 @@
 #include "base/TextLines.h"
 #include "platform/PlatformImpl.h"
 
-bool readInputLine(FILE* stream, SString& line) {
+bool readInputLine(FILE* stream, SString& line, long long& bytesRead, const SString& name) {
     bool readAny = false;
     for (;;) {
         int c = getc_unlocked(stream);
@@ -19,6 +19,9 @@ bool readInputLine(FILE* stream, SString& line) {
             continue;
         }
         readAny = true;
+        if (++bytesRead > kMaxInputFileBytes) {
+            throw LauncherException(name + " is larger than 64 MiB, the limit for tag files.");
+        }
         if (c == '\n') break;
         if (c != '\r') line += static_cast<char>(c);
     }

@@ -19,12 +19,13 @@ TagFile::TagFile(const SString& fileName) {
 
 bool TagFile::readLine(FILE* stream, SString& line) {
     ++m_lineNumber;
-    return readInputLine(stream, line);
+    return readInputLine(stream, line, m_bytesRead, m_fileName);
 }
 
 void TagFile::load(FILE* stream, const SString& name, long offset, long length) {
     m_fileName = name;
     m_lineNumber = 0;
+    m_bytesRead = 0;
     if (fseek(stream, offset, SEEK_SET) != 0) throw LauncherException("Unable to read tag file.");
 
     while (!feof(stream)) {

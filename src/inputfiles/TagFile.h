@@ -72,6 +72,7 @@ private:
     size_t m_removedCount = 0;
     bool m_loaded = false;
     long m_lineNumber = 0;
+    long long m_bytesRead = 0;
     SString m_fileName;
 };
 

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "base/Log.h"
+#include "base/Numbers.h"
 #include "base/Paths.h"
 #include "base/TextLines.h"
 #include "inputfiles/TagFile.h"
@@ -105,7 +106,21 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
     }
 
     LaunchScript script(command, true, false);
+    script.m_outputLimit = kVerifyOutputLimit;
+    script.m_timeLimitSeconds = kVerifyTimeLimitSeconds;
     script.execute(*this, nullptr, false);
+    if (script.m_outcome != CHILD_ENDED) {
+        logMessage(
+            "The JVM at " + jvmHome + " is not used: its verification " +
+                (script.m_outcome == CHILD_TIMED_OUT
+                     ? "did not end within " + convertToString(kVerifyTimeLimitSeconds) +
+                           " seconds."
+                     : SString("printed more than ") +
+                           convertToString(static_cast<long>(kVerifyOutputLimit >> 20)) + " MiB."),
+            LOG_WARNING);
+        PlatformImpl::advanceUIProgress(6);
+        return false;
+    }
     bool result = verifyJVMOutput(script.m_stdOut, expected);
     PlatformImpl::advanceUIProgress(6);
     return result;

@@ -28,9 +28,11 @@ StringDeque readRuntimeFile(const char* extension) {
     StringDeque lines;
     StdioFile file = PlatformImpl::openInputFile(runtimeFileName(extension));
     if (!file) return lines;
+    const SString name = runtimeFileName(extension);
+    long long bytesRead = 0;
     for (;;) {
         SString line;
-        if (!readInputLine(file.get(), line)) break;
+        if (!readInputLine(file.get(), line, bytesRead, name)) break;
         if (!line.empty()) lines.push_back(line);
     }
     return lines;
@@ -139,6 +141,27 @@ SString LaunchScript::classpathValue(const JVMFile& jvm, const StringDeque& args
     return SString();
 }
 
+namespace {
+
+// Keeps at most `limit` bytes of each stream and stops the child past that.
+class CappedStrings : public CaptureSink {
+public:
+    CappedStrings(SString& stdOut, SString& errOut, size_t limit)
+        : m_targets{&stdOut, &errOut}, m_limit(limit) {}
+    bool received(int stream, const char* data, size_t size) override {
+        SString& target = *m_targets[stream == 1 ? 0 : 1];
+        if (target.size() + size > m_limit) return false;
+        target.append(data, size);
+        return true;
+    }
+
+private:
+    SString* m_targets[2];
+    size_t m_limit;
+};
+
+}  // namespace
+
 void LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs,
                            bool showConsole) {
     SString command = resolve(jvm);
@@ -161,7 +184,12 @@ void LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArg
     PlatformImpl::setEnvironmentVariable("JAVA_HOME", descriptorTag(jvm, "JVM_HOME"));
     const bool console = m_displayConsole || showConsole;
     const bool capture = console ? false : m_captureOutput;
-    PlatformImpl::executeProcess(command, workingDir, console, capture, true, &m_stdOut, &m_errOut);
+    CappedStrings capped(m_stdOut, m_errOut, m_outputLimit);
+    ChildLimits limits;
+    if (m_outputLimit > 0) limits.sink = &capped;
+    limits.timeLimitSeconds = m_timeLimitSeconds;
+    m_outcome = PlatformImpl::executeProcess(command, workingDir, console, capture, true, &m_stdOut,
+                                             &m_errOut, limits);
     if (!console && m_captureOutput) {
         logMessage("Output from the launch script execution", LOG_INFO);
         logMessage("StdOut:", LOG_INFO);

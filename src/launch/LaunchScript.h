@@ -5,6 +5,7 @@
 #include "base/SString.h"
 #include "base/StringDeque.h"
 #include "inputfiles/MacroHandler.h"
+#include "platform/PlatformImpl.h"
 
 class JVMFile;
 class TagFile;
@@ -41,6 +42,12 @@ public:
 
     SString m_command;
     bool m_captureOutput;
+    // Captured bytes kept per stream, 0 for all; a child that prints more is stopped.
+    size_t m_outputLimit = 0;
+    // Seconds a captured child may run, 0 for no limit.
+    int m_timeLimitSeconds = 0;
+    // How the last execute's child ended.
+    ChildOutcome m_outcome = CHILD_ENDED;
     bool m_displayConsole = false;
     bool m_autoSetWorkingDir = true;
     SString m_stdOut;

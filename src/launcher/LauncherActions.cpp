@@ -187,8 +187,8 @@ void Launcher::installJVM(InstallJVMOption option) {
     if (destination.empty()) return;
 
     SString program = installer->extract(destination);
-    SString stdOut, errOut;
-    PlatformImpl::executeProcess(program, destination, false, true, true, &stdOut, &errOut);
+    // The installer's output is read and dropped.
+    PlatformImpl::executeProcess(program, destination, false, true, true, nullptr, nullptr);
     PlatformImpl::deleteFile(program);
 
     SString descriptorPath = destination;

@@ -11,6 +11,26 @@
 
 class FileFindListener;
 
+// Receives the output of a captured child as it arrives.
+class CaptureSink {
+public:
+    virtual ~CaptureSink() = default;
+    // Bytes from standard output (`stream` 1) or standard error (2). False stops the child:
+    // its process group is killed and nothing more is read.
+    virtual bool received(int stream, const char* data, size_t size) = 0;
+};
+
+// What a captured child run may use, beyond the defaults.
+struct ChildLimits {
+    // Takes the output instead of the two strings (null: the strings get it).
+    CaptureSink* sink = nullptr;
+    // Seconds the child may run, 0 for no limit; past it its process group is killed.
+    int timeLimitSeconds = 0;
+};
+
+// How a child run ended.
+enum ChildOutcome { CHILD_ENDED = 0, CHILD_TIMED_OUT = 1, CHILD_STOPPED_BY_SINK = 2 };
+
 enum UIStatus {
     Initializing = 0,
     SearchingForJVM = 1,
@@ -82,9 +102,12 @@ public:
 
     // --- processes and environment ---
     // Runs `command` through the shell as a child and waits for it (inChild), or replaces
-    // the launcher by it. With `capture`, the child's output is appended to the strings.
-    static void executeProcess(const SString& command, const SString& workingDir, bool console,
-                               bool capture, bool inChild, SString* stdOut, SString* errOut);
+    // the launcher by it. With `capture`, the child's output is appended to the strings
+    // (either may be null: that stream is read and dropped) or handed to `limits.sink`;
+    // the limits apply to captured children only.
+    static ChildOutcome executeProcess(const SString& command, const SString& workingDir,
+                                       bool console, bool capture, bool inChild, SString* stdOut,
+                                       SString* errOut, const ChildLimits& limits = ChildLimits());
     // Ends the run (TerminationRequest) when an interruption signal has arrived; called
     // between steps of long work.
     static void checkInterrupted();

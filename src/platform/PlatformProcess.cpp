@@ -6,6 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <time.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -53,45 +56,79 @@ void childError(const char* context, int errorNumber) {
     (void)ignored;
 }
 
-// Reads what is available on `fd` into `text`; false at end of file.
-bool drain(int fd, SString* text) {
+// Appends each stream to its string (a null string drops that stream).
+class StringSink : public CaptureSink {
+public:
+    StringSink(SString* stdOut, SString* errOut) : m_targets{stdOut, errOut} {}
+    bool received(int stream, const char* data, size_t size) override {
+        if (SString* target = m_targets[stream == 1 ? 0 : 1]) target->append(data, size);
+        return true;
+    }
+
+private:
+    SString* m_targets[2];
+};
+
+enum DrainResult { DRAIN_DATA, DRAIN_END, DRAIN_STOP };
+
+// Reads up to `limit` bytes available on `fd` and hands them to `sink` as stream `stream`.
+DrainResult drain(int fd, int stream, CaptureSink& sink, size_t limit = 4096) {
     char buffer[4096];
     ssize_t n;
     do {
-        n = read(fd, buffer, sizeof buffer);
+        n = read(fd, buffer, std::min(limit, sizeof buffer));
     } while (n < 0 && errno == EINTR);
     PlatformImpl::advanceUIProgress(1);
-    if (n <= 0) return false;
-    if (text) text->append(buffer, static_cast<size_t>(n));
-    return true;
+    if (n <= 0) return DRAIN_END;
+    return sink.received(stream, buffer, static_cast<size_t>(n)) ? DRAIN_DATA : DRAIN_STOP;
 }
 
-// Collects both output pipes until each reaches end of file, in arrival order per stream.
-void collectOutput(ChildProcess& child, int outFd, int errFd, SString* stdOut, SString* errOut) {
+double monotonicSeconds() {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
+}
+
+// Collects both output pipes, in arrival order per stream, until each reaches end of file,
+// or the child runs out of time, or the sink asks to stop it.
+ChildOutcome collectOutput(ChildProcess& child, int outFd, int errFd, CaptureSink& sink,
+                           int timeLimitSeconds) {
     struct pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-    SString* targets[2] = {stdOut, errOut};
+    const double deadline = timeLimitSeconds > 0 ? monotonicSeconds() + timeLimitSeconds : 0;
     int open = 2;
     while (open > 0) {
-        // Once interrupted, the signal is repeated now and then for processes the child
-        // started after it went out and that still hold the pipes.
-        int ready = poll(fds, 2, pendingSignal() != 0 ? 200 : -1);
-        if (ready == 0) {
+        // A bounded wait lets the deadline be noticed; once interrupted, the signal is
+        // repeated now and then for processes the child started that still hold the pipes.
+        int timeout = -1;
+        if (pendingSignal() != 0) {
+            timeout = 200;
+        } else if (deadline > 0) {
+            timeout = 100;
+        }
+        int ready = poll(fds, 2, timeout);
+        if (ready < 0 && errno != EINTR) break;
+        if (deadline > 0 && monotonicSeconds() >= deadline) {
+            child.killGroup();
+            return CHILD_TIMED_OUT;
+        }
+        if (ready <= 0) {
             child.resignal();
             continue;
         }
-        if (ready < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
         for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) {
-                if (!drain(fds[i].fd, targets[i])) {
-                    fds[i].fd = -1;
-                    --open;
-                }
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            DrainResult result = drain(fds[i].fd, i + 1, sink);
+            if (result == DRAIN_STOP) {
+                child.killGroup();
+                return CHILD_STOPPED_BY_SINK;
+            }
+            if (result == DRAIN_END) {
+                fds[i].fd = -1;
+                --open;
             }
         }
     }
+    return CHILD_ENDED;
 }
 
 void replaceProcess(const SString& command) {
@@ -119,11 +156,12 @@ int readFromFile(FILE* stream, SString* text) {
     return static_cast<int>(last);
 }
 
-void PlatformImpl::executeProcess(const SString& command, const SString& workingDir, bool,
-                                  bool capture, bool inChild, SString* stdOut, SString* errOut) {
+ChildOutcome PlatformImpl::executeProcess(const SString& command, const SString& workingDir, bool,
+                                          bool capture, bool inChild, SString* stdOut,
+                                          SString* errOut, const ChildLimits& limits) {
     if (!inChild) {
         replaceProcess(command);
-        return;
+        return CHILD_ENDED;
     }
     // Only the child moves to the working directory: the launcher's own directory, against
     // which its log file and the user's relative paths are read, never changes.
@@ -165,14 +203,18 @@ void PlatformImpl::executeProcess(const SString& command, const SString& working
         childError("Error running /bin/sh: ", errno);
         _exit(127);
     }
+    ChildOutcome outcome = CHILD_ENDED;
     if (capture) {
         outPipe.closeWrite();
         errPipe.closeWrite();
-        collectOutput(child, outPipe.readEnd(), errPipe.readEnd(), stdOut, errOut);
+        StringSink strings(stdOut, errOut);
+        outcome = collectOutput(child, outPipe.readEnd(), errPipe.readEnd(),
+                                limits.sink ? *limits.sink : strings, limits.timeLimitSeconds);
     }
     if (!child.wait()) {
         throw LauncherException(systemErrorText("Error waiting for child process: ", errno));
     }
+    return outcome;
 }
 
 void PlatformImpl::checkInterrupted() {

@@ -109,6 +109,10 @@ void ChildProcess::resignal() {
     if (m_pid > 0 && g_pendingSignal != 0) kill(-m_pid, g_pendingSignal);
 }
 
+void ChildProcess::killGroup() {
+    if (m_pid > 0) kill(-m_pid, SIGKILL);
+}
+
 bool ChildProcess::wait() {
     const int options = m_terminal >= 0 ? WUNTRACED : 0;
     bool ok = true;

@@ -46,6 +46,8 @@ public:
 
     // Sends the pending interruption signal to the child's process group again.
     void resignal();
+    // Kills the child's whole process group at once.
+    void killGroup();
 
     // The raw wait status of the ended child.
     int status() const { return m_status; }

@@ -191,6 +191,50 @@ TEST(ExecuteProcess, ProgressAdvancesOncePerRead) {
     EXPECT_GE(ui_progress, 20000 / 4096 + 1 + 2);
 }
 
+TEST(ExecuteProcess, TimeLimitKillsTheWholeProcessGroup) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir tmp;
+    Watchdog watchdog(60);
+    const SString pidFile = tmp.file("pid");
+    SString out, err;
+    ChildLimits limits;
+    limits.timeLimitSeconds = 1;
+    ChildOutcome outcome =
+        PlatformImpl::executeProcess("sleep 120 & echo $! > " + pidFile + "; echo started; wait",
+                                     "", false, true, true, &out, &err, limits);
+    EXPECT_EQ(CHILD_TIMED_OUT, outcome);
+    EXPECT_EQ("started\n", out);
+    pid_t descendant = atoi(testkit::readFile(pidFile).c_str());
+    ASSERT_GT(descendant, 0);
+    // Killed with its group; it may linger as a zombie of the reaper for a moment.
+    bool gone = false;
+    for (int i = 0; i < 200 && !gone; ++i) {
+        SString state = testkit::readFile("/proc/" + std::to_string(descendant) + "/stat");
+        gone = state.empty() || state.find(") Z") != SString::npos;
+        if (!gone) usleep(10000);
+    }
+    EXPECT_TRUE(gone);
+}
+
+TEST(ExecuteProcess, SinkThatRefusesMoreStopsTheChild) {
+    testkit::LauncherState state;
+    Watchdog watchdog(60);
+    struct FirstBytes : CaptureSink {
+        SString kept;
+        bool received(int stream, const char* data, size_t size) override {
+            if (stream != 1 || kept.size() >= 10000) return false;
+            kept.append(data, size);
+            return true;
+        }
+    } sink;
+    ChildLimits limits;
+    limits.sink = &sink;
+    EXPECT_EQ(CHILD_STOPPED_BY_SINK,
+              PlatformImpl::executeProcess("yes", "", false, true, true, nullptr, nullptr, limits));
+    EXPECT_GE(sink.kept.size(), 10000u);
+    EXPECT_EQ(0u, sink.kept.find("y\ny\n"));
+}
+
 TEST(ReadFromFile, ReadsToTheEndAndReturnsTheLastCount) {
     testkit::LauncherState state(SString(), false);
     PlatformImpl::hideUI();

@@ -110,4 +110,35 @@ TEST(LargeInput, LongValueCostsLittleMoreThanItsSize) {
     EXPECT_LT(peak, static_cast<long>(2 * size / 1024)) << peak << " KiB";
 }
 
+TEST(LargeInput, EndlessInputFileIsRefusedPastTheLimit) {
+    Workspace ws;
+    SString bundle = plainBundle(ws, {"NEVER_RUN"}, ws.file("none"));
+    RunResult r = runWithin(ws, bundle, {"-qn:in", "/dev/zero"}, 60);
+    EXPECT_NE(r.out.find("/dev/zero is larger than 64 MiB, the limit for tag files."),
+              SString::npos)
+        << r.out.substr(0, 300) << r.err.substr(0, 300);
+    writeFile(ws.file("in.tag"), "ACTION: SEARCH\nINSTRUCTIONS: /dev/zero\n");
+    r = runWithin(ws, bundle, {"-qn:in", ws.file("in.tag")}, 60);
+    EXPECT_NE(r.out.find("Error loading instructions file./dev/zero is larger than 64 MiB"),
+              SString::npos)
+        << r.out.substr(0, 300);
+}
+
+TEST(LargeInput, VerifierFloodingItsOutputIsRefusedWithLittleMemory) {
+    Workspace ws;
+    writeFile(ws.file("jdk/bin/java"), "#!/bin/sh\nexec yes 1739021872\n", 0755);
+    writeFile(ws.file("d.jvm"), e2e::descriptor("D", e2e::kStandInExpected, {}));
+    writeFile(ws.file("v.tag"), "ACTION: VERIFY_JVM\nLOGFILE: " + ws.log() + "\nVERIFY_JVM_FILE: " +
+                                    ws.file("d.jvm") + "\nVERIFY_JVM_HOME: " + ws.file("jdk") +
+                                    "\nVERIFY_CLASSPATH: \"\"\"v.jar\"\"\"\nVERIFY_CLASS_NAME: Verify\n");
+    long peak = peakKiB({qnlaunchPath(), "-qn:in", ws.file("v.tag")}, ws.root());
+    EXPECT_LT(peak, 32 * 1024);
+    RunResult r = runWithin(ws, qnlaunchPath(), {"-qn:in", ws.file("v.tag")}, 60);
+    EXPECT_EQ(r.out, "0\n");
+    EXPECT_NE(ws.logText().find("WARNING: The JVM at " + ws.file("jdk") +
+                                " is not used: its verification printed more than 1 MiB."),
+              SString::npos)
+        << ws.logText().substr(0, 2000);
+}
+
 }  // namespace
