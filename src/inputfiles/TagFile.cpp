@@ -1,5 +1,6 @@
 #include "inputfiles/TagFile.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "base/ArgumentParsing.h"
@@ -26,7 +27,10 @@ void TagFile::load(FILE* stream, const SString& name, long offset, long length) 
     m_fileName = name;
     m_lineNumber = 0;
     m_bytesRead = 0;
-    if (fseek(stream, offset, SEEK_SET) != 0) throw LauncherException("Unable to read tag file.");
+    // A pipe cannot be positioned, and needs not be when the whole stream is read.
+    if (fseek(stream, offset, SEEK_SET) != 0 && !(offset == 0 && length < 0 && errno == ESPIPE)) {
+        throw LauncherException("Unable to read tag file.");
+    }
 
     while (!feof(stream)) {
         if (length >= 0 && ftell(stream) >= offset + length) break;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <vector>
 
@@ -355,6 +357,21 @@ TEST(TagFileReader, ManyTagsLoadInOrderWithRedefinitionsMovedToTheEnd) {
     EXPECT_EQ(values(tags, "T1007"), std::vector<SString>{"1007"});
     tags.appendTagValue("T7", "more");
     EXPECT_EQ(values(tags, "T7"), (std::vector<SString>{"7", "more"}));
+}
+
+TEST(TagFileReader, PipeIsReadAsAStreamFromItsStart) {
+    int fds[2];
+    ASSERT_EQ(0, pipe(fds));
+    const SString text = "A: 1\nB:\n  x\n  y\n/:\n";
+    ASSERT_EQ(static_cast<ssize_t>(text.size()), write(fds[1], text.data(), text.size()));
+    close(fds[1]);
+    FILE* stream = fdopen(fds[0], "r");
+    TagFile tags;
+    tags.load(stream, "pipe", 0, -1);
+    fclose(stream);
+    EXPECT_TRUE(tags.isLoaded());
+    EXPECT_EQ(names(tags), (std::vector<SString>{"A", "B"}));
+    EXPECT_EQ(values(tags, "B"), (std::vector<SString>{"x", "y"}));
 }
 
 }  // namespace
