@@ -19,6 +19,8 @@ bool readInputLine(FILE* stream, SString& line, long long& bytesRead, const SStr
             continue;
         }
         readAny = true;
+        // Checked per byte: a slow pipe may take long to deliver the next line.
+        PlatformImpl::checkInterrupted();
         if (++bytesRead > kMaxInputFileBytes) {
             throw LauncherException(name + " is larger than 64 MiB, the limit for tag files.");
         }

@@ -12,5 +12,5 @@ constexpr long long kMaxInputFileBytes = 64LL << 20;
 // and trimmed of white space; false when the stream was already at its end. `bytesRead`
 // counts the bytes of the file read so far. Throws LauncherException "Unable to read tag
 // file." at a read error, and "NAME is larger than 64 MiB, the limit for tag files." once
-// the file goes past kMaxInputFileBytes.
+// the file goes past kMaxInputFileBytes; TerminationRequest once an interruption arrives.
 bool readInputLine(FILE* stream, SString& line, long long& bytesRead, const SString& name);

@@ -39,6 +39,7 @@ SString Launcher::getApplicationArchive(const SString& name) {
             std::vector<char> buffer(4096);
             size_t n;
             while ((n = fread(buffer.data(), 1, buffer.size(), in.get())) > 0) {
+                PlatformImpl::checkInterrupted();
                 if (fwrite(buffer.data(), 1, n, out.get()) < n && writeError == 0) {
                     writeError = errno;
                 }

@@ -4,7 +4,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,6 +47,52 @@ long peakKiB(const std::vector<SString>& argv, const SString& cwd) {
     struct rusage usage = {};
     wait4(pid, &status, 0, &usage);
     return usage.ru_maxrss;
+}
+
+// A launcher started in the background with its output in `ws`/out.txt.
+pid_t startLauncher(const Workspace& ws, const SString& bundle, const std::vector<SString>& args) {
+    std::vector<SString> argv = {bundle, "-qn:tempdir", ws.tempDir(), "-qn:log", ws.log()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const SString out = ws.file("out.txt");
+    pid_t pid = fork();
+    if (pid == 0) {
+        int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int in = open("/dev/null", O_RDONLY);
+        dup2(in, 0);
+        dup2(fd, 1);
+        dup2(fd, 2);
+        std::vector<char*> raw;
+        for (const SString& a : argv) raw.push_back(const_cast<char*>(a.c_str()));
+        raw.push_back(nullptr);
+        execv(raw[0], raw.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// Waits for `pid` at most `seconds`; its raw status, or -1 (and it is killed).
+int waitExit(pid_t pid, double seconds) {
+    for (int i = 0; i < seconds * 100; ++i) {
+        int status;
+        if (waitpid(pid, &status, WNOHANG) == pid) return status;
+        usleep(10000);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+// A process that writes `line` into the pipe `fifo` every 20 ms, for ever.
+pid_t slowWriter(const SString& fifo, const SString& line) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int fd = open(fifo.c_str(), O_WRONLY);
+        for (;;) {
+            if (write(fd, line.data(), line.size()) < 0) _exit(0);
+            usleep(20000);
+        }
+    }
+    return pid;
 }
 
 SString plainBundle(const Workspace& ws, const std::vector<SString>& instructionLines,
@@ -128,9 +176,10 @@ TEST(LargeInput, VerifierFloodingItsOutputIsRefusedWithLittleMemory) {
     Workspace ws;
     writeFile(ws.file("jdk/bin/java"), "#!/bin/sh\nexec yes 1739021872\n", 0755);
     writeFile(ws.file("d.jvm"), e2e::descriptor("D", e2e::kStandInExpected, {}));
-    writeFile(ws.file("v.tag"), "ACTION: VERIFY_JVM\nLOGFILE: " + ws.log() + "\nVERIFY_JVM_FILE: " +
-                                    ws.file("d.jvm") + "\nVERIFY_JVM_HOME: " + ws.file("jdk") +
-                                    "\nVERIFY_CLASSPATH: \"\"\"v.jar\"\"\"\nVERIFY_CLASS_NAME: Verify\n");
+    writeFile(ws.file("v.tag"),
+              "ACTION: VERIFY_JVM\nLOGFILE: " + ws.log() + "\nVERIFY_JVM_FILE: " +
+                  ws.file("d.jvm") + "\nVERIFY_JVM_HOME: " + ws.file("jdk") +
+                  "\nVERIFY_CLASSPATH: \"\"\"v.jar\"\"\"\nVERIFY_CLASS_NAME: Verify\n");
     long peak = peakKiB({qnlaunchPath(), "-qn:in", ws.file("v.tag")}, ws.root());
     EXPECT_LT(peak, 32 * 1024);
     RunResult r = runWithin(ws, qnlaunchPath(), {"-qn:in", ws.file("v.tag")}, 60);
@@ -139,6 +188,42 @@ TEST(LargeInput, VerifierFloodingItsOutputIsRefusedWithLittleMemory) {
                                 " is not used: its verification printed more than 1 MiB."),
               SString::npos)
         << ws.logText().substr(0, 2000);
+}
+
+TEST(Interruption, TermWhileAnEndlessInputFileIsReadEndsTheRunAtOnce) {
+    // One stream of lines, one endless line: the reader is inside a line or between lines.
+    for (const SString line : {"A: 1\n", "xxxx"}) {
+        Workspace ws;
+        SString bundle = plainBundle(ws, {"NEVER_RUN"}, ws.file("none"));
+        const SString fifo = ws.file("in.fifo");
+        ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+        pid_t writer = slowWriter(fifo, line);
+        pid_t launcher = startLauncher(ws, bundle, {"-qn:in", fifo});
+        usleep(300000);
+        kill(launcher, SIGTERM);
+        int status = waitExit(launcher, 5);
+        kill(writer, SIGKILL);
+        waitpid(writer, nullptr, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << status << readFile(ws.file("out.txt"));
+        EXPECT_EQ(SIGTERM, WTERMSIG(status));
+        EXPECT_TRUE(ws.leftovers().empty());
+    }
+}
+
+TEST(Interruption, InputFileFromAPipeIsRead) {
+    Workspace ws;
+    SString bundle = plainBundle(ws, {"NEVER_RUN"}, ws.file("none"));
+    const SString fifo = ws.file("in.fifo");
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    pid_t writer = fork();
+    if (writer == 0) {
+        int fd = open(fifo.c_str(), O_WRONLY);
+        const char text[] = "ACTION: SEARCH\n";
+        _exit(write(fd, text, sizeof text - 1) > 0 ? 0 : 1);
+    }
+    RunResult r = runWithin(ws, bundle, {"-qn:in", fifo}, 30);
+    waitpid(writer, nullptr, 0);
+    EXPECT_EQ("0\n", r.out) << r.err;
 }
 
 }  // namespace
