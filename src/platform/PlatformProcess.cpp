@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -89,27 +90,52 @@ double monotonicSeconds() {
     return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
 }
 
-// Collects both output pipes, in arrival order per stream, until each reaches end of file,
-// or the child runs out of time, or the sink asks to stop it.
+// Hands what `fd` holds at this moment to the sink, and no more: a process that outlived
+// the child may go on writing. False when the sink asked to stop.
+bool drainWhatIsThere(int fd, int stream, CaptureSink& sink) {
+    int available = 0;
+    if (ioctl(fd, FIONREAD, &available) != 0) return true;
+    size_t left = static_cast<size_t>(available);
+    while (left > 0) {
+        char buffer[4096];
+        ssize_t n = read(fd, buffer, std::min(left, sizeof buffer));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        left -= static_cast<size_t>(n);
+        if (!sink.received(stream, buffer, static_cast<size_t>(n))) return false;
+    }
+    return true;
+}
+
+// Collects both output pipes, in arrival order per stream, until each reaches end of file
+// or the child has ended (what its descendants write later is not waited for), or the
+// child runs out of time, or the sink asks to stop it.
 ChildOutcome collectOutput(ChildProcess& child, int outFd, int errFd, CaptureSink& sink,
                            int timeLimitSeconds) {
     struct pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
     const double deadline = timeLimitSeconds > 0 ? monotonicSeconds() + timeLimitSeconds : 0;
+    double nextEndCheck = monotonicSeconds() + 0.1;
     int open = 2;
     while (open > 0) {
-        // A bounded wait lets the deadline be noticed; once interrupted, the signal is
-        // repeated now and then for processes the child started that still hold the pipes.
-        int timeout = -1;
-        if (pendingSignal() != 0) {
-            timeout = 200;
-        } else if (deadline > 0) {
-            timeout = 100;
-        }
-        int ready = poll(fds, 2, timeout);
+        // The wait is bounded so that the child's end and the deadline are noticed; once
+        // interrupted, the signal is repeated now and then for processes the child started.
+        int ready = poll(fds, 2, pendingSignal() != 0 ? 200 : 100);
         if (ready < 0 && errno != EINTR) break;
-        if (deadline > 0 && monotonicSeconds() >= deadline) {
+        const double now = monotonicSeconds();
+        if (deadline > 0 && now >= deadline) {
             child.killGroup();
             return CHILD_TIMED_OUT;
+        }
+        if (ready <= 0 || now >= nextEndCheck) {
+            nextEndCheck = now + 0.1;
+            if (child.hasEnded()) {
+                for (int i = 0; i < 2; ++i) {
+                    if (fds[i].fd >= 0 && !drainWhatIsThere(fds[i].fd, i + 1, sink)) {
+                        return CHILD_STOPPED_BY_SINK;
+                    }
+                }
+                return CHILD_ENDED;
+            }
         }
         if (ready <= 0) {
             child.resignal();

@@ -109,6 +109,15 @@ void ChildProcess::resignal() {
     if (m_pid > 0 && g_pendingSignal != 0) kill(-m_pid, g_pendingSignal);
 }
 
+bool ChildProcess::hasEnded() const {
+    siginfo_t info = {};
+    if (m_pid <= 0) return true;
+    if (waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+        return errno != EINTR;
+    }
+    return info.si_pid != 0;
+}
+
 void ChildProcess::killGroup() {
     if (m_pid > 0) kill(-m_pid, SIGKILL);
 }

@@ -46,6 +46,8 @@ public:
 
     // Sends the pending interruption signal to the child's process group again.
     void resignal();
+    // Whether the child has ended; it stays to be collected by wait().
+    bool hasEnded() const;
     // Kills the child's whole process group at once.
     void killGroup();
 

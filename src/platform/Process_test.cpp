@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -233,6 +234,23 @@ TEST(ExecuteProcess, SinkThatRefusesMoreStopsTheChild) {
               PlatformImpl::executeProcess("yes", "", false, true, true, nullptr, nullptr, limits));
     EXPECT_GE(sink.kept.size(), 10000u);
     EXPECT_EQ(0u, sink.kept.find("y\ny\n"));
+}
+
+TEST(ExecuteProcess, DescendantHoldingTheOutputOpenDoesNotKeepTheCallWaiting) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir tmp;
+    Watchdog watchdog(60);
+    const SString pidFile = tmp.file("pid");
+    // Plain, and detached into a session of its own like a daemon.
+    for (const SString start : {"sleep 120 &", "setsid sleep 120 &"}) {
+        auto begin = std::chrono::steady_clock::now();
+        Captured c = runCaptured(start + " echo $! > " + pidFile + "; echo out; echo err >&2");
+        EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(30)) << start;
+        EXPECT_EQ("out\n", c.out) << start;
+        EXPECT_EQ("err\n", c.err) << start;
+        pid_t descendant = atoi(testkit::readFile(pidFile).c_str());
+        if (descendant > 0) kill(descendant, SIGKILL);
+    }
 }
 
 TEST(ReadFromFile, ReadsToTheEndAndReturnsTheLastCount) {
