@@ -50,12 +50,20 @@ long peakKiB(const std::vector<SString>& argv, const SString& cwd) {
 }
 
 // A launcher started in the background with its output in `ws`/out.txt.
-pid_t startLauncher(const Workspace& ws, const SString& bundle, const std::vector<SString>& args) {
+// No core files; `fileSizeLimit` bytes, when not 0, is the most it may write to a file.
+pid_t startLauncher(const Workspace& ws, const SString& bundle, const std::vector<SString>& args,
+                    rlim_t fileSizeLimit = 0) {
     std::vector<SString> argv = {bundle, "-qn:tempdir", ws.tempDir(), "-qn:log", ws.log()};
     argv.insert(argv.end(), args.begin(), args.end());
     const SString out = ws.file("out.txt");
     pid_t pid = fork();
     if (pid == 0) {
+        struct rlimit none = {0, 0};
+        setrlimit(RLIMIT_CORE, &none);
+        if (fileSizeLimit > 0) {
+            struct rlimit size = {fileSizeLimit, fileSizeLimit};
+            setrlimit(RLIMIT_FSIZE, &size);
+        }
         int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int in = open("/dev/null", O_RDONLY);
         dup2(in, 0);
@@ -93,6 +101,32 @@ pid_t slowWriter(const SString& fifo, const SString& line) {
         }
     }
     return pid;
+}
+
+SString plainBundle(const Workspace& ws, const std::vector<SString>& instructionLines,
+                    const SString& hint);
+
+// Whether `pid` has ended (a zombie that waits to be collected counts as ended).
+bool processGone(pid_t pid, int seconds = 10) {
+    for (int i = 0; i < seconds * 100; ++i) {
+        SString stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+        if (stat.empty() || stat.find(") Z") != SString::npos) return true;
+        usleep(10000);
+    }
+    return false;
+}
+
+// A bundle whose verification runs `ws`/jdk/bin/java: it notes its process id in
+// `ws`/verifier.pid and then waits.
+SString hangingVerifierBundle(const Workspace& ws) {
+    writeFile(ws.file("jdk/bin/java"),
+              "#!/bin/sh\necho $$ > " + ws.file("verifier.pid") + "\nexec sleep 60\n", 0755);
+    return plainBundle(ws, {"FIND_JVM 0 0", "LAUNCH @S2@ 0"}, ws.file("jdk"));
+}
+
+pid_t readPid(const SString& path) {
+    for (int i = 0; i < 500 && readFile(path).empty(); ++i) usleep(10000);
+    return atoi(readFile(path).c_str());
 }
 
 SString plainBundle(const Workspace& ws, const std::vector<SString>& instructionLines,
@@ -224,6 +258,48 @@ TEST(Interruption, InputFileFromAPipeIsRead) {
     RunResult r = runWithin(ws, bundle, {"-qn:in", fifo}, 30);
     waitpid(writer, nullptr, 0);
     EXPECT_EQ("0\n", r.out) << r.err;
+}
+
+TEST(Interruption, QuitDuringVerificationCleansUpAndEndsTheVerifier) {
+    Workspace ws;
+    SString bundle = hangingVerifierBundle(ws);
+    pid_t launcher = startLauncher(ws, bundle, {});
+    pid_t verifier = readPid(ws.file("verifier.pid"));
+    ASSERT_GT(verifier, 0) << readFile(ws.file("out.txt"));
+    EXPECT_FALSE(ws.leftovers().empty());  // the extracted verifier archive
+    kill(launcher, SIGQUIT);
+    int status = waitExit(launcher, 20);
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_EQ(SIGQUIT, WTERMSIG(status));
+    EXPECT_TRUE(processGone(verifier));
+    EXPECT_TRUE(ws.leftovers().empty());
+    EXPECT_NE(ws.logText().find("WARNING: Ended by signal 3."), SString::npos);
+}
+
+TEST(Interruption, FileSizeLimitDuringExtractionCleansUpAndEndsBySigxfsz) {
+    Workspace ws;
+    SString bundle = BundleBuilder(ws.root())
+                         .add(FILE_TYPE_INSTRUCTIONS, "i.tag", e2e::instructions({"ILAUNCH 5 0"}))
+                         .add(FILE_TYPE_LAUNCH_SCRIPT, "l.tag", "COMMAND: echo run %CP%()\n")
+                         .add(FILE_TYPE_JVM, "j.jvm", "CLASSPATH: \"-cp \"\n", 5)
+                         .add(FILE_TYPE_CLASSPATH_ARCHIVE, "lib.jar", SString(4 << 20, 'j'))
+                         .write(ws.file("app.bin"));
+    pid_t launcher = startLauncher(ws, bundle, {}, 1 << 20);
+    int status = waitExit(launcher, 30);
+    ASSERT_TRUE(WIFSIGNALED(status)) << status << readFile(ws.file("out.txt"));
+    EXPECT_EQ(SIGXFSZ, WTERMSIG(status));
+    EXPECT_TRUE(ws.leftovers().empty());
+}
+
+TEST(Interruption, ChildOfALauncherKilledOutrightEndsToo) {
+    Workspace ws;
+    SString bundle = hangingVerifierBundle(ws);
+    pid_t launcher = startLauncher(ws, bundle, {});
+    pid_t verifier = readPid(ws.file("verifier.pid"));
+    ASSERT_GT(verifier, 0);
+    kill(launcher, SIGKILL);
+    waitExit(launcher, 20);
+    EXPECT_TRUE(processGone(verifier));
 }
 
 }  // namespace
