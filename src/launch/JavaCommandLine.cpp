@@ -11,6 +11,7 @@
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
 #include "launch/LaunchScript.h"
+#include "launch/OutputToLog.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ShellWords.h"
 
@@ -185,12 +186,20 @@ void LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArg
     const bool console = m_displayConsole || showConsole;
     const bool capture = console ? false : m_captureOutput;
     CappedStrings capped(m_stdOut, m_errOut, m_outputLimit);
+    const bool streaming = capture && m_streamOutputToLog;
+    OutputToLog streamed(streaming);
     ChildLimits limits;
-    if (m_outputLimit > 0) limits.sink = &capped;
+    if (streaming) {
+        limits.sink = &streamed;
+    } else if (m_outputLimit > 0) {
+        limits.sink = &capped;
+    }
     limits.timeLimitSeconds = m_timeLimitSeconds;
     m_outcome = PlatformImpl::executeProcess(command, workingDir, console, capture, true, &m_stdOut,
                                              &m_errOut, limits);
-    if (!console && m_captureOutput) {
+    if (streaming) {
+        streamed.finish();
+    } else if (capture) {
         logMessage("Output from the launch script execution", LOG_INFO);
         logMessage("StdOut:", LOG_INFO);
         logMessage(m_stdOut, LOG_INFO);

@@ -224,6 +224,37 @@ TEST(LargeInput, VerifierFloodingItsOutputIsRefusedWithLittleMemory) {
         << ws.logText().substr(0, 2000);
 }
 
+TEST(LargeInput, CapturedOutputGoesToTheLogAsItArrivesWithLittleMemory) {
+    Workspace ws;
+    StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
+    // 64 MiB on standard output with standard error written in between.
+    writeFile(ws.file("app.sh"),
+              "#!/bin/sh\n"
+              "echo first-error >&2\n"
+              "head -c 67108864 /dev/zero | tr '\\0' o\n"
+              "echo last-error >&2\n",
+              0755);
+    SString bundle =
+        BundleBuilder(ws.root())
+            .add(FILE_TYPE_INSTRUCTIONS, "i.tag",
+                 e2e::instructions({"FIND_JVM 0 0", "LAUNCH @S2@ 0"}), 1)
+            .add(FILE_TYPE_LAUNCH_SCRIPT, "l.tag", "COMMAND: " + ws.file("app.sh") + "\n", 2)
+            .add(FILE_TYPE_JVM, "s.jvm",
+                 e2e::descriptor("S", e2e::kStandInExpected, {ws.file("jdk")}), 5)
+            .add(FILE_TYPE_VERIFY_ARCHIVE, "verify.jar", "v", 6)
+            .write(ws.file("app.bin"));
+    long peak = peakKiB({bundle, "-qn:tempdir", ws.tempDir(), "-qn:log", ws.log()}, ws.root());
+    EXPECT_GT(peak, 0);
+    EXPECT_LT(peak, 16 * 1024) << peak << " KiB";
+    const SString log = ws.logText();
+    const size_t out = log.find("Output from the launch script execution\nStdOut:\nooo");
+    ASSERT_NE(out, SString::npos) << log.substr(0, 2000);
+    const SString tail = "\nErrOut:\nfirst-error\nlast-error\n\n";
+    const size_t header = sizeof "Output from the launch script execution\nStdOut:\n" - 1;
+    EXPECT_EQ(log.find(tail), out + header + (64u << 20));
+    EXPECT_TRUE(ws.leftovers().empty());
+}
+
 TEST(Interruption, TermWhileAnEndlessInputFileIsReadEndsTheRunAtOnce) {
     // One stream of lines, one endless line: the reader is inside a line or between lines.
     for (const SString line : {"A: 1\n", "xxxx"}) {
