@@ -20,6 +20,7 @@
 #include "platform/CmdLine.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ProcessControl.h"
+#include "platform/RunLock.h"
 #include "platform/ShellWords.h"
 #include "platform/SystemError.h"
 
@@ -166,6 +167,7 @@ void replaceProcess(const SString& command) {
         argv.push_back(const_cast<char*>(cmdLine.getOption(i)));
     }
     argv.push_back(nullptr);
+    keepRunLocksAcrossExec();
     execvp(argv[0], argv.data());
 }
 

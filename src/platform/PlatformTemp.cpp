@@ -15,6 +15,7 @@
 #include "base/Log.h"
 #include "platform/FileMode.h"
 #include "platform/PlatformImpl.h"
+#include "platform/RunLock.h"
 
 SString PlatformImpl::m_tempDir;
 StringDeque PlatformImpl::m_sdqCreatedFiles;
@@ -26,6 +27,7 @@ void PlatformImpl::resetFileState() {
     m_sdqCreatedFiles.clear();
     m_sdqCreatedDrs.clear();
     m_deleteLauncher = false;
+    releaseRunLocks();
 }
 
 static bool isDirectoryPath(const char* path) {
@@ -43,7 +45,8 @@ SString PlatformImpl::getSystemTempDirectory() {
 }
 
 // A template for a unique name: TMPDIR when it names a directory, else the configured
-// temporary directory, else /tmp; then "/qnj" and the characters mkstemp/mkdtemp fill.
+// temporary directory, else /tmp; then "/", the run's entry prefix there (see RunLock.h)
+// and the characters mkstemp/mkdtemp fill.
 static std::vector<char> tempTemplate() {
     SString dir;
     const char* tmpdir = getenv("TMPDIR");
@@ -61,7 +64,9 @@ static std::vector<char> tempTemplate() {
     }
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     if (dir == "/") dir.clear();
-    SString name = dir + "/qnjXXXXXX";
+    SString prefix = runEntryPrefix(dir);
+    if (prefix.empty()) prefix = "qnj";
+    SString name = dir + "/" + prefix + "XXXXXX";
     return std::vector<char>(name.c_str(), name.c_str() + name.size() + 1);
 }
 
@@ -116,6 +121,7 @@ void PlatformImpl::cleanup() {
     for (const SString& file : m_sdqCreatedFiles) deleteFile(file);
     for (const SString& dir : m_sdqCreatedDrs) deleteFile(dir);
     if (m_deleteLauncher) deleteLauncher();
+    releaseRunLocks();
 }
 
 void PlatformImpl::deleteLauncher() {
@@ -124,4 +130,5 @@ void PlatformImpl::deleteLauncher() {
     SString directory = slash == SString::npos ? SString() : launcher.substr(0, slash);
     unlink(launcher.c_str());
     if (!directory.empty()) rmdir(directory.c_str());
+    releaseInheritedRunLock(directory);
 }
