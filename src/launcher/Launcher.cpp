@@ -25,7 +25,7 @@ namespace {
 // first; an empty handle without a log file.
 StdioFile openLog() {
     if (Launcher::m_logFileName.empty()) return StdioFile();
-    StdioFile file = PlatformImpl::openFile(Launcher::m_logFileName, "a");
+    StdioFile file = PlatformImpl::openForAppending(Launcher::m_logFileName);
     if (file && !Launcher::m_logFileInitialized) {
         fputs("------------------\n", file.get());
         Launcher::m_logFileInitialized = true;

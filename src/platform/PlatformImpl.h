@@ -71,6 +71,9 @@ public:
     static bool fileExists(const SString& path);
     // Opens a C stream with fopen's `mode`; an empty handle when it cannot be opened.
     static StdioFile openFile(const SString& path, const char* mode);
+    // `path` opened for appending, created when missing, without ever waiting: a named
+    // pipe with no reader gives an empty handle.
+    static StdioFile openForAppending(const SString& path);
     // Opens a text input (tag file, input file, runtime file) for reading: a regular file or
     // a stream such as a pipe; an empty handle for a directory or what cannot be opened.
     static StdioFile openInputFile(const SString& path);
