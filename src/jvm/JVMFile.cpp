@@ -1,13 +1,18 @@
 #include "jvm/JVMFile.h"
 
 #include <memory>
+#include <set>
 
 #include "base/Log.h"
 #include "base/Numbers.h"
 #include "base/Paths.h"
 #include "base/TextLines.h"
 #include "inputfiles/TagFile.h"
+#include "jvm/CandidateReport.h"
 #include "jvm/JVMMatch.h"
+#include "jvm/JavaVersion.h"
+#include "jvm/PathHints.h"
+#include "jvm/VerifiedHomes.h"
 #include "launch/LaunchScript.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ShellWords.h"
@@ -55,6 +60,7 @@ std::unique_ptr<JVMMatch> JVMFile::verify(const SString& jvmHome, const SString&
     logMessage("Verifying JVM at " + exePath + "\n   for JVM: " + getDescription(), LOG_INFO);
     if (!PlatformImpl::fileExists(exePath)) {
         logMessage(exePath + " does not exist", LOG_INFO);
+        CandidateReport::refused(jvmHome, getDescription(), "no executable at " + exePath);
         PlatformImpl::advanceUIProgress(2);
         return nullptr;
     }
@@ -64,15 +70,20 @@ std::unique_ptr<JVMMatch> JVMFile::verify(const SString& jvmHome, const SString&
         logMessage("Cannot verify the JVM at " + jvmHome +
                        " because its path contains a macro character (%, @ or #).",
                    LOG_WARNING);
+        CandidateReport::refused(jvmHome, getDescription(), "its path contains a macro character");
         return nullptr;
     }
-    if (!performVerify(jvmHome, verifyClassPath, verifyClassName)) return nullptr;
+    SString reason;
+    if (!performVerify(jvmHome, verifyClassPath, verifyClassName, &reason)) {
+        CandidateReport::refused(jvmHome, getDescription(), reason);
+        return nullptr;
+    }
     logMessage("Found matching JVM at " + jvmHome, LOG_INFO);
     return std::make_unique<JVMMatch>(jvmHome, m_descriptor);
 }
 
 bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPath,
-                            const SString& verifyClassName) {
+                            const SString& verifyClassName, SString* reason) {
     m_descriptor.setTagValue("JVM_HOME", jvmHome);
 
     SString command = "\"" + escapeForShellQuotes(jvmHome);
@@ -87,6 +98,7 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
     command += ") " + verifyClassName;
 
     StringPairPtrDeque expected;
+    StringDeque names;
     if (const StringDeque* properties = m_descriptor.getValue("JVM_PROPERTIES")) {
         for (const SString& property : *properties) {
             size_t eq = property.find('=');
@@ -101,32 +113,44 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
             trim(name, " \t\n\r");
             trim(value, " \t\n\r");
             command += " " + name;
+            names.push_back(name);
             expected.push_back(std::make_unique<StringPair>(name, value));
         }
     }
 
+    // A JVM already asked the same questions in this run answers from what it printed then.
+    SString exePath = jvmHome;
+    appendPathSeparator(exePath);
+    exePath += m_descriptor.getTagValue("JVM_EXE", 0);
+    const SString realExe = PlatformImpl::resolvePath(exePath);
+    if (const SString* output = realExe.empty() ? nullptr : VerifiedHomes::find(realExe, names)) {
+        logMessage("Using the earlier verification of " + realExe, LOG_INFO);
+        return verifyJVMOutput(*output, expected, reason);
+    }
     LaunchScript script(command, true, false);
     script.m_outputLimit = kVerifyOutputLimit;
     script.m_timeLimitSeconds = kVerifyTimeLimitSeconds;
     script.execute(*this, nullptr, false);
     if (script.m_outcome != CHILD_ENDED) {
-        logMessage(
-            "The JVM at " + jvmHome + " is not used: its verification " +
-                (script.m_outcome == CHILD_TIMED_OUT
-                     ? "did not end within " + convertToString(kVerifyTimeLimitSeconds) +
-                           " seconds."
-                     : SString("printed more than ") +
-                           convertToString(static_cast<long>(kVerifyOutputLimit >> 20)) + " MiB."),
-            LOG_WARNING);
+        const SString why =
+            "its verification " +
+            (script.m_outcome == CHILD_TIMED_OUT
+                 ? "did not end within " + convertToString(kVerifyTimeLimitSeconds) + " seconds"
+                 : SString("printed more than ") +
+                       convertToString(static_cast<long>(kVerifyOutputLimit >> 20)) + " MiB");
+        logMessage("The JVM at " + jvmHome + " is not used: " + why + ".", LOG_WARNING);
+        if (reason) *reason = why;
         PlatformImpl::advanceUIProgress(6);
         return false;
     }
-    bool result = verifyJVMOutput(script.m_stdOut, expected);
+    if (!realExe.empty()) VerifiedHomes::remember(realExe, names, script.m_stdOut);
+    bool result = verifyJVMOutput(script.m_stdOut, expected, reason);
     PlatformImpl::advanceUIProgress(6);
     return result;
 }
 
-bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected) {
+bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected,
+                              SString* reason) {
     size_t position = 0;
     SString line;
     bool found = false;
@@ -140,16 +164,17 @@ bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& e
     }
     if (!found) {
         logMessage("Invalid magic value: " + line + "\n", LOG_ERROR);
+        if (reason) *reason = "the verifier's output has no magic line (it did not run)";
         return false;
     }
     for (long i = 0; i < expected.size() && position < output.size(); ++i) {
         line.clear();
         readLineFromString(output, position, line);
-        const SString& value = expected.at(i)->m_value;
-        if (stringEndsWith(value, "...") != SString::npos) {
-            size_t k = value.size() - 3;
-            if (line.size() < k || line.compare(0, k, value, 0, k) != 0) return false;
-        } else if (line != value) {
+        const StringPair& property = *expected.at(i);
+        if (!propertyValueMatches(line, property.m_value)) {
+            const SString why = propertyRefusalReason(property.m_name, line, property.m_value);
+            logMessage("JVM refused: " + why, LOG_INFO);
+            if (reason) *reason = why;
             return false;
         }
     }
@@ -162,17 +187,33 @@ std::unique_ptr<JVMMatch> JVMFile::verifyWithPathHints(const SString& verifyClas
     logMessage("Searching for " + getDescription() + " using path hints", LOG_INFO);
     StringDeque partitions;
     PlatformImpl::getJVMSearchPartitions(partitions);
-    const char* separator = PlatformImpl::getPathSeparator();
     const StringDeque* hints = m_descriptor.getValue("PATH_HINT");
     if (!hints) return nullptr;
+    const SString exe = m_descriptor.getTagValue("JVM_EXE", 0);
+    std::set<SString> tried;
     for (const SString& hint : *hints) {
-        for (const SString& partition : partitions) {
-            SString candidate = partition;
-            if (stringEndsWith(candidate, separator) == SString::npos) candidate += separator;
-            SString relative = hint;
-            if (relative.compare(0, 1, separator) == 0) relative.erase(0, 1);
-            candidate += relative;
-            if (candidate.empty()) continue;
+        const bool pattern = isPathPattern(hint);
+        for (const SString& candidate : expandPathHint(hint, partitions)) {
+            // A hint for a directory that is not there costs nothing and shows nothing.
+            if (!PlatformImpl::isDirectoryPath(candidate)) {
+                logMessage("Skipping path hint " + candidate + ": no such directory", LOG_INFO);
+                continue;
+            }
+            // A pattern matches every directory there; only those holding a JVM are candidates.
+            SString exePath = candidate;
+            appendPathSeparator(exePath);
+            exePath += exe;
+            if (pattern && !PlatformImpl::fileExists(exePath)) {
+                logMessage("Skipping path hint " + candidate + ": no " + exe, LOG_INFO);
+                continue;
+            }
+            // Links and several hints often reach one home: it is tried once.
+            const SString real = PlatformImpl::resolvePath(candidate);
+            if (!real.empty() && !tried.insert(real).second) {
+                logMessage("Skipping path hint " + candidate + ": already tried as " + real,
+                           LOG_INFO);
+                continue;
+            }
             logMessage("Checking path hint " + candidate, LOG_INFO);
             if (auto match = verify(candidate, verifyClassPath, verifyClassName)) return match;
         }

@@ -43,11 +43,14 @@ public:
     std::unique_ptr<JVMMatch> verifyWithPlatformHints(const SString& verifyClassPath,
                                                       const SString& verifyClassName);
     // Runs the verifier in `jvmHome` (which becomes the descriptor's JVM_HOME) and checks
-    // its output. Macro and process errors pass as LauncherException.
+    // its output; `reason` (may be null) gets why a candidate was refused. Macro and
+    // process errors pass as LauncherException.
     bool performVerify(const SString& jvmHome, const SString& verifyClassPath,
-                       const SString& verifyClassName);
-    // Whether the verifier's output holds the magic line and then the expected values.
-    static bool verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected);
+                       const SString& verifyClassName, SString* reason = nullptr);
+    // Whether the verifier's output holds the magic line and then the expected values;
+    // `reason` (may be null) gets why not.
+    static bool verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected,
+                                SString* reason = nullptr);
 
     TagFile& getTagFile() const { return m_descriptor; }
     SString getDescription() const;

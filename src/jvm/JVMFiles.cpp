@@ -5,6 +5,7 @@
 #include "base/Log.h"
 #include "inputfiles/FileIndex.h"
 #include "inputfiles/TagFile.h"
+#include "jvm/CandidateReport.h"
 #include "jvm/JVMFile.h"
 #include "jvm/JVMMatch.h"
 #include "platform/PlatformImpl.h"
@@ -64,6 +65,7 @@ void JVMFiles::writeVerifyJar(SString& verifyClassPath, SString& verifyClassName
 
 void JVMFiles::search(JVMMatchPtrDeque& matches) {
     m_match.reset();
+    CandidateReport::clear();
     writeVerifyJar();
     const SString& userHome = LauncherContext::userJavaHome();
     if (!userHome.empty()) {

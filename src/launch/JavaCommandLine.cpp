@@ -163,8 +163,8 @@ private:
 
 }  // namespace
 
-void LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs,
-                           bool showConsole) {
+int LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs,
+                          bool showConsole) {
     SString command = resolve(jvm);
     SString workingDir;
     if (m_autoSetWorkingDir) {
@@ -195,8 +195,8 @@ void LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArg
         limits.sink = &capped;
     }
     limits.timeLimitSeconds = m_timeLimitSeconds;
-    m_outcome = PlatformImpl::executeProcess(command, workingDir, console, capture, true, &m_stdOut,
-                                             &m_errOut, limits);
+    const int status = PlatformImpl::executeProcess(command, workingDir, console, capture, true,
+                                                    &m_stdOut, &m_errOut, limits, &m_outcome);
     if (streaming) {
         streamed.finish();
     } else if (capture) {
@@ -206,4 +206,5 @@ void LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArg
         logMessage("ErrOut:", LOG_INFO);
         logMessage(m_errOut, LOG_INFO);
     }
+    return status;
 }

@@ -4,6 +4,8 @@
 #include "base/LauncherException.h"
 #include "base/Numbers.h"
 #include "base/StdioFile.h"
+#include "jvm/CandidateReport.h"
+#include "jvm/VerifiedHomes.h"
 #include "platform/PlatformImpl.h"
 
 SString Launcher::m_logFileName;
@@ -18,6 +20,7 @@ SString Launcher::m_applicationArchive;
 LauncherInputFiles Launcher::m_inputFiles;
 SString Launcher::m_stringVariables[10];
 long Launcher::m_numericVariables[5] = {0, 0, 0, 0, 0};
+int Launcher::m_exitStatus = 0;
 
 namespace {
 
@@ -79,6 +82,9 @@ void Launcher::resetState() {
     m_inputFiles.clear();
     for (SString& s : m_stringVariables) s.clear();
     for (long& n : m_numericVariables) n = 0;
+    m_exitStatus = 0;
+    CandidateReport::clear();
+    VerifiedHomes::clear();
 }
 
 void Launcher::logMessage(const char* message, LogMessageType type) {

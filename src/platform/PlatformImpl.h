@@ -62,10 +62,20 @@ enum MessageIdentifier {
     MSG_CANCELED = 17,
 };
 
+// The environment variable that, when set, replaces "/" as the root below which relative
+// path hints and the disk scan look for JVMs. Meant for tests that build a fake tree.
+constexpr const char* kTestSearchRootVariable = "QNLAUNCH_TEST_SEARCH_ROOT";
+
 class PlatformImpl {
 public:
     // --- files and walking ---
     static const char* getPathSeparator() { return kPathSeparator; }
+    // The current directory, however long; empty when it cannot be determined.
+    static SString currentDirectory();
+    // The path of the running executable, from the kernel; empty when unknown.
+    static SString ownExecutablePath();
+    // The roots below which relative path hints and the disk scan look: "/", or the
+    // directory kTestSearchRootVariable names.
     static void getJVMSearchPartitions(StringDeque& partitions);
     static void findFiles(const StringDeque& names, FileFindListener& listener);
     static bool fileExists(const SString& path);
@@ -80,6 +90,14 @@ public:
     // Deletes a file, or a directory with everything below it; failures are only logged.
     static void deleteFile(const SString& path);
     static SString getPlatformHint(const SString& key);
+    // Names of the directories (or links to directories) in `path`, in directory order;
+    // none when it cannot be read.
+    static StringDeque listSubdirectories(const SString& path);
+    static bool isDirectoryPath(const SString& path);
+    // `path` with every link resolved; empty when it does not exist.
+    static SString resolvePath(const SString& path);
+    // The first executable regular file `name` in an absolute PATH directory, or empty.
+    static SString findProgramOnPath(const SString& name);
     // Big-endian signed decoders of the appended data.
     static long convertToLong(const char* bytes);
     static short convertToShort(const char* bytes);
@@ -107,10 +125,12 @@ public:
     // Runs `command` through the shell as a child and waits for it (inChild), or replaces
     // the launcher by it. With `capture`, the child's output is appended to the strings
     // (either may be null: that stream is read and dropped) or handed to `limits.sink`;
-    // the limits apply to captured children only.
-    static ChildOutcome executeProcess(const SString& command, const SString& workingDir,
-                                       bool console, bool capture, bool inChild, SString* stdOut,
-                                       SString* errOut, const ChildLimits& limits = ChildLimits());
+    // the limits apply to captured children only. Returns the child's raw wait status (0
+    // when nothing was started as a child); `outcome`, when given, tells how it ended.
+    static int executeProcess(const SString& command, const SString& workingDir, bool console,
+                              bool capture, bool inChild, SString* stdOut, SString* errOut,
+                              const ChildLimits& limits = ChildLimits(),
+                              ChildOutcome* outcome = nullptr);
     // Ends the run (TerminationRequest) when an interruption signal has arrived; called
     // between steps of long work.
     static void checkInterrupted();
@@ -129,13 +149,21 @@ public:
     static void showUI();
     static void hideUI(short delay = 0);
     static void setSilent(bool silent);
+    // Quiet: no status output on standard output; messages and the prompt go to standard
+    // error, each line prefixed with the launcher's name (see showErrorLine).
+    static void setQuiet(bool quiet);
+    static bool isQuiet();
     static bool isUIVisible();
     static void showUIMessage(const SString& text);
+    // Prints "NAME: text" on standard error, NAME being the launcher's file name, unless
+    // silent: for failures that must not mix with an application's standard output.
+    static void showErrorLine(const SString& text);
     static void setUITitle(const SString& title);
     static SString wideToMultiByte(const wchar_t* text);
     static SString promptJVMDestinationDirectory();
 
     static bool m_silent;
+    static bool m_quiet;
     static UISubStatus m_subStatus;
     static SString m_subStatusData;
 

@@ -184,12 +184,13 @@ int readFromFile(FILE* stream, SString* text) {
     return static_cast<int>(last);
 }
 
-ChildOutcome PlatformImpl::executeProcess(const SString& command, const SString& workingDir, bool,
-                                          bool capture, bool inChild, SString* stdOut,
-                                          SString* errOut, const ChildLimits& limits) {
+int PlatformImpl::executeProcess(const SString& command, const SString& workingDir, bool,
+                                 bool capture, bool inChild, SString* stdOut, SString* errOut,
+                                 const ChildLimits& limits, ChildOutcome* outcome) {
+    if (outcome) *outcome = CHILD_ENDED;
     if (!inChild) {
         replaceProcess(command);
-        return CHILD_ENDED;
+        return 0;
     }
     // Only the child moves to the working directory: the launcher's own directory, against
     // which its log file and the user's relative paths are read, never changes.
@@ -231,18 +232,19 @@ ChildOutcome PlatformImpl::executeProcess(const SString& command, const SString&
         childError("Error running /bin/sh: ", errno);
         _exit(127);
     }
-    ChildOutcome outcome = CHILD_ENDED;
+    ChildOutcome ended = CHILD_ENDED;
     if (capture) {
         outPipe.closeWrite();
         errPipe.closeWrite();
         StringSink strings(stdOut, errOut);
-        outcome = collectOutput(child, outPipe.readEnd(), errPipe.readEnd(),
-                                limits.sink ? *limits.sink : strings, limits.timeLimitSeconds);
+        ended = collectOutput(child, outPipe.readEnd(), errPipe.readEnd(),
+                              limits.sink ? *limits.sink : strings, limits.timeLimitSeconds);
     }
     if (!child.wait()) {
         throw LauncherException(systemErrorText("Error waiting for child process: ", errno));
     }
-    return outcome;
+    if (outcome) *outcome = ended;
+    return child.status();
 }
 
 void PlatformImpl::checkInterrupted() {

@@ -62,7 +62,8 @@ SString BundleBuilder::write(const SString& output) {
 }
 
 StandInJvm StandInJvm::create(const SString& home, const std::map<SString, SString>& properties,
-                              const SString& magic, const SString& appOutput) {
+                              const SString& magic, const SString& appOutput,
+                              const SString& appScript) {
     SString script =
         "#!/bin/sh\n"
         "# Stand-in for a JVM: records each call, answers the verifier.\n"
@@ -94,24 +95,14 @@ StandInJvm StandInJvm::create(const SString& home, const std::map<SString, SStri
         "    [ \"$a\" = Verify ] && seen=1\n"
         "  done\n"
         "  exit 0\n"
-        "fi\n"
-        "printf '%s\\n' '" +
-        appOutput + "'\n";
+        "fi\n";
+    script += appScript.empty() ? "printf '%s\\n' '" + appOutput + "'\n" : appScript + "\n";
     writeFile(home + "/bin/java", script, 0755);
     return StandInJvm{home};
 }
 
 std::vector<SString> StandInJvm::args(int call) const {
-    std::vector<SString> result;
-    SString text = readFile(home + "/calls/" + std::to_string(call) + ".args");
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == SString::npos) end = text.size();
-        result.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return result;
+    return splitLines(readFile(home + "/calls/" + std::to_string(call) + ".args"));
 }
 
 SString StandInJvm::cwd(int call) const {
