@@ -28,6 +28,13 @@ RunResult runWithin(const Workspace& ws, const SString& bundle, const std::vecto
     return testkit::run(argv, ws.root(), environment, seconds);
 }
 
+// AddressSanitizer reserves a large shadow of its own: peak sizes say nothing then.
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kPeakIsMeaningful = false;
+#else
+constexpr bool kPeakIsMeaningful = true;
+#endif
+
 // Runs `argv` with its output discarded and returns the peak resident size in KiB.
 long peakKiB(const std::vector<SString>& argv, const SString& cwd) {
     pid_t pid = fork();
@@ -189,7 +196,9 @@ TEST(LargeInput, LongValueCostsLittleMoreThanItsSize) {
     writeFile(ws.file("big.tag"), "ACTION: NONE\nBIG: " + SString(size, 'x') + "\n");
     long peak = peakKiB({qnlaunchPath(), "-qn:in", ws.file("big.tag")}, ws.root());
     EXPECT_GT(peak, 0);
-    EXPECT_LT(peak, static_cast<long>(2 * size / 1024)) << peak << " KiB";
+    if (kPeakIsMeaningful) {
+        EXPECT_LT(peak, static_cast<long>(2 * size / 1024)) << peak << " KiB";
+    }
 }
 
 TEST(LargeInput, EndlessInputFileIsRefusedPastTheLimit) {
@@ -215,7 +224,9 @@ TEST(LargeInput, VerifierFloodingItsOutputIsRefusedWithLittleMemory) {
                   ws.file("d.jvm") + "\nVERIFY_JVM_HOME: " + ws.file("jdk") +
                   "\nVERIFY_CLASSPATH: \"\"\"v.jar\"\"\"\nVERIFY_CLASS_NAME: Verify\n");
     long peak = peakKiB({qnlaunchPath(), "-qn:in", ws.file("v.tag")}, ws.root());
-    EXPECT_LT(peak, 32 * 1024);
+    if (kPeakIsMeaningful) {
+        EXPECT_LT(peak, 32 * 1024) << peak << " KiB";
+    }
     RunResult r = runWithin(ws, qnlaunchPath(), {"-qn:in", ws.file("v.tag")}, 60);
     EXPECT_EQ(r.out, "0\n");
     EXPECT_NE(ws.logText().find("WARNING: The JVM at " + ws.file("jdk") +
@@ -245,7 +256,9 @@ TEST(LargeInput, CapturedOutputGoesToTheLogAsItArrivesWithLittleMemory) {
             .write(ws.file("app.bin"));
     long peak = peakKiB({bundle, "-qn:tempdir", ws.tempDir(), "-qn:log", ws.log()}, ws.root());
     EXPECT_GT(peak, 0);
-    EXPECT_LT(peak, 16 * 1024) << peak << " KiB";
+    if (kPeakIsMeaningful) {
+        EXPECT_LT(peak, 16 * 1024) << peak << " KiB";
+    }
     const SString log = ws.logText();
     const size_t out = log.find("Output from the launch script execution\nStdOut:\nooo");
     ASSERT_NE(out, SString::npos) << log.substr(0, 2000);
