@@ -180,6 +180,23 @@ TEST_F(SearchTest, WalkOverAGeneratedTreeFindsAndVerifiesEveryMatch) {
     EXPECT_EQ(old.callCount(), 1);
 }
 
+// searchAll through the real walk, below a generated root: stopping at the first find
+// still hands that match to the caller (it once stayed behind, unreported and leaked).
+TEST_F(SearchTest, SearchAllReturnsTheMatchItStoppedAt) {
+    StandInJvm first = home("root/opt/jdk-a", kJava17);
+    addDescriptor("J17", "17", {});
+    ScopedEnv root(kTestSearchRootVariable, m_dir.file("root").c_str());
+    JVMMatchPtrDeque stopped;
+    m_files.searchAll(stopped, true);
+    ASSERT_EQ(stopped.size(), 1);
+    EXPECT_EQ(stopped.at(0)->m_jvmHome, first.home);
+
+    StandInJvm second = home("root/usr/jdk-b", kJava17);
+    JVMMatchPtrDeque all;
+    m_files.searchAll(all, false);
+    EXPECT_EQ(all.size(), 2);
+}
+
 TEST_F(SearchTest, WrittenDescriptorCarriesTheMatchAndStaysOnTheCleanupList) {
     StandInJvm jdk = home("jdk", kJava17);
     addDescriptor("J17", "17", {jdk.home});
