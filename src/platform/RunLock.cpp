@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -38,6 +39,30 @@ struct DirCloser {
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
+// What the sweep needs to know of an entry, through statx (older C libraries have it too).
+struct EntryInfo {
+    mode_t mode = 0;
+    uid_t user = 0;
+    time_t modified = 0;
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+};
+
+// `name` in `dirFd` itself, never a link's target ("" with AT_EMPTY_PATH: `dirFd` itself).
+bool entryInfo(int dirFd, const char* name, EntryInfo& info, int flags = 0) {
+    struct statx sx;
+    if (statx(dirFd, name, flags | AT_SYMLINK_NOFOLLOW,
+              STATX_TYPE | STATX_UID | STATX_MTIME | STATX_INO, &sx) != 0) {
+        return false;
+    }
+    info.mode = sx.stx_mode;
+    info.user = sx.stx_uid;
+    info.modified = sx.stx_mtime.tv_sec;
+    info.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    info.inode = sx.stx_ino;
+    return true;
+}
+
 bool isLauncherName(const char* name) {
     const size_t length = strlen(name);
     if ((length != kLockNameLength && length != kEntryNameLength) || strncmp(name, "qnj", 3) != 0) {
@@ -63,9 +88,9 @@ DirHandle openStream(int fd) {
 // Removes the entry `name` of `parentFd`, a directory with everything in it. Symbolic
 // links are removed as links; nothing outside the tree is reached. True when it is gone.
 bool removeTreeAt(int parentFd, const char* name, int depth) {
-    struct stat st;
-    if (fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
-    if (!S_ISDIR(st.st_mode)) return unlinkat(parentFd, name, 0) == 0 || errno == ENOENT;
+    EntryInfo st;
+    if (!entryInfo(parentFd, name, st)) return errno == ENOENT;
+    if (!S_ISDIR(st.mode)) return unlinkat(parentFd, name, 0) == 0 || errno == ENOENT;
     if (depth >= kMaxDepth) return false;
     int fd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
@@ -89,8 +114,8 @@ bool removeTreeAt(int parentFd, const char* name, int depth) {
 bool isLockHeld(int dirFd, const SString& name) {
     UniqueFd fd(openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!fd) return false;
-    struct stat st;
-    if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    EntryInfo st;
+    if (!entryInfo(fd.get(), "", st, AT_EMPTY_PATH) || !S_ISREG(st.mode)) return false;
     return flock(fd.get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
@@ -109,13 +134,13 @@ int sweepDeadRuns(const SString& dir, time_t minimumAge) {
     std::vector<SString> entries, lockFiles;
     while (dirent* entry = readdir(stream.get())) {
         if (!isLauncherName(entry->d_name)) continue;
-        struct stat st;
-        if (fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        if (st.st_uid != user || !(S_ISDIR(st.st_mode) || S_ISREG(st.st_mode))) continue;
-        if (now - st.st_mtime < minimumAge) continue;
+        EntryInfo st;
+        if (!entryInfo(dirFd, entry->d_name, st)) continue;
+        if (st.user != user || !(S_ISDIR(st.mode) || S_ISREG(st.mode))) continue;
+        if (now - st.modified < minimumAge) continue;
         const SString name = entry->d_name;
         // A short-named directory is an older launcher's and has no lock.
-        const bool lockFile = name.size() == kLockNameLength && S_ISREG(st.st_mode);
+        const bool lockFile = name.size() == kLockNameLength && S_ISREG(st.mode);
         if (lockFile || name.size() == kEntryNameLength) {
             const SString owner = name.substr(0, kLockNameLength);
             auto known = held.find(owner);
@@ -170,13 +195,14 @@ void releaseInheritedRunLock(const SString& entryPath) {
     const SString name = entryPath.substr(slash + 1);
     if (name.size() != kEntryNameLength || !isLauncherName(name.c_str())) return;
     const SString lockPath = entryPath.substr(0, slash + 1) + name.substr(0, kLockNameLength);
-    struct stat lock;
-    if (lstat(lockPath.c_str(), &lock) != 0 || !S_ISREG(lock.st_mode)) return;
+    EntryInfo lock;
+    if (!entryInfo(AT_FDCWD, lockPath.c_str(), lock) || !S_ISREG(lock.mode)) return;
     // The descriptor came through exec under a number this process does not know.
     const long maxFd = sysconf(_SC_OPEN_MAX);
     for (int fd = 3; fd < (maxFd > 0 && maxFd < 4096 ? maxFd : 4096); ++fd) {
-        struct stat st;
-        if (fstat(fd, &st) == 0 && st.st_dev == lock.st_dev && st.st_ino == lock.st_ino) {
+        EntryInfo st;
+        if (entryInfo(fd, "", st, AT_EMPTY_PATH) && st.device == lock.device &&
+            st.inode == lock.inode) {
             unlink(lockPath.c_str());
             close(fd);
             return;
