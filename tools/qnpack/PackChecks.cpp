@@ -13,7 +13,7 @@
 #include "platform/PlatformImpl.h"
 
 bool loadForCheck(const SString& path, TagFile& tagFile, std::vector<SString>& problems) {
-    StdioFile file = PlatformImpl::openFile(path, "r");
+    StdioFile file = PlatformImpl::openInputFile(path);
     if (!file) {
         problems.push_back(path + ": cannot be read");
         return false;
