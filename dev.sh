@@ -8,7 +8,7 @@
 set -eu
 cd "$(dirname "$0")"
 
-PACKAGES="cmake g++ make libgtest-dev openjdk-17-jdk-headless"
+PACKAGES="cmake g++ make libgtest-dev zlib1g-dev openjdk-17-jdk-headless"
 
 # Installs the Debian packages that are missing (as root), or says which to install.
 ensure_packages() {
