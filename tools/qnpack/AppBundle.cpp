@@ -6,6 +6,7 @@
 
 #include "base/LauncherException.h"
 #include "jvm/JavaVersion.h"
+#include "platform/ShellWords.h"
 #include "qnpack/JarFile.h"
 
 namespace {
@@ -119,8 +120,21 @@ std::vector<SString> manifestJavaOptions(const std::map<SString, SString>& manif
     return options;
 }
 
+// The launcher expands %...%, @...@ and #...# in the whole command, and a doubled
+// delimiter only stands for itself when no other one follows; so these characters cannot
+// be passed through the command reliably.
+void refuseMacroCharacters(const char* what, const SString& text) {
+    if (text.find_first_of("%@#") == SString::npos) return;
+    throw LauncherException(SString(what) + " " + text +
+                            ": the characters % @ # would be read as launch-script macros; "
+                            "write the option without them, or in a hand-written launch "
+                            "script (qnpack init)");
+}
+
 SString launchScriptText(const AppOptions& options, const AppBundle& app,
                          const std::vector<SString>& javaOptions) {
+    refuseMacroCharacters("--main-class", app.mainClass);
+    for (const SString& option : javaOptions) refuseMacroCharacters("--java-option", option);
     SString command = "\"@JVM_HOME@/@JVM_EXE@\"";
     for (const SString& option : javaOptions) command += " " + launchCommandWord(option);
     command += " %RUNTIME_JAVAARGS%() %RUNTIME_SYSTEMPROP%() %CP%() " +
@@ -155,23 +169,9 @@ SString instructionsText(bool gui) {
 }  // namespace
 
 SString launchCommandWord(const SString& text) {
-    SString macroSafe;
-    for (char c : text) {
-        macroSafe += c;
-        if (c == '%' || c == '@' || c == '#') macroSafe += c;
-    }
-    bool plain = !macroSafe.empty();
-    for (char c : macroSafe) plain = plain && plainShellChar(c);
-    if (plain) return macroSafe;
-    SString word = "'";
-    for (char c : macroSafe) {
-        if (c == '\'') {
-            word += "'\\''";
-        } else {
-            word += c;
-        }
-    }
-    return word + "'";
+    bool plain = !text.empty();
+    for (char c : text) plain = plain && plainShellChar(c);
+    return plain ? text : "\"" + escapeForShellQuotes(text) + "\"";
 }
 
 SString tagValueText(const SString& value) {

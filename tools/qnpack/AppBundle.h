@@ -40,8 +40,7 @@ SString jvmDescriptorText(const SString& constraint);
 // "java-17+.jvm" for "17+".
 SString jvmDescriptorFileName(const SString& constraint);
 
-// `text` as a shell word that keeps its bytes, with the launch script's macro delimiters
-// doubled so that they survive expansion.
+// `text` as a shell word that keeps its bytes (the text holds no macro delimiter).
 SString launchCommandWord(const SString& text);
 // `value` as the value of a single-line tag: quoted, inner quotes doubled, when needed.
 SString tagValueText(const SString& value);
