@@ -142,4 +142,52 @@ TEST(OneCommand, InitWritesFilesWhosePrintedCommandPacksTheSameBundle) {
               SString::npos);
 }
 
+TEST(OneCommand, ABundledRuntimeIsInstalledOnceIntoTheCacheAndReused) {
+    Workspace ws;
+    REQUIRE_APPLICATION(ws);
+    if (access((bin + "/jlink").c_str(), X_OK) != 0) GTEST_SKIP() << "no jlink";
+    RunResult image = run({bin + "/jlink", "--add-modules", "java.base", "--strip-debug",
+                           "--no-header-files", "--no-man-pages", "--output", ws.file("rt")});
+    ASSERT_EQ(image.status, 0) << image.err;
+    // A descriptor of its own hides the machine's JVMs from the bundle.
+    writeFile(ws.file("nowhere.jvm"), e2e::descriptor("Nowhere", {"java.version=11+"},
+                                                      {ws.file("no-jvm-here")}));
+    RunResult packed = run({qnpackPath(), "create", "-o", ws.file("app-rt"), "--main-jar",
+                            ws.file("app/app.jar"), "--jvm", ws.file("nowhere.jvm"),
+                            "--runtime", ws.file("rt")});
+    ASSERT_EQ(packed.status, 0) << packed.err;
+    removeTree(ws.file("rt"));
+
+    const std::map<SString, SString> env = {{"QNLAUNCH_CACHE", ws.file("cache")}};
+    RunResult first = ws.run(ws.file("app-rt"), {"a b"}, env, ws.root());
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out, "cwd=" + ws.root() + "\n[a b]\nhello x\n");
+    EXPECT_EQ(first.err, "");
+    const std::vector<SString> runtimes = listDir(ws.file("cache/runtimes"));
+    ASSERT_EQ(runtimes.size(), 1u);
+    const SString home = ws.file("cache/runtimes/") + runtimes[0];
+    EXPECT_TRUE(exists(home + "/bin/java"));
+    // The run's clean-up removed its links to the runtime, not the runtime.
+    EXPECT_TRUE(ws.leftovers().empty());
+
+    // The second run finds the installed runtime like any JVM, verified.
+    const SString firstLog = ws.logText();
+    RunResult second = ws.run(ws.file("app-rt"), {"fail"}, env, ws.root());
+    EXPECT_EQ(second.status, 7);
+    EXPECT_EQ(second.out, "cwd=" + ws.root() + "\n[fail]\nhello x\n");
+    const SString secondLog = ws.logText().substr(firstLog.size());
+    EXPECT_NE(secondLog.find("Found matching JVM at " + home), SString::npos) << secondLog;
+    // No failed search before it, so no install.
+    EXPECT_NE(firstLog.find("No matching JVM was found."), SString::npos);
+    EXPECT_EQ(secondLog.find("No matching JVM was found."), SString::npos) << secondLog;
+
+    // Without a cache the runtime is unpacked for the run alone.
+    RunResult uncached =
+        ws.run(ws.file("app-rt"), {"x"}, {{"QNLAUNCH_CACHE", "off"}}, ws.root());
+    EXPECT_EQ(uncached.status, 0) << uncached.err;
+    EXPECT_EQ(uncached.out, "cwd=" + ws.root() + "\n[x]\nhello x\n");
+    EXPECT_EQ(listDir(ws.file("cache/runtimes")).size(), 1u);
+    EXPECT_TRUE(ws.leftovers().empty());
+}
+
 }  // namespace

@@ -151,15 +151,32 @@ SString launchScriptText(const AppOptions& options, const AppBundle& app,
     return text;
 }
 
-SString instructionsText(bool gui) {
+// Finds an installed JVM; with a bundled runtime, installs that when none fits. Without a
+// JVM the run ends with status 1 after the report of what was tried.
+SString instructionsText(bool gui, bool runtime) {
     SString text = "INSTRUCTIONS:\n";
     if (gui) text += "  INITIALIZE_UI\n";
-    text += gui ? "  FIND_JVM 1 1\n" : "  FIND_JVM 0 1\n";
+    const SString show = gui ? "1" : "0";
+    if (!runtime) {
+        text += "  FIND_JVM " + show + " 1\n";
+        text += "  JMP0 @N1@ nojvm\n";
+        text += "  LAUNCH @S2@ 0\n";
+        text += "  GOTO done\n";
+    } else {
+        text += "  FIND_JVM " + show + " 0\n";
+        text += "  JMP0 @N1@ install\n";
+        text += "  LAUNCH @S2@ 0\n";
+        text += "  GOTO done\n";
+        text += "  :install\n";
+        text += "  INSTALL_JVM " + show + "\n";
+        text += "  JMP0 @N1@ nojvm\n";
+        text += "  LAUNCH @S1@ 0\n";
+        text += "  GOTO done\n";
+    }
+    text += "  :nojvm\n";
+    // After a failed install, the search again, for its report.
+    if (runtime) text += "  FIND_JVM " + show + " 1\n";
     text +=
-        "  JMP0 @N1@ nojvm\n"
-        "  LAUNCH @S2@ 0\n"
-        "  GOTO done\n"
-        "  :nojvm\n"
         "  EXIT 1\n"
         "  :done\n"
         "/:\n";
@@ -266,7 +283,7 @@ AppBundle generateAppBundle(const AppOptions& given) {
     std::vector<SString> javaOptions = manifestJavaOptions(manifest);
     javaOptions.insert(javaOptions.end(), options.javaOptions.begin(), options.javaOptions.end());
     app.launchScript = launchScriptText(options, app, javaOptions);
-    app.instructions = instructionsText(options.gui);
+    app.instructions = instructionsText(options.gui, !options.runtime.empty());
     app.descriptor = jvmDescriptorText(app.javaConstraint);
     return app;
 }

@@ -17,6 +17,7 @@ struct AppOptions {
     std::vector<SString> javaOptions;
     SString name;                  // empty: the jar's base name without ".jar"
     bool gui = false;              // show the status display instead of a quiet tool
+    SString runtime;               // a runtime to install when no JVM fits
 };
 
 // The application resolved against its jar, and the generated files.

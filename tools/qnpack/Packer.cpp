@@ -21,6 +21,7 @@
 #include "qnpack/AppBundle.h"
 #include "qnpack/Companions.h"
 #include "qnpack/PackChecks.h"
+#include "qnpack/RuntimeInstaller.h"
 
 namespace {
 
@@ -66,6 +67,7 @@ const char* const kCreateHelp =
     "  --java-option OPT          a JVM option (may repeat)\n"
     "  --name NAME                the title (default: the jar's name)\n"
     "  --gui                      show the status display, for a GUI application\n"
+    "  --runtime DIR              a JDK or jlink image, installed when no JVM fits\n"
     "  --stub STUB                the launcher stub (default: the stripped qnlaunch)\n"
     "\n"
     "Each file option takes PATH or ID=PATH and may repeat; ids default to 1, 2, 3 ... in\n"
@@ -197,6 +199,8 @@ bool parsePackCommand(int argc, char** argv, int first, bool init, PackCommand& 
             command.app.javaOptions.push_back(value);
         } else if (arg == "--name") {
             command.app.name = value;
+        } else if (arg == "--runtime") {
+            command.app.runtime = value;
         } else {
             const TypeOption* option = nullptr;
             for (const TypeOption& t : kTypes) {
@@ -312,6 +316,19 @@ bool addApplicationFiles(PackCommand& command, const char* argv0,
         generated.push_back({FILE_TYPE_CLASSPATH_ARCHIVE, false, 0, jar});
     }
     command.files.insert(command.files.begin(), generated.begin(), generated.end());
+    if (command.app.runtime.empty()) return true;
+    // The runtime's descriptor comes after all others: the JVMs of the machine go first.
+    try {
+        const SString installer = place("install-runtime");
+        BundledRuntime runtime = writeRuntimeInstaller(command.app.runtime, installer);
+        const SString descriptor = place("runtime.jvm");
+        if (!writeText(descriptor, runtime.descriptor, err)) return false;
+        command.files.push_back({FILE_TYPE_JVM_INSTALLER, false, 0, installer});
+        command.files.push_back({FILE_TYPE_JVM, false, 0, descriptor});
+    } catch (const LauncherException& e) {
+        fprintf(err, "qnpack: %s\n", e.getMessage().c_str());
+        return false;
+    }
     return true;
 }
 
