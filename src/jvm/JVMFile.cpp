@@ -1,6 +1,7 @@
 #include "jvm/JVMFile.h"
 
 #include <memory>
+#include <set>
 
 #include "base/Log.h"
 #include "base/Paths.h"
@@ -10,6 +11,7 @@
 #include "jvm/JVMMatch.h"
 #include "jvm/JavaVersion.h"
 #include "jvm/PathHints.h"
+#include "jvm/VerifiedHomes.h"
 #include "launch/LaunchScript.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ShellWords.h"
@@ -95,6 +97,7 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
     command += ") " + verifyClassName;
 
     StringPairPtrDeque expected;
+    StringDeque names;
     if (const StringDeque* properties = m_descriptor.getValue("JVM_PROPERTIES")) {
         for (const SString& property : *properties) {
             size_t eq = property.find('=');
@@ -109,12 +112,23 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
             trim(name, " \t\n\r");
             trim(value, " \t\n\r");
             command += " " + name;
+            names.push_back(name);
             expected.push_back(std::make_unique<StringPair>(name, value));
         }
     }
 
+    // A JVM already asked the same questions in this run answers from what it printed then.
+    SString exePath = jvmHome;
+    appendPathSeparator(exePath);
+    exePath += m_descriptor.getTagValue("JVM_EXE", 0);
+    const SString realExe = PlatformImpl::resolvePath(exePath);
+    if (const SString* output = realExe.empty() ? nullptr : VerifiedHomes::find(realExe, names)) {
+        logMessage("Using the earlier verification of " + realExe, LOG_INFO);
+        return verifyJVMOutput(*output, expected, reason);
+    }
     LaunchScript script(command, true, false);
     script.execute(*this, nullptr, false);
+    if (!realExe.empty()) VerifiedHomes::remember(realExe, names, script.m_stdOut);
     bool result = verifyJVMOutput(script.m_stdOut, expected, reason);
     PlatformImpl::advanceUIProgress(6);
     return result;
@@ -160,11 +174,29 @@ std::unique_ptr<JVMMatch> JVMFile::verifyWithPathHints(const SString& verifyClas
     PlatformImpl::getJVMSearchPartitions(partitions);
     const StringDeque* hints = m_descriptor.getValue("PATH_HINT");
     if (!hints) return nullptr;
+    const SString exe = m_descriptor.getTagValue("JVM_EXE", 0);
+    std::set<SString> tried;
     for (const SString& hint : *hints) {
+        const bool pattern = isPathPattern(hint);
         for (const SString& candidate : expandPathHint(hint, partitions)) {
             // A hint for a directory that is not there costs nothing and shows nothing.
             if (!PlatformImpl::isDirectoryPath(candidate)) {
                 logMessage("Skipping path hint " + candidate + ": no such directory", LOG_INFO);
+                continue;
+            }
+            // A pattern matches every directory there; only those holding a JVM are candidates.
+            SString exePath = candidate;
+            appendPathSeparator(exePath);
+            exePath += exe;
+            if (pattern && !PlatformImpl::fileExists(exePath)) {
+                logMessage("Skipping path hint " + candidate + ": no " + exe, LOG_INFO);
+                continue;
+            }
+            // Links and several hints often reach one home: it is tried once.
+            const SString real = PlatformImpl::resolvePath(candidate);
+            if (!real.empty() && !tried.insert(real).second) {
+                logMessage("Skipping path hint " + candidate + ": already tried as " + real,
+                           LOG_INFO);
                 continue;
             }
             logMessage("Checking path hint " + candidate, LOG_INFO);

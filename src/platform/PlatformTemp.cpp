@@ -56,8 +56,8 @@ static std::vector<char> tempTemplate() {
     // A relative directory is made absolute: the names end up on command lines of
     // children that run elsewhere.
     if (dir[0] != '/') {
-        char cwd[4096];
-        if (getcwd(cwd, sizeof cwd)) dir = SString(cwd) + "/" + dir;
+        const SString cwd = PlatformImpl::currentDirectory();
+        if (!cwd.empty()) dir = cwd + "/" + dir;
     }
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     if (dir == "/") dir.clear();
