@@ -26,7 +26,8 @@ SString jdkBin() {
 bool buildApplication(const SString& bin, const SString& root) {
     writeFile(root + "/src/one/Greeter.java",
               "package one;\n"
-              "public class Greeter { public static String greet(String s) { return \"hello \" + s; } }\n");
+              "public class Greeter { public static String greet(String s) { return \"hello \" + "
+              "s; } }\n");
     writeFile(root + "/src/two/Status.java",
               "package two;\n"
               "public class Status {\n"
@@ -65,9 +66,9 @@ bool buildApplication(const SString& bin, const SString& root) {
     return true;
 }
 
-#define REQUIRE_APPLICATION(ws)                                              \
-    SString bin = jdkBin();                                                  \
-    if (bin.empty()) GTEST_SKIP() << "no JDK (javac) installed";             \
+#define REQUIRE_APPLICATION(ws)                                               \
+    SString bin = jdkBin();                                                   \
+    if (bin.empty()) GTEST_SKIP() << "no JDK (javac) installed";              \
     if (!exists(verifyJarPath())) GTEST_SKIP() << "verify.jar was not built"; \
     ASSERT_TRUE(buildApplication(bin, ws.root()))
 
@@ -78,8 +79,8 @@ void expectRunsAsJavaJar(const Workspace& ws, const SString& bundle) {
     const std::vector<SString> args = {"a b", "$HOME", "", "it's", "\"q\""};
     RunResult r = ws.run(bundle, args, {}, ws.file("elsewhere"));
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "cwd=" + ws.file("elsewhere") +
-                         "\n[a b]\n[$HOME]\n[]\n[it's]\n[\"q\"]\nhello x\n");
+    EXPECT_EQ(r.out,
+              "cwd=" + ws.file("elsewhere") + "\n[a b]\n[$HOME]\n[]\n[it's]\n[\"q\"]\nhello x\n");
     EXPECT_EQ(r.err, "");
     RunResult failed = ws.run(bundle, {"fail"}, {}, ws.file("elsewhere"));
     EXPECT_EQ(failed.status, 7);
@@ -150,11 +151,11 @@ TEST(OneCommand, ABundledRuntimeIsInstalledOnceIntoTheCacheAndReused) {
                            "--no-header-files", "--no-man-pages", "--output", ws.file("rt")});
     ASSERT_EQ(image.status, 0) << image.err;
     // A descriptor of its own hides the machine's JVMs from the bundle.
-    writeFile(ws.file("nowhere.jvm"), e2e::descriptor("Nowhere", {"java.version=11+"},
-                                                      {ws.file("no-jvm-here")}));
-    RunResult packed = run({qnpackPath(), "create", "-o", ws.file("app-rt"), "--main-jar",
-                            ws.file("app/app.jar"), "--jvm", ws.file("nowhere.jvm"),
-                            "--runtime", ws.file("rt")});
+    writeFile(ws.file("nowhere.jvm"),
+              e2e::descriptor("Nowhere", {"java.version=11+"}, {ws.file("no-jvm-here")}));
+    RunResult packed =
+        run({qnpackPath(), "create", "-o", ws.file("app-rt"), "--main-jar", ws.file("app/app.jar"),
+             "--jvm", ws.file("nowhere.jvm"), "--runtime", ws.file("rt")});
     ASSERT_EQ(packed.status, 0) << packed.err;
     removeTree(ws.file("rt"));
 
@@ -182,8 +183,7 @@ TEST(OneCommand, ABundledRuntimeIsInstalledOnceIntoTheCacheAndReused) {
     EXPECT_EQ(secondLog.find("No matching JVM was found."), SString::npos) << secondLog;
 
     // Without a cache the runtime is unpacked for the run alone.
-    RunResult uncached =
-        ws.run(ws.file("app-rt"), {"x"}, {{"QNLAUNCH_CACHE", "off"}}, ws.root());
+    RunResult uncached = ws.run(ws.file("app-rt"), {"x"}, {{"QNLAUNCH_CACHE", "off"}}, ws.root());
     EXPECT_EQ(uncached.status, 0) << uncached.err;
     EXPECT_EQ(uncached.out, "cwd=" + ws.root() + "\n[x]\nhello x\n");
     EXPECT_EQ(listDir(ws.file("cache/runtimes")).size(), 1u);

@@ -121,8 +121,9 @@ TEST(Packer, RefusesWhatTheLauncherWouldFailOn) {
 
 TEST(Packer, ACompleteHandWrittenBundlePacksWithoutAWord) {
     Workspace ws;
-    writeFile(ws.file("i.tag"), "INSTRUCTIONS:\n  FIND_JVM 0 1\n  JMP0 @N1@ no\n"
-                                "  LAUNCH @S2@ 0\n  :no\n  EXIT 1\n/:\n");
+    writeFile(ws.file("i.tag"),
+              "INSTRUCTIONS:\n  FIND_JVM 0 1\n  JMP0 @N1@ no\n"
+              "  LAUNCH @S2@ 0\n  :no\n  EXIT 1\n/:\n");
     writeFile(ws.file("l.tag"), "DESC: t\nCOMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" %CP%() Main\"\n");
     writeFile(ws.file("j.jvm"), "DESC: j\nJVM_EXE: bin/java\nJVM_PROPERTIES: java.version=17+\n");
     RunResult r = run({qnpackPath(), "create", "-o", ws.file("out"), "--instructions",
@@ -138,12 +139,13 @@ TEST(Packer, AMissingStubNamesTheOptionAndThePlacesSearched) {
     makeDirs(ws.file("alone"));
     writeFile(ws.file("alone/qnpack"), readFile(qnpackPath()), 0755);
     writeFile(ws.file("i.tag"), "INSTRUCTIONS:\n  EXIT 3\n/:\n");
-    RunResult r = run({ws.file("alone/qnpack"), "create", "-o", ws.file("out"),
-                       "--instructions", ws.file("i.tag")});
+    RunResult r = run({ws.file("alone/qnpack"), "create", "-o", ws.file("out"), "--instructions",
+                       ws.file("i.tag")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "qnpack: no launcher stub (qnlaunch) found; give one with --stub FILE "
-                     "(looked at " + ws.file("alone/qnlaunch-stripped") + ", " +
-                     ws.file("alone/qnlaunch") + ")\n");
+    EXPECT_EQ(r.err,
+              "qnpack: no launcher stub (qnlaunch) found; give one with --stub FILE "
+              "(looked at " +
+                  ws.file("alone/qnlaunch-stripped") + ", " + ws.file("alone/qnlaunch") + ")\n");
     // Beside a stub it packs.
     writeFile(ws.file("alone/qnlaunch"), readFile(qnlaunchPath()), 0755);
     r = run({ws.file("alone/qnpack"), "create", "-o", ws.file("out"), "--instructions",
@@ -155,8 +157,8 @@ TEST(Packer, AMissingStubNamesTheOptionAndThePlacesSearched) {
 TEST(Packer, TheDefaultStubIsStripped) {
     Workspace ws;
     writeFile(ws.file("i.tag"), "INSTRUCTIONS:\n  EXIT 0\n/:\n");
-    RunResult r = run({qnpackPath(), "create", "-o", ws.file("out"), "--instructions",
-                       ws.file("i.tag")});
+    RunResult r =
+        run({qnpackPath(), "create", "-o", ws.file("out"), "--instructions", ws.file("i.tag")});
     ASSERT_EQ(r.status, 0) << r.err;
     const SString stripped = readFile(SString(QN_BIN_DIR) + "/qnlaunch-stripped");
     ASSERT_FALSE(stripped.empty());

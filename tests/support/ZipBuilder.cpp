@@ -97,7 +97,9 @@ SString ZipBuilder::bytes() const {
     return out;
 }
 
-void ZipBuilder::write(const SString& path) const { writeFile(path, bytes()); }
+void ZipBuilder::write(const SString& path) const {
+    writeFile(path, bytes());
+}
 
 SString classFileHeader(int major) {
     SString header = "\xCA\xFE\xBA\xBE";

@@ -104,8 +104,8 @@ int mainClassJavaVersion(const JarFile& mainJar, const std::vector<SString>& cla
 // the main class from a class path, so they are passed on the command line instead.
 std::vector<SString> manifestJavaOptions(const std::map<SString, SString>& manifest) {
     std::vector<SString> options;
-    const std::pair<const char*, const char*> perPackage[] = {
-        {"add-opens", "--add-opens="}, {"add-exports", "--add-exports="}};
+    const std::pair<const char*, const char*> perPackage[] = {{"add-opens", "--add-opens="},
+                                                              {"add-exports", "--add-exports="}};
     for (const auto& attribute : perPackage) {
         auto found = manifest.find(attribute.first);
         if (found == manifest.end()) continue;
@@ -137,8 +137,8 @@ SString launchScriptText(const AppOptions& options, const AppBundle& app,
     for (const SString& option : javaOptions) refuseMacroCharacters("--java-option", option);
     SString command = "\"@JVM_HOME@/@JVM_EXE@\"";
     for (const SString& option : javaOptions) command += " " + launchCommandWord(option);
-    command += " %RUNTIME_JAVAARGS%() %RUNTIME_SYSTEMPROP%() %CP%() " +
-               launchCommandWord(app.mainClass);
+    command +=
+        " %RUNTIME_JAVAARGS%() %RUNTIME_SYSTEMPROP%() %CP%() " + launchCommandWord(app.mainClass);
     SString text = "DESC: " + tagValueText(options.name) + "\n";
     // A command-line tool keeps standard output for the application; a GUI application
     // shows the status display while the JVM is searched.
@@ -236,7 +236,8 @@ AppBundle generateAppBundle(const AppOptions& given) {
     }
     if (options.name.empty()) {
         options.name = baseName(options.mainJar);
-        if (options.name.size() > 4 && options.name.compare(options.name.size() - 4, 4, ".jar") == 0)
+        if (options.name.size() > 4 &&
+            options.name.compare(options.name.size() - 4, 4, ".jar") == 0)
             options.name.resize(options.name.size() - 4);
     }
     const JarFile jar = JarFile::open(options.mainJar);

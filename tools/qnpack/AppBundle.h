@@ -10,14 +10,14 @@
 // What the packer's command line says about the application.
 struct AppOptions {
     SString mainJar;
-    SString mainClass;             // empty: the manifest's Main-Class
-    bool classPathGiven = false;   // --class-path replaces the manifest's Class-Path
+    SString mainClass;            // empty: the manifest's Main-Class
+    bool classPathGiven = false;  // --class-path replaces the manifest's Class-Path
     std::vector<SString> classPath;
-    SString java;                  // a version constraint; empty: what the main class needs
+    SString java;  // a version constraint; empty: what the main class needs
     std::vector<SString> javaOptions;
-    SString name;                  // empty: the jar's base name without ".jar"
-    bool gui = false;              // show the status display instead of a quiet tool
-    SString runtime;               // a runtime to install when no JVM fits
+    SString name;      // empty: the jar's base name without ".jar"
+    bool gui = false;  // show the status display instead of a quiet tool
+    SString runtime;   // a runtime to install when no JVM fits
 };
 
 // The application resolved against its jar, and the generated files.
@@ -25,8 +25,8 @@ struct AppBundle {
     SString mainClass;
     std::vector<SString> classPath;  // jars to embed, in class-path order
     std::vector<SString> warnings;
-    SString javaConstraint;          // e.g. "17+"
-    SString descriptorName;          // e.g. "java-17+.jvm"
+    SString javaConstraint;  // e.g. "17+"
+    SString descriptorName;  // e.g. "java-17+.jvm"
     SString instructions;
     SString launchScript;
     SString descriptor;

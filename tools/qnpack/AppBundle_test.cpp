@@ -52,15 +52,14 @@ TEST(AppBundle, ManifestGivesMainClassClassPathAndJava) {
     testkit::writeFile(dir.file("lib/one.jar"), "x");
     testkit::writeFile(dir.file("abs.jar"), "x");
     AppOptions options;
-    options.mainJar = writeJar(dir, "tool.jar",
-                               "Main-Class: app.Main\nClass-Path: lib/one.jar missing.jar " +
-                                   dir.file("abs.jar") + "\n",
-                               55);
+    options.mainJar = writeJar(
+        dir, "tool.jar",
+        "Main-Class: app.Main\nClass-Path: lib/one.jar missing.jar " + dir.file("abs.jar") + "\n",
+        55);
     AppBundle app = generateAppBundle(options);
     EXPECT_EQ(app.mainClass, "app.Main");
     // Relative entries are resolved against the jar's directory; missing ones are left out.
-    EXPECT_EQ(app.classPath,
-              (std::vector<SString>{dir.file("lib/one.jar"), dir.file("abs.jar")}));
+    EXPECT_EQ(app.classPath, (std::vector<SString>{dir.file("lib/one.jar"), dir.file("abs.jar")}));
     ASSERT_EQ(app.warnings.size(), 1u);
     EXPECT_NE(app.warnings[0].find("missing.jar"), SString::npos);
     EXPECT_EQ(app.javaConstraint, "11+");
@@ -117,7 +116,8 @@ TEST(AppBundle, ProblemsSayWhatToGive) {
 TEST(AppBundle, JavaOptionsSurviveTheShell) {
     ScopedTempDir dir;
     AppOptions options;
-    options.mainJar = writeJar(dir, "t.jar", "Main-Class: app.Main\nAdd-Opens: java.base/java.lang\n");
+    options.mainJar =
+        writeJar(dir, "t.jar", "Main-Class: app.Main\nAdd-Opens: java.base/java.lang\n");
     options.javaOptions = {"-Dtext=it's \"100\" $x `y`", "-Dw=a%b"};
     EXPECT_NE(messageOf(options).find("--java-option -Dw=a%b: the characters % @ # would be read"),
               SString::npos);
@@ -146,11 +146,10 @@ TEST(AppBundle, JavaOptionsSurviveTheShell) {
     ASSERT_NE(command.find(functions), SString::npos);
     command.erase(command.find(functions), functions.size());
     std::vector<SString> words;
-    ASSERT_TRUE(splitSimpleCommand(
-        "/j/bin/java" + command.substr(command.find("\" ") + 1), words));
-    EXPECT_EQ(words, (std::vector<SString>{"/j/bin/java", "--add-opens=java.base/java.lang=ALL-UNNAMED",
-                                           "-Xmx64m", "-Dtext=it's \"100\" $x `y`",
-                                           "app.Main"}));
+    ASSERT_TRUE(splitSimpleCommand("/j/bin/java" + command.substr(command.find("\" ") + 1), words));
+    EXPECT_EQ(words,
+              (std::vector<SString>{"/j/bin/java", "--add-opens=java.base/java.lang=ALL-UNNAMED",
+                                    "-Xmx64m", "-Dtext=it's \"100\" $x `y`", "app.Main"}));
 }
 
 }  // namespace

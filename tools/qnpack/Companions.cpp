@@ -40,7 +40,8 @@ Companion findDescriptor(const SString& packerDir, const SString& name) {
 }
 
 SString missingCompanionMessage(const char* option, const char* what, const Companion& companion) {
-    SString message = SString("no ") + what + " found; give one with " + option + " FILE (looked at ";
+    SString message =
+        SString("no ") + what + " found; give one with " + option + " FILE (looked at ";
     for (size_t i = 0; i < companion.searched.size(); ++i) {
         message += (i ? ", " : "") + companion.searched[i];
     }

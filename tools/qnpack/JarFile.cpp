@@ -123,8 +123,7 @@ SString JarFile::read(const JarEntry& entry) const {
         memset(&stream, 0, sizeof stream);
         if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) fail(entry.name + ": inflate failed");
         data.resize(entry.size);
-        stream.next_in =
-            reinterpret_cast<Bytef*>(const_cast<char*>(m_bytes.data() + dataOffset));
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(m_bytes.data() + dataOffset));
         stream.avail_in = static_cast<uInt>(entry.compressedSize);
         stream.next_out = reinterpret_cast<Bytef*>(&data[0]);
         stream.avail_out = static_cast<uInt>(entry.size);
@@ -144,8 +143,9 @@ SString JarFile::read(const JarEntry& entry) const {
         fail(entry.name + ": compression method " + std::to_string(entry.method) +
              " is not supported");
     }
-    const unsigned long crc = crc32(
-        crc32(0, Z_NULL, 0), reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
+    const unsigned long crc =
+        crc32(crc32(0, Z_NULL, 0), reinterpret_cast<const Bytef*>(data.data()),
+              static_cast<uInt>(data.size()));
     if (crc != entry.crc) fail(entry.name + ": CRC mismatch");
     return data;
 }
@@ -186,8 +186,8 @@ std::map<SString, SString> readManifest(const JarFile& jar) {
 
 int classFileJavaVersion(const SString& bytes) {
     if (bytes.size() < 8 || le32(bytes, 0) != 0xBEBAFECAul) return 0;
-    const unsigned major = static_cast<unsigned char>(bytes[6]) << 8 |
-                           static_cast<unsigned char>(bytes[7]);
+    const unsigned major =
+        static_cast<unsigned char>(bytes[6]) << 8 | static_cast<unsigned char>(bytes[7]);
     return major >= 45 ? static_cast<int>(major) - 44 : 0;
 }
 

@@ -177,7 +177,7 @@ void checkInstructionNeeds(const SString& path, const TagFile& instructions,
         const SString where =
             path + " line " +
             convertToString(static_cast<long>(fileLines.size()) == lines->size() ? fileLines[i]
-                                                                                : i + 1) +
+                                                                                 : i + 1) +
             ": ";
         if ((command == "LAUNCH" || command == "ILAUNCH") && !contents.launchScript) {
             problems.push_back(where + command +
@@ -230,8 +230,10 @@ SString quotedValueProblem(const SString& tag, const SString& value, bool inBloc
     return tag + ": the text after the closing quote (" + rest +
            ") would be dropped; to keep the quotes, double each one and quote the whole " +
            (inBlock ? "line: " : "value: " + tag + ": ") + doubled +
-           (inBlock ? SString() : ", or write the value as a block (" + tag + ": alone on a "
-                                  "line, the value, then /:)");
+           (inBlock ? SString()
+                    : ", or write the value as a block (" + tag +
+                          ": alone on a "
+                          "line, the value, then /:)");
 }
 
 }  // namespace

@@ -276,7 +276,8 @@ bool addApplicationFiles(PackCommand& command, const char* argv0,
         fprintf(err, "qnpack: %s\n", e.getMessage().c_str());
         return false;
     }
-    for (const SString& warning : app.warnings) fprintf(err, "qnpack: warning: %s\n", warning.c_str());
+    for (const SString& warning : app.warnings)
+        fprintf(err, "qnpack: warning: %s\n", warning.c_str());
     const SString packerDir = packerDirectory(argv0);
     std::vector<PendingFile> generated;
     auto addText = [&](long type, const SString& name, const SString& text) {
@@ -430,8 +431,10 @@ int init(int argc, char** argv, FILE* out, FILE* err) {
     auto place = [&](const SString& name) {
         const SString path = dir + "/" + name;
         if (access(path.c_str(), F_OK) == 0) {
-            fprintf(err, "qnpack: %s exists; init does not overwrite edited files: remove it or "
-                         "choose another DIR\n", path.c_str());
+            fprintf(err,
+                    "qnpack: %s exists; init does not overwrite edited files: remove it or "
+                    "choose another DIR\n",
+                    path.c_str());
             exists = true;
             return SString(dir + "/.qnpack-unused");
         }

@@ -149,8 +149,8 @@ private:
                 long long mtime) {
         char block[512];
         if (!tarHeader(name, type, mode, size, mtime, block)) {
-            throw LauncherException(name + 
-                                    ": the path is too long, or the file too large, for the runtime archive");
+            throw LauncherException(
+                name + ": the path is too long, or the file too large, for the runtime archive");
         }
         write(block, sizeof block);
     }
@@ -163,7 +163,8 @@ private:
         char buffer[65536];
         unsigned long long left = static_cast<unsigned long long>(st.st_size);
         while (left > 0) {
-            size_t n = fread(buffer, 1, std::min<unsigned long long>(sizeof buffer, left), in.get());
+            size_t n =
+                fread(buffer, 1, std::min<unsigned long long>(sizeof buffer, left), in.get());
             if (n == 0) throw LauncherException(path + ": cannot be read");
             write(buffer, n);
             left -= n;
@@ -297,9 +298,15 @@ BundledRuntime writeRuntimeInstaller(const SString& runtimeDir, const SString& p
                          runtime.version +
                          "\n"
                          "PATH_HINT:\n"
-                         "  #QNLAUNCH_CACHE#/runtimes/" + runtime.id + "\n"
-                         "  #XDG_CACHE_HOME#/qnlaunch/runtimes/" + runtime.id + "\n"
-                         "  #HOME#/.cache/qnlaunch/runtimes/" + runtime.id + "\n"
+                         "  #QNLAUNCH_CACHE#/runtimes/" +
+                         runtime.id +
+                         "\n"
+                         "  #XDG_CACHE_HOME#/qnlaunch/runtimes/" +
+                         runtime.id +
+                         "\n"
+                         "  #HOME#/.cache/qnlaunch/runtimes/" +
+                         runtime.id +
+                         "\n"
                          "/:\n";
     return runtime;
 }

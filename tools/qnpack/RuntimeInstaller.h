@@ -8,10 +8,10 @@
 #include "base/SString.h"
 
 struct BundledRuntime {
-    SString version;      // JAVA_VERSION of the runtime's release file, e.g. "17.0.15"
-    SString id;           // the cache directory's name: version and a checksum of the archive
-    SString installer;    // the script's text without the archive
-    SString descriptor;   // a descriptor that finds the runtime in the cache
+    SString version;     // JAVA_VERSION of the runtime's release file, e.g. "17.0.15"
+    SString id;          // the cache directory's name: version and a checksum of the archive
+    SString installer;   // the script's text without the archive
+    SString descriptor;  // a descriptor that finds the runtime in the cache
 };
 
 // Writes the installer for the runtime at `runtimeDir` to `path`. Throws

@@ -21,7 +21,8 @@ TEST(RuntimeInstaller, TarHeadersSplitLongNamesAndCarryAValidChecksum) {
     EXPECT_EQ(field(header, 124, 12), 12345u);
     EXPECT_EQ(SString(header + 257, 5), "ustar");
     unsigned sum = 0;
-    for (int i = 0; i < 512; ++i) sum += i >= 148 && i < 156 ? ' ' : static_cast<unsigned char>(header[i]);
+    for (int i = 0; i < 512; ++i)
+        sum += i >= 148 && i < 156 ? ' ' : static_cast<unsigned char>(header[i]);
     EXPECT_EQ(field(header, 148, 7), sum);
 
     const SString dir(120, 'd');
