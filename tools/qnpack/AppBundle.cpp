@@ -12,10 +12,10 @@
 namespace {
 
 // The places JDKs live, for every Java version alike: the user's choice first, then the
-// java on the PATH, the distributions' directories, and the per-user installers' caches.
+// distributions' directories and the per-user installs, newest first, and last the java
+// on the PATH. The descriptors shipped in descriptors/ are this text.
 const char* const kPathHints[] = {
     "#JAVA_HOME#",
-    "%JAVA_ON_PATH%",
     "usr/lib/jvm/*",
     "usr/lib64/jvm/*",
     "opt/java/openjdk",
@@ -26,6 +26,7 @@ const char* const kPathHints[] = {
     "#HOME#/.asdf/installs/java/*",
     "#HOME#/.local/share/mise/installs/java/*",
     "#HOME#/.gradle/jdks/*",
+    "%JAVA_ON_PATH%",
 };
 
 SString trimmed(const SString& text) {
