@@ -229,18 +229,21 @@ SString jvmDescriptorText(const SString& constraint) {
     return text;
 }
 
+SString applicationName(const AppOptions& options) {
+    if (!options.name.empty()) return options.name;
+    SString name = baseName(options.mainJar);
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".jar") == 0)
+        name.resize(name.size() - 4);
+    return name;
+}
+
 AppBundle generateAppBundle(const AppOptions& given) {
     AppOptions options = given;
     AppBundle app;
     if (options.name.find_first_of("\r\n") != SString::npos) {
         throw LauncherException("--name " + options.name + ": a name is one line");
     }
-    if (options.name.empty()) {
-        options.name = baseName(options.mainJar);
-        if (options.name.size() > 4 &&
-            options.name.compare(options.name.size() - 4, 4, ".jar") == 0)
-            options.name.resize(options.name.size() - 4);
-    }
+    options.name = applicationName(options);
     const JarFile jar = JarFile::open(options.mainJar);
     const std::map<SString, SString> manifest = readManifest(jar);
 

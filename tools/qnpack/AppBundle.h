@@ -32,6 +32,9 @@ struct AppBundle {
     SString descriptor;
 };
 
+// The --name, else the jar's base name without ".jar".
+SString applicationName(const AppOptions& options);
+
 // Reads the jar's manifest and main class and generates the files. Throws
 // LauncherException with a message that says what to give instead.
 AppBundle generateAppBundle(const AppOptions& options);

@@ -443,13 +443,7 @@ int init(int argc, char** argv, FILE* out, FILE* err) {
     const bool generated = addApplicationFiles(command, argv[0], place, err);
     unlink((dir + "/.qnpack-unused").c_str());
     if (!generated || exists) return 1;
-    SString name = command.app.name;
-    if (name.empty()) {
-        name = baseName(command.app.mainJar);
-        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".jar") == 0)
-            name.resize(name.size() - 4);
-    }
-    fprintf(out, "qnpack create -o %s", shellWord(name).c_str());
+    fprintf(out, "qnpack create -o %s", shellWord(applicationName(command.app)).c_str());
     for (const PendingFile& file : command.files) {
         for (const TypeOption& t : kTypes) {
             if (t.type == file.type)
