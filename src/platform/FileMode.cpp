@@ -10,3 +10,15 @@ bool fileMode(const char* path, bool followLinks, mode_t& mode) {
     mode = info.stx_mode;
     return true;
 }
+
+bool fileIdentity(const char* path, FileIdentity& identity) {
+    struct statx info;
+    if (statx(AT_FDCWD, path, AT_STATX_SYNC_AS_STAT, STATX_INO | STATX_SIZE, &info) != 0) {
+        return false;
+    }
+    identity.device =
+        (static_cast<unsigned long long>(info.stx_dev_major) << 32) | info.stx_dev_minor;
+    identity.inode = info.stx_ino;
+    identity.size = static_cast<long long>(info.stx_size);
+    return true;
+}

@@ -6,3 +6,11 @@
 // The mode of `path` (following symbolic links when `followLinks`); false when it cannot
 // be examined, with errno set.
 bool fileMode(const char* path, bool followLinks, mode_t& mode);
+
+// What identifies a file and how long it is (statx, which glibc has had since 2.28).
+struct FileIdentity {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    long long size = 0;
+};
+bool fileIdentity(const char* path, FileIdentity& identity);

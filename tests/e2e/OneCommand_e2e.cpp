@@ -3,6 +3,7 @@
 // (skipped without one).
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include "e2e/E2eHelpers.h"
@@ -67,6 +68,7 @@ bool buildApplication(const SString& bin, const SString& root) {
 }
 
 #define REQUIRE_APPLICATION(ws)                                               \
+    if (getenv("QN_STUB")) GTEST_SKIP() << "packs with the host stub only";   \
     SString bin = jdkBin();                                                   \
     if (bin.empty()) GTEST_SKIP() << "no JDK (javac) installed";              \
     if (!exists(verifyJarPath())) GTEST_SKIP() << "verify.jar was not built"; \

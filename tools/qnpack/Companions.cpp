@@ -26,8 +26,9 @@ SString packerDirectory(const char* argv0) {
     return slash == SString::npos ? SString(".") : path.substr(0, slash);
 }
 
-Companion findStub(const SString& packerDir) {
-    return firstReadable({packerDir + "/qnlaunch-stripped", packerDir + "/qnlaunch"});
+Companion findStub(const SString& packerDir, const SString& arch) {
+    const SString dir = arch.empty() ? packerDir : packerDir + "/" + arch;
+    return firstReadable({dir + "/qnlaunch-stripped", dir + "/qnlaunch"});
 }
 
 Companion findVerifier(const SString& packerDir) {

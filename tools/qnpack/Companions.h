@@ -15,8 +15,9 @@ struct Companion {
 // The directory of the running qnpack (from /proc/self/exe, else from argv[0]).
 SString packerDirectory(const char* argv0);
 
-// The stub: the build tree's stripped copy, else the qnlaunch beside qnpack.
-Companion findStub(const SString& packerDir);
+// The stub: the build tree's stripped copy, else the qnlaunch beside qnpack; for another
+// architecture `arch`, the same in the subdirectory ARCH.
+Companion findStub(const SString& packerDir, const SString& arch = SString());
 // The verifier: share/qnlaunch/verify.jar of an installed tree, the build tree's
 // java/verify.jar, or a verify.jar beside qnpack.
 Companion findVerifier(const SString& packerDir);

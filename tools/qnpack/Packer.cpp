@@ -43,15 +43,17 @@ const TypeOption kTypes[] = {
 };
 
 const char* const kUsage =
-    "usage: qnpack create -o OUT --main-jar APP.jar [APP-OPTIONS...] [FILE-OPTIONS...]\n"
-    "       qnpack create -o OUT [--stub STUB] FILE-OPTIONS...\n"
+    "usage: qnpack create -o OUT [--arch ARCH] --main-jar APP.jar [APP-OPTIONS...] "
+    "[FILE-OPTIONS...]\n"
+    "       qnpack create -o OUT [--arch ARCH] [--stub STUB] FILE-OPTIONS...\n"
     "       qnpack init DIR --main-jar APP.jar [APP-OPTIONS...]\n"
     "       qnpack list BUNDLE\n"
     "Run 'qnpack create --help' for details.\n";
 
 const char* const kCreateHelp =
-    "usage: qnpack create -o OUT --main-jar APP.jar [APP-OPTIONS...] [FILE-OPTIONS...]\n"
-    "       qnpack create -o OUT [--stub STUB] FILE-OPTIONS...\n"
+    "usage: qnpack create -o OUT [--arch ARCH] --main-jar APP.jar [APP-OPTIONS...] "
+    "[FILE-OPTIONS...]\n"
+    "       qnpack create -o OUT [--arch ARCH] [--stub STUB] FILE-OPTIONS...\n"
     "       qnpack init DIR --main-jar APP.jar [APP-OPTIONS...]\n"
     "\n"
     "With --main-jar, qnpack writes the instructions, the launch script and the JVM\n"
@@ -69,6 +71,10 @@ const char* const kCreateHelp =
     "  --gui                      show the status display, for a GUI application\n"
     "  --runtime DIR              a JDK or jlink image, installed when no JVM fits\n"
     "  --stub STUB                the launcher stub (default: the stripped qnlaunch)\n"
+    "  --arch ARCH                the stub for arm64 or x86-64 (default: this machine's):\n"
+    "                             the qnlaunch beside qnpack for this machine,\n"
+    "                             ARCH/qnlaunch beside qnpack for the other; with --arch,\n"
+    "                             a stub for another architecture is refused\n"
     "\n"
     "Each file option takes PATH or ID=PATH and may repeat; ids default to 1, 2, 3 ... in\n"
     "command-line order, skipping ids already taken. The index keeps command-line order;\n"
@@ -102,6 +108,51 @@ const char* typeName(long type) {
 SString baseName(const SString& path) {
     size_t slash = path.rfind('/');
     return slash == SString::npos ? path : path.substr(slash + 1);
+}
+
+// The architectures a stub is built for: the name --arch takes, other names for it, and
+// the machine number in an ELF header.
+struct Architecture {
+    const char* name;
+    const char* aliases[2];
+    unsigned elfMachine;
+};
+
+const Architecture kArchitectures[] = {
+    {"x86-64", {"x86_64", "amd64"}, 62},
+    {"arm64", {"aarch64", nullptr}, 183},
+};
+
+const Architecture* findArchitecture(const SString& name) {
+    for (const Architecture& a : kArchitectures) {
+        if (name == a.name) return &a;
+        for (const char* alias : a.aliases) {
+            if (alias && name == alias) return &a;
+        }
+    }
+    return nullptr;
+}
+
+// The architecture qnpack itself was built for, whose stub sits beside it.
+const char* ownArchitecture() {
+#if defined(__x86_64__)
+    return "x86-64";
+#elif defined(__aarch64__)
+    return "arm64";
+#else
+    return "";
+#endif
+}
+
+const unsigned char kElfMagic[] = {0x7f, 'E', 'L', 'F'};
+
+// The ELF machine number of the program at `path`; 0 when it is no ELF file.
+unsigned elfMachine(const SString& path) {
+    StdioFile file = PlatformImpl::openFile(path, "rb");
+    unsigned char header[20] = {};
+    size_t n = file ? fread(header, 1, sizeof header, file.get()) : 0;
+    if (n != sizeof header || memcmp(header, kElfMagic, sizeof kElfMagic) != 0) return 0;
+    return header[5] == 2 ? (header[18] << 8) | header[19] : header[18] | (header[19] << 8);
 }
 
 // Splits "ID=PATH"; false (path = value) when the value does not start with a number and "=".
@@ -142,6 +193,7 @@ struct PendingFile {
 struct PackCommand {
     SString output;  // -o for create, DIR for init
     SString stub;
+    SString arch;
     AppOptions app;
     std::vector<PendingFile> files;
     bool help = false;
@@ -180,6 +232,13 @@ bool parsePackCommand(int argc, char** argv, int first, bool init, PackCommand& 
             command.output = value;
         } else if (arg == "--stub" && !init) {
             command.stub = value;
+        } else if (arg == "--arch" && !init) {
+            const Architecture* arch = findArchitecture(value);
+            if (!arch) {
+                fprintf(err, "qnpack: unknown architecture %s (arm64 or x86-64)\n", value.c_str());
+                return false;
+            }
+            command.arch = arch->name;
         } else if (arg == "--main-jar") {
             command.app.mainJar = value;
         } else if (arg == "--main-class") {
@@ -367,8 +426,11 @@ int create(int argc, char** argv, FILE* out, FILE* err) {
     PackRequest request;
     request.output = command.output;
     request.stub = command.stub;
+    request.arch = command.arch;
     if (request.stub.empty()) {
-        Companion stub = findStub(packerDirectory(argv[0]));
+        if (request.arch.empty()) request.arch = ownArchitecture();
+        Companion stub = findStub(packerDirectory(argv[0]),
+                                  request.arch == ownArchitecture() ? SString() : request.arch);
         if (stub.path.empty()) {
             fprintf(err, "qnpack: %s\n",
                     missingCompanionMessage("--stub", "launcher stub (qnlaunch)", stub).c_str());
@@ -564,6 +626,15 @@ std::vector<SString> checkRequest(const PackRequest& request) {
         problems.push_back(request.stub + ": " + strerror(errno));
     } else if (hasAppendedData(request.stub)) {
         problems.push_back(request.stub + ": the stub already carries appended data");
+    } else if (const Architecture* wanted = findArchitecture(request.arch)) {
+        // A bundle for one machine with the stub of another would not start there.
+        unsigned machine = elfMachine(request.stub);
+        for (const Architecture& a : kArchitectures) {
+            if (machine == a.elfMachine && &a != wanted) {
+                problems.push_back(request.stub + ": the stub is for " + a.name + ", not " +
+                                   wanted->name);
+            }
+        }
     }
     return problems;
 }
