@@ -147,7 +147,7 @@ TEST(Packer, AMissingStubNamesTheOptionAndThePlacesSearched) {
               "(looked at " +
                   ws.file("alone/qnlaunch-stripped") + ", " + ws.file("alone/qnlaunch") + ")\n");
     // Beside a stub it packs.
-    writeFile(ws.file("alone/qnlaunch"), readFile(qnlaunchPath()), 0755);
+    writeFile(ws.file("alone/qnlaunch"), readFile(hostStubPath()), 0755);
     r = run({ws.file("alone/qnpack"), "create", "-o", ws.file("out"), "--instructions",
              ws.file("i.tag")});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -162,7 +162,7 @@ TEST(Packer, TheDefaultStubIsStripped) {
     ASSERT_EQ(r.status, 0) << r.err;
     const SString stripped = readFile(SString(QN_BIN_DIR) + "/qnlaunch-stripped");
     ASSERT_FALSE(stripped.empty());
-    EXPECT_LT(stripped.size(), readFile(qnlaunchPath()).size());
+    EXPECT_LT(stripped.size(), readFile(hostStubPath()).size());
     EXPECT_EQ(readFile(ws.file("out")).compare(0, stripped.size(), stripped), 0);
 }
 
@@ -212,7 +212,8 @@ TEST(Packer, ArchPicksTheStubBesideThePackerAndRefusesAStubOfAnother) {
 
     RunResult own = create("own.bin", {});
     ASSERT_EQ(own.status, 0) << own.err;
-    EXPECT_TRUE(startsWith(ws.file("own.bin"), readFile(binDir + "/qnlaunch")));
+    // The default is the stripped copy of the stub.
+    EXPECT_TRUE(startsWith(ws.file("own.bin"), readFile(binDir + "/qnlaunch-stripped")));
 
     const std::vector<std::pair<SString, SString>> names = {{"x86-64", "x86-64"},
                                                             {"x86_64", "x86-64"},
@@ -220,15 +221,16 @@ TEST(Packer, ArchPicksTheStubBesideThePackerAndRefusesAStubOfAnother) {
                                                             {"arm64", "arm64"},
                                                             {"aarch64", "arm64"}};
     for (const auto& name : names) {
-        const SString stub = name.second == kOwnArch ? binDir + "/qnlaunch"
-                                                     : binDir + "/" + name.second + "/qnlaunch";
+        const SString dir = name.second == kOwnArch ? binDir : binDir + "/" + name.second;
+        const SString stub = dir + "/qnlaunch-stripped";
         RunResult r = create(name.first + ".bin", {"--arch", name.first});
         if (exists(stub)) {
             EXPECT_EQ(r.status, 0) << name.first << ": " << r.err;
             EXPECT_TRUE(startsWith(ws.file(name.first + ".bin"), readFile(stub))) << name.first;
         } else {  // this build made no stub for that architecture
             EXPECT_EQ(r.status, 1) << name.first;
-            EXPECT_NE(r.err.find("qnpack: " + stub + ": No such file or directory\n"),
+            EXPECT_NE(r.err.find("give one with --stub FILE (looked at " + stub + ", " + dir +
+                                 "/qnlaunch)\n"),
                       SString::npos)
                 << r.err;
         }
