@@ -15,6 +15,7 @@
 #include "base/StdioFile.h"
 #include "base/UniqueFd.h"
 #include "platform/PlatformImpl.h"
+#include "platform/SecureDir.h"
 
 unsigned getBytes(FILE* stream, char* buffer, unsigned count) {
     unsigned n = 0;
@@ -153,7 +154,7 @@ SString FileIndexEntry::extract(const SString& directory) const {
     UniqueFd source(open(LauncherContext::launcherFileName().c_str(), O_RDONLY | O_CLOEXEC));
     if (!source) throw LauncherException("Cannot open launcher file.");
     int pendingError = 0;
-    UniqueFd out(open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    UniqueFd out = createFileIn(directory, m_name);
     if (!out) pendingError = errno;
 
     // The bytes go over in blocks of many chunks, copied by the kernel where it can, and

@@ -39,8 +39,9 @@ public:
     void load(FILE* stream);
     // Parses the embedded tag file (types 0 to 2 only).
     void loadTagFile(FILE* stream);
-    // Copies the embedded bytes to `directory`/name and returns that path. Throws
-    // LauncherException on an unsafe name, no space or a write error; a partly written
+    // Copies the embedded bytes to a new file `directory`/name (see createFileIn: never over
+    // an existing entry or through a link) and returns its path. Throws LauncherException
+    // on an unsafe name, an existing entry, no space or a write error; a partly written
     // file is left for the caller's clean-up.
     SString extract(const SString& directory) const;
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -314,6 +316,7 @@ TEST_F(Extraction, LargeFilesArePageAlignedAndCountEveryChunkOnScreen) {
         EXPECT_EQ(ui_progress - before, 71);
         EXPECT_EQ(shown, visible ? SString(70, '.') + "\n." : SString());
         ui_progress = 0;
+        unlink(path.c_str());
     }
 }
 
@@ -377,13 +380,60 @@ TEST_F(Extraction, WriteFailuresGiveTheErrorNumberAndTheSpaceHint) {
     EXPECT_EQ(failure(file(0), "plain/sub"),
               "Error writing file = " + std::to_string(ENOTDIR) + hint);
     EXPECT_EQ(failure(file(0), dir.file("plain/sub")), strerror(ENOTDIR));
-    testkit::makeDirs(dir.file("taken/data"));
-    EXPECT_EQ(failure(file(0), dir.file("taken")),
-              "Error writing file = " + std::to_string(EISDIR) + hint);
-    if (access("/dev/full", W_OK) == 0) {
-        EXPECT_EQ(failure(file(1), "/dev"),
-                  "Error writing file = " + std::to_string(ENOSPC) + hint);
+    // A file too large to be written; the limit stands in for a full disk.
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const SString tooLarge = failure(file(1), dir.path());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+    EXPECT_EQ(tooLarge, "Error writing file = " + std::to_string(EFBIG) + hint);
+}
+
+// The temporary directory is swapped for a link to someone's private directory after it was
+// made: the archive still lands in the directory the launcher made, and is private to it.
+TEST_F(Extraction, IntoATemporaryDirectoryThatWasSwappedForALink) {
+    testkit::BundleBuilder builder(dir.path());
+    bundle(builder.add(FILE_TYPE_CLASSPATH_ARCHIVE, "lib.jar", "library"));
+    testkit::makeDirs(dir.file("temp"));
+    testkit::makeDirs(dir.file("victim"));
+    PlatformImpl::setSystemTempDir(dir.file("temp"));
+    testkit::ScopedEnv tmpdir("TMPDIR", nullptr);
+    const mode_t saved = umask(0);
+    const SString temp = PlatformImpl::createTempSubDirectory();
+    const SString moved = testkit::swapForLink(temp, dir.file("victim"));
+    const SString path = file(0).extract(temp);
+    umask(saved);
+    EXPECT_EQ(path, temp + "/lib.jar");
+    EXPECT_TRUE(testkit::listDir(dir.file("victim")).empty());
+    EXPECT_EQ(testkit::readFile(moved + "/lib.jar"), "library");
+    struct stat st;
+    ASSERT_EQ(stat((moved + "/lib.jar").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// Nothing that stands at the name is written to or through: a file, a directory, a symbolic
+// link (leading anywhere or nowhere) stays as it was.
+TEST_F(Extraction, ExistingEntriesAreNeverOverwrittenOrFollowed) {
+    testkit::BundleBuilder builder(dir.path());
+    bundle(builder.add(3, "data", "0123456789"));
+    testkit::writeFile(dir.file("victim"), "precious");
+    testkit::writeFile(dir.file("file/data"), "old");
+    testkit::makeDirs(dir.file("dir/data"));
+    testkit::makeDirs(dir.file("link"));
+    testkit::makeDirs(dir.file("dangling"));
+    ASSERT_EQ(symlink(dir.file("victim").c_str(), dir.file("link/data").c_str()), 0);
+    ASSERT_EQ(symlink(dir.file("nowhere").c_str(), dir.file("dangling/data").c_str()), 0);
+    for (const char* place : {"file", "dir", "link", "dangling"}) {
+        EXPECT_EQ(failure(file(0), dir.file(place)),
+                  dir.file(place) + "/data exists already; it is not overwritten.");
     }
+    EXPECT_EQ(testkit::readFile(dir.file("victim")), "precious");
+    EXPECT_EQ(testkit::readFile(dir.file("file/data")), "old");
+    EXPECT_FALSE(testkit::exists(dir.file("nowhere")));
 }
 
 TEST_F(Extraction, LauncherThatCannotBeReopenedIsReported) {

@@ -155,8 +155,10 @@ static bool needsQuotes(const SString& value) {
 
 void TagFile::write(const SString& path) const {
     StdioFile file = PlatformImpl::openFile(path, "w");
-    if (!file) return;
-    FILE* out = file.get();
+    if (file) write(file.get());
+}
+
+void TagFile::write(FILE* out) const {
     for (long i = 0; i < m_entries.size(); ++i) {
         const TagFileEntry* entry = m_entries.at(i);
         const StringDeque& values = entry->m_values;

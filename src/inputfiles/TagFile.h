@@ -51,6 +51,8 @@ public:
     // Writes every tag with at least one value; silently does nothing when `path`
     // cannot be opened.
     void write(const SString& path) const;
+    // Writes the tags to the open stream `out`.
+    void write(FILE* out) const;
 
     // Logs "Syntax error in FILE at line N ==> message" and throws it.
     [[noreturn]] void logSyntaxError(const SString& message, const SString& fileName,

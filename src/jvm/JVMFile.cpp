@@ -12,9 +12,10 @@
 #include "jvm/JavaVersion.h"
 #include "jvm/PathHints.h"
 #include "jvm/VerifiedHomes.h"
-#include "launch/LaunchScript.h"
+#include "jvm/VerifierCommand.h"
 #include "platform/PlatformImpl.h"
-#include "platform/ShellWords.h"
+#include "platform/ShellLiterals.h"
+#include "platform/TrustedPath.h"
 
 SString JVMFile::resolve(const SString& text) const {
     return MacroHandler::resolve(text, '@');
@@ -24,6 +25,9 @@ void JVMFile::processMacro(SString& text, char, size_t start, size_t& end) const
     SString name = text.substr(start + 1, end - start - 1);
     SString value = m_descriptor.getTagValue(name.c_str(), 0);
     if (name == "JVM_HOME" && !value.empty() && value.back() == '\\') value.pop_back();
+    if (m_literals && (name == "JVM_HOME" || name == "JVM_FILE")) {
+        value = m_literals->mark(value, ShellLiterals::Word);
+    }
     text.replace(start, end - start + 1, value);
     end = start + value.size();
 }
@@ -48,8 +52,30 @@ std::unique_ptr<JVMMatch> JVMFile::verify(const SString& verifyClassPath,
 
 std::unique_ptr<JVMMatch> JVMFile::verify(const SString& jvmHome, const SString& verifyClassPath,
                                           const SString& verifyClassName) {
+    return verifyCandidate(jvmHome, verifyClassPath, verifyClassName, false);
+}
+
+std::unique_ptr<JVMMatch> JVMFile::verifyFound(const SString& jvmHome,
+                                               const SString& verifyClassPath,
+                                               const SString& verifyClassName) {
+    return verifyCandidate(jvmHome, verifyClassPath, verifyClassName, true);
+}
+
+std::unique_ptr<JVMMatch> JVMFile::verifyCandidate(const SString& jvmHome,
+                                                   const SString& verifyClassPath,
+                                                   const SString& verifyClassName, bool found) {
     const SString exe = m_descriptor.getTagValue("JVM_EXE", 0);
     if (exe.empty() || jvmHome.empty()) return nullptr;
+    // A line break would end the home's line in the descriptor written for it, and the
+    // result line that names it, with text of the directory's choosing.
+    if (holdsLineBreak(jvmHome)) {
+        logMessage("Cannot verify the JVM at " + showLineBreaks(jvmHome) +
+                       " because its path holds a line break.",
+                   LOG_WARNING);
+        CandidateReport::refused(showLineBreaks(jvmHome), getDescription(),
+                                 "its path holds a line break");
+        return nullptr;
+    }
 
     SubStatusWrapper restoreSubStatus;
     PlatformImpl::setUISubStatus(Verifying, getDescription());
@@ -72,6 +98,16 @@ std::unique_ptr<JVMMatch> JVMFile::verify(const SString& jvmHome, const SString&
         CandidateReport::refused(jvmHome, getDescription(), "its path contains a macro character");
         return nullptr;
     }
+    // A JVM found rather than named could have been planted by anyone who can write on its
+    // path; only one that no one but root and this user can change is run.
+    if (found) {
+        const SString untrusted = untrustedPathReason(exePath);
+        if (!untrusted.empty()) {
+            logMessage("Not running the JVM at " + exePath + ": " + untrusted + ".", LOG_WARNING);
+            CandidateReport::refused(jvmHome, getDescription(), untrusted);
+            return nullptr;
+        }
+    }
     SString reason;
     if (!performVerify(jvmHome, verifyClassPath, verifyClassName, &reason)) {
         CandidateReport::refused(jvmHome, getDescription(), reason);
@@ -84,17 +120,6 @@ std::unique_ptr<JVMMatch> JVMFile::verify(const SString& jvmHome, const SString&
 bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPath,
                             const SString& verifyClassName, SString* reason) {
     m_descriptor.setTagValue("JVM_HOME", jvmHome);
-
-    SString command = "\"" + escapeForShellQuotes(jvmHome);
-    if (jvmHome.back() != '/') command += "/";
-    command += "@JVM_EXE@\" %CP%(";
-    if (!verifyClassPath.empty() && verifyClassPath.front() == '"' &&
-        verifyClassPath.back() == '"') {
-        command += "\"\"" + verifyClassPath + "\"\"";
-    } else {
-        command += verifyClassPath;
-    }
-    command += ") " + verifyClassName;
 
     StringPairPtrDeque expected;
     StringDeque names;
@@ -111,7 +136,6 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
             SString value = property.substr(eq + 1);
             trim(name, " \t\n\r");
             trim(value, " \t\n\r");
-            command += " " + name;
             names.push_back(name);
             expected.push_back(std::make_unique<StringPair>(name, value));
         }
@@ -126,10 +150,21 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
         logMessage("Using the earlier verification of " + realExe, LOG_INFO);
         return verifyJVMOutput(*output, expected, reason);
     }
-    LaunchScript script(command, true, false);
-    script.execute(*this, nullptr, false);
-    if (!realExe.empty()) VerifiedHomes::remember(realExe, names, script.m_stdOut);
-    bool result = verifyJVMOutput(script.m_stdOut, expected, reason);
+    const VerifierCommand command =
+        buildVerifierCommand(*this, jvmHome, verifyClassPath, verifyClassName, names);
+    logMessage("Executing launch script command: " + command.shown + " in working directory " +
+                   command.workingDir,
+               LOG_INFO);
+    PlatformImpl::setEnvironmentVariable("JAVA_HOME", jvmHome);
+    SString stdOut, errOut;
+    PlatformImpl::executeArguments(command.arguments, command.workingDir, true, &stdOut, &errOut);
+    logMessage("Output from the launch script execution", LOG_INFO);
+    logMessage("StdOut:", LOG_INFO);
+    logMessage(stdOut, LOG_INFO);
+    logMessage("ErrOut:", LOG_INFO);
+    logMessage(errOut, LOG_INFO);
+    if (!realExe.empty()) VerifiedHomes::remember(realExe, names, stdOut);
+    bool result = verifyJVMOutput(stdOut, expected, reason);
     PlatformImpl::advanceUIProgress(6);
     return result;
 }
@@ -181,7 +216,9 @@ std::unique_ptr<JVMMatch> JVMFile::verifyWithPathHints(const SString& verifyClas
         for (const SString& candidate : expandPathHint(hint, partitions)) {
             // A hint for a directory that is not there costs nothing and shows nothing.
             if (!PlatformImpl::isDirectoryPath(candidate)) {
-                logMessage("Skipping path hint " + candidate + ": no such directory", LOG_INFO);
+                logMessage(
+                    "Skipping path hint " + showLineBreaks(candidate) + ": no such directory",
+                    LOG_INFO);
                 continue;
             }
             // A pattern matches every directory there; only those holding a JVM are candidates.
@@ -189,18 +226,22 @@ std::unique_ptr<JVMMatch> JVMFile::verifyWithPathHints(const SString& verifyClas
             appendPathSeparator(exePath);
             exePath += exe;
             if (pattern && !PlatformImpl::fileExists(exePath)) {
-                logMessage("Skipping path hint " + candidate + ": no " + exe, LOG_INFO);
+                logMessage("Skipping path hint " + showLineBreaks(candidate) + ": no " + exe,
+                           LOG_INFO);
                 continue;
             }
             // Links and several hints often reach one home: it is tried once.
             const SString real = PlatformImpl::resolvePath(candidate);
             if (!real.empty() && !tried.insert(real).second) {
-                logMessage("Skipping path hint " + candidate + ": already tried as " + real,
+                logMessage("Skipping path hint " + showLineBreaks(candidate) +
+                               ": already tried as " + showLineBreaks(real),
                            LOG_INFO);
                 continue;
             }
-            logMessage("Checking path hint " + candidate, LOG_INFO);
-            if (auto match = verify(candidate, verifyClassPath, verifyClassName)) return match;
+            logMessage("Checking path hint " + showLineBreaks(candidate), LOG_INFO);
+            if (auto match = verifyFound(candidate, verifyClassPath, verifyClassName)) {
+                return match;
+            }
         }
     }
     return nullptr;
@@ -218,7 +259,7 @@ std::unique_ptr<JVMMatch> JVMFile::verifyWithPlatformHints(const SString& verify
         if (home.empty()) continue;
         logMessage("Checking JVM at " + home + " which was resolved from platform hint " + hint,
                    LOG_INFO);
-        if (auto match = verify(home, verifyClassPath, verifyClassName)) return match;
+        if (auto match = verifyFound(home, verifyClassPath, verifyClassName)) return match;
     }
     return nullptr;
 }

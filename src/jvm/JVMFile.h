@@ -10,6 +10,7 @@
 
 class TagFile;
 class JVMMatch;
+class ShellLiterals;
 
 // A property name and the value a JVM must report for it.
 class StringPair {
@@ -28,23 +29,30 @@ public:
     // For descriptors that are only expanded, never verified.
     explicit JVMFile(const TagFile& descriptor) : m_descriptor(const_cast<TagFile&>(descriptor)) {}
 
-    // `text` with every descriptor macro expanded; "@@" becomes "@".
+    // `text` with every descriptor macro expanded; "@@" becomes "@". While `literals` is set,
+    // JVM_HOME and JVM_FILE (paths found or written at run time) go in as its markers.
     SString resolve(const SString& text) const;
+    void setLiterals(ShellLiterals* literals) const { m_literals = literals; }
     void processMacro(SString& text, char delimiter, size_t start, size_t& end) const override;
 
     // Verifies the descriptor's own JVM_HOME; null without JVM_PROPERTIES or on no match.
     std::unique_ptr<JVMMatch> verify(const SString& verifyClassPath,
                                      const SString& verifyClassName);
-    // Verifies one candidate home; the match, or null.
+    // Verifies one candidate home named by the user or a caller; the match, or null. A home
+    // holding a line break is refused.
     std::unique_ptr<JVMMatch> verify(const SString& jvmHome, const SString& verifyClassPath,
                                      const SString& verifyClassName);
+    // Verifies a candidate home that a hint or the disk scan found: as verify, but its JVM
+    // runs only when nobody but root and the running user can have put it there (logged).
+    std::unique_ptr<JVMMatch> verifyFound(const SString& jvmHome, const SString& verifyClassPath,
+                                          const SString& verifyClassName);
     std::unique_ptr<JVMMatch> verifyWithPathHints(const SString& verifyClassPath,
                                                   const SString& verifyClassName);
     std::unique_ptr<JVMMatch> verifyWithPlatformHints(const SString& verifyClassPath,
                                                       const SString& verifyClassName);
-    // Runs the verifier in `jvmHome` (which becomes the descriptor's JVM_HOME) and checks
-    // its output; `reason` (may be null) gets why a candidate was refused. Macro and
-    // process errors pass as LauncherException.
+    // Runs the verifier in `jvmHome` (which becomes the descriptor's JVM_HOME), without a
+    // shell, and checks its output; `reason` (may be null) gets why a candidate was refused.
+    // Process errors pass as LauncherException.
     bool performVerify(const SString& jvmHome, const SString& verifyClassPath,
                        const SString& verifyClassName, SString* reason = nullptr);
     // Whether the verifier's output holds the magic line and then the expected values;
@@ -58,8 +66,12 @@ public:
 private:
     // Logs the warning and returns false when the descriptor has no JVM_PROPERTIES.
     bool hasProperties() const;
+    std::unique_ptr<JVMMatch> verifyCandidate(const SString& jvmHome,
+                                              const SString& verifyClassPath,
+                                              const SString& verifyClassName, bool found);
 
     TagFile& m_descriptor;
+    mutable ShellLiterals* m_literals = nullptr;
 };
 
 using JVMFilePtrDeque = PtrDeque<JVMFile>;

@@ -126,7 +126,8 @@ void JVMFiles::verifyCandidates(JVMMatchPtrDeque& matches) {
         UnverifiedJVMMatch* candidate = m_unverifiedMatches.at(i);
         for (const SString& home : candidate->m_jvmHomes) {
             if (stop || PlatformImpl::m_canceled) break;
-            auto match = candidate->m_jvmFile->verify(home, m_verifyClassPath, m_verifyClassName);
+            auto match =
+                candidate->m_jvmFile->verifyFound(home, m_verifyClassPath, m_verifyClassName);
             if (match) {
                 matches.push_back(std::move(match));
                 stop = m_stopAtFirst;
@@ -147,7 +148,7 @@ bool JVMFiles::foundFile(const SString& path) {
         }
         SString home = path.substr(0, path.size() - exe.size() - 1);
         if (i == 0 && m_stopAtFirst) {
-            m_match = jvmFile->verify(home, m_verifyClassPath, m_verifyClassName);
+            m_match = jvmFile->verifyFound(home, m_verifyClassPath, m_verifyClassName);
             result = m_match != nullptr;
         } else if (!m_match) {
             addUnverifiedMatch(jvmFile, home);

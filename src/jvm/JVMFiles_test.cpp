@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -224,6 +225,133 @@ TEST_F(SearchTest, HomeWithCommandSubstitutionIsNeverExecuted) {
     ASSERT_EQ(matches.size(), 1);
     EXPECT_EQ(matches.at(0)->m_jvmHome, odd.home);
     EXPECT_FALSE(exists(marker));
+}
+
+// The verifier gets its arguments as they are, with no shell in between: a home, a class
+// path and a verifier archive full of shell syntax change nothing and run nothing.
+TEST_F(SearchTest, VerifierRunsWithoutAShellOnExactArguments) {
+    const SString odd = "a $(touch p1) `touch p2`;touch p3 \"q'u\\v";
+    StandInJvm jdk = home(odd + "/jdk", kJava17);
+    const SString jar = m_dir.file(odd + "/verify.jar");
+    m_files.setVerifyClass("\"" + jar + "\"", "\"Verify\"");
+    Launcher::setLogFileName(m_dir.file("log"));
+    addDescriptor(
+        "J17", "17", {jdk.home},
+        "CLASSPATH: \"-cp \"\nCLASSPATH_SEPARATOR: :\nJVM_CLASSPATH: @JVM_HOME@/lib.jar\n");
+    JVMMatchPtrDeque matches;
+    m_files.search(matches);
+    ASSERT_EQ(matches.size(), 1) << readFile(m_dir.file("log"));
+    EXPECT_EQ(jdk.args(1), (std::vector<SString>{"-cp", jdk.home + "/lib.jar:" + jar, "Verify",
+                                                 "java.version"}));
+    EXPECT_EQ(jdk.env(1, "JAVA_HOME"), jdk.home);
+    for (const char* planted : {"p1", "p2", "p3"}) {
+        EXPECT_FALSE(exists(m_dir.file(planted)));
+        EXPECT_FALSE(exists(m_dir.file(odd + "/" + planted)));
+    }
+    const SString log = readFile(m_dir.file("log"));
+    EXPECT_NE(log.find("Executing launch script command: \"" + m_dir.path() + "/a \\$(touch"),
+              SString::npos)
+        << log;
+    EXPECT_NE(log.find("Output from the launch script execution\nStdOut:\n1739021872\n"),
+              SString::npos)
+        << log;
+}
+
+// Another user, or anyone who can write on the way, could have planted a JVM that a hint or
+// the scan finds; it is never run. A home the user names is run whoever owns it.
+TEST_F(SearchTest, FoundJvmsOthersCouldHavePlantedAreNeverRun) {
+    Launcher::setLogFileName(m_dir.file("log"));
+    StandInJvm theirs = home("theirs", kJava17);
+    chownTo(theirs.home + "/bin/java", 12345);
+    StandInJvm open = home("open/jdk", kJava17);
+    chmod(m_dir.file("open").c_str(), 0777);
+    StandInJvm sticky = home("sticky/jdk", kJava17);
+    chmod(m_dir.file("sticky").c_str(), 01777);
+    chownTo(sticky.home, 12345);
+    addDescriptor("J17", "17", {theirs.home, open.home, sticky.home});
+
+    JVMMatchPtrDeque matches;
+    m_files.search(matches);
+    EXPECT_EQ(matches.size(), 0);
+    m_files.beginScan(false);
+    for (const StandInJvm* jdk : {&theirs, &open, &sticky}) {
+        m_files.foundFile(jdk->home + "/bin/java");
+    }
+    m_files.verifyCandidates(matches);
+    EXPECT_EQ(matches.size(), 0);
+    for (const StandInJvm* jdk : {&theirs, &open, &sticky}) EXPECT_EQ(jdk->callCount(), 0);
+    const SString log = readFile(m_dir.file("log"));
+    for (const SString& reason :
+         {theirs.home + "/bin/java: " + theirs.home + "/bin/java is owned by user 12345.",
+          open.home + "/bin/java: " + m_dir.file("open") + " is writable by others and not sticky.",
+          sticky.home + "/bin/java: " + sticky.home + " is owned by user 12345."}) {
+        EXPECT_NE(log.find("WARNING: Not running the JVM at " + reason), SString::npos) << log;
+    }
+
+    Launcher::m_userJavaHome = theirs.home;
+    m_files.search(matches);
+    ASSERT_EQ(matches.size(), 1);
+    EXPECT_EQ(theirs.callCount(), 1);
+}
+
+// Homes that a hint's environment reference, "*" pattern or the java on PATH leads to are
+// found, not named: one that others could have planted is not run, and an environment value
+// holding shell syntax reaches the verifier as a path, running nothing.
+TEST_F(SearchTest, HintExpandedHomesMustBeTrustedAndRunNothing) {
+    Launcher::setLogFileName(m_dir.file("log"));
+    const SString odd = "b $(touch p1) `touch p2`;touch p3 \"q'u\\v";
+    StandInJvm planted = home(odd + "/jdks/jdk-21", kJava17);
+    chownTo(planted.home, 12345);
+    StandInJvm own = home(odd + "/jdks/jdk-17", kJava17);
+    StandInJvm onPath = home("path/jdk", kJava17);
+    chownTo(onPath.home + "/bin", 12345);
+    const char* oldPath = getenv("PATH");
+    ScopedEnv path("PATH", (onPath.home + "/bin:" + (oldPath ? oldPath : "/bin")).c_str());
+    ScopedEnv base("QN_HINT_BASE", m_dir.file(odd).c_str());
+    addDescriptor("J17", "17", {"%JAVA_ON_PATH%", "#QN_HINT_BASE#/jdks/*"});
+
+    JVMMatchPtrDeque matches;
+    m_files.search(matches);
+    ASSERT_EQ(matches.size(), 1) << readFile(m_dir.file("log"));
+    EXPECT_EQ(matches.at(0)->m_jvmHome, own.home);
+    EXPECT_EQ(planted.callCount() + onPath.callCount(), 0);
+    EXPECT_EQ(own.callCount(), 1);
+    EXPECT_EQ(own.env(1, "JAVA_HOME"), own.home);
+    for (const char* marker : {"p1", "p2", "p3"}) {
+        EXPECT_FALSE(exists(m_dir.file(marker)));
+        EXPECT_FALSE(exists(m_dir.file(odd + "/" + marker)));
+    }
+    const SString log = readFile(m_dir.file("log"));
+    for (const SString& reason :
+         {planted.home + "/bin/java: " + planted.home + " is owned by user 12345.",
+          onPath.home + "/bin/java: " + onPath.home + "/bin is owned by user 12345."}) {
+        EXPECT_NE(log.find("WARNING: Not running the JVM at " + reason), SString::npos) << log;
+    }
+}
+
+// A line break in a home would add lines of its own to the descriptor written for it and
+// to the result lines that name it.
+TEST_F(SearchTest, HomesHoldingLineBreaksAreRefused) {
+    Launcher::setLogFileName(m_dir.file("log"));
+    StandInJvm named = home("named\nJVM_EXE: ../evil.sh", kJava17);
+    StandInJvm found = home("found\r", kJava17);
+    addDescriptor("J17", "17", {found.home});
+    Launcher::m_userJavaHome = named.home;
+    JVMMatchPtrDeque matches;
+    m_files.search(matches);
+    m_files.beginScan(false);
+    m_files.foundFile(found.home + "/bin/java");
+    m_files.verifyCandidates(matches);
+    EXPECT_EQ(matches.size(), 0);
+    EXPECT_EQ(named.callCount() + found.callCount(), 0);
+    const SString log = readFile(m_dir.file("log"));
+    EXPECT_NE(
+        log.find("WARNING: Cannot verify the JVM at " + m_dir.file("named\\nJVM_EXE: ../evil.sh") +
+                 " because its path holds a line break.\n"),
+        SString::npos)
+        << log;
+    EXPECT_NE(log.find("WARNING: Cannot verify the JVM at " + m_dir.file("found\\r") + " because"),
+              SString::npos);
 }
 
 TEST(JVMFilesIndex, OutOfRangeDescriptorIsInvalidJvmFileId) {

@@ -4,7 +4,6 @@
 
 #include "base/LauncherContext.h"
 #include "base/Log.h"
-#include "base/StdioFile.h"
 #include "base/TextLines.h"
 #include "inputfiles/FileIndex.h"
 #include "inputfiles/TagFile.h"
@@ -14,26 +13,6 @@
 #include "platform/ShellWords.h"
 
 const char* const kClasspathInArchiveError = "The CP function cannot be used in ARCHIVE.";
-
-SString runtimeFileName(const char* extension) {
-    SString name = LauncherContext::originalLauncherFileName();
-    size_t separator = name.find_last_of("/\\");
-    size_t dot = name.rfind('.');
-    if (separator != SString::npos && dot != SString::npos && dot > separator) name.erase(dot);
-    return name + extension;
-}
-
-StringDeque readRuntimeFile(const char* extension) {
-    StringDeque lines;
-    StdioFile file = PlatformImpl::openFile(runtimeFileName(extension), "r");
-    if (!file) return lines;
-    for (;;) {
-        SString line;
-        if (!readLineFromStream(file.get(), line)) break;
-        if (!line.empty()) lines.push_back(line);
-    }
-    return lines;
-}
 
 static SString descriptorTag(const JVMFile& jvm, const char* tag) {
     return jvm.getTagFile().getTagValue(tag, 0);
@@ -62,7 +41,8 @@ SString LaunchScript::buildJARClasspath(const JVMFile& jvm) const {
     SString directory = PlatformImpl::createTempSubDirectory();
     for (const FileIndexEntry* entry :
          FileIndex::bundle().entriesOfType(FILE_TYPE_CLASSPATH_ARCHIVE)) {
-        addToClasspath(jvm, classpath, entry->extract(directory));
+        addToClasspath(jvm, classpath,
+                       m_literals.mark(entry->extract(directory), ShellLiterals::Word));
     }
     return classpath;
 }
@@ -132,8 +112,10 @@ SString LaunchScript::classpathValue(const JVMFile& jvm, const StringDeque& args
             "CP_ENV_VAR.",
             LOG_ERROR);
     } else {
-        PlatformImpl::setEnvironmentVariable(variable, classpath);
-        logMessage("Set env var " + variable + " to " + classpath + "\n", LOG_INFO);
+        // No shell reads the variable: its paths go in as their bytes.
+        const SString value = m_literals.plain(classpath);
+        PlatformImpl::setEnvironmentVariable(variable, value);
+        logMessage("Set env var " + variable + " to " + value + "\n", LOG_INFO);
     }
     return SString();
 }

@@ -11,6 +11,7 @@
 #include "jvm/JVMFile.h"
 #include "launch/LaunchScript.h"
 #include "launcher/Launcher.h"
+#include "platform/PlatformImpl.h"
 #include "support/Bundles.h"
 #include "support/TestKit.h"
 
@@ -197,6 +198,54 @@ TEST_F(JavaCommandLine, PassThroughArgumentsReachTheChildByteForByte) {
     EXPECT_EQ(script.m_stdOut, expected);
     EXPECT_NE(log().find(" x \"a b\" \"\\\"hi\\\"\" \"\\$HOME\""), SString::npos) << log();
     EXPECT_NE(log().find(" \"\" \"it's\""), SString::npos) << log();
+}
+
+// Every value that is not the bundle's own text, holding command substitutions, quotes, a
+// semicolon and blanks, reaches the program as its bytes in each quoting context.
+TEST_F(JavaCommandLine, OutsideValuesReachTheChildAsTheirBytes) {
+    const SString hostile = "a $(touch p1) `touch p2`;touch p3 \"q'u\\v";
+    const SString place = m_dir.file(hostile);
+    const SString printer = m_dir.file("print-args.sh");
+    testkit::writeFile(printer, "for a; do printf '[%s]\\n' \"$a\"; done\n");
+    testkit::makeDirs(place + "/tmp");
+    testkit::writeFile(place + "/my.jar", "jar");
+    Launcher::m_launcherFileName = place + "/setup.bin";
+    Launcher::m_origLauncherFileName = place + "/setup.bin";
+    PlatformImpl::setSystemTempDir(place + "/tmp");
+    testkit::ScopedEnv tmpdir("TMPDIR", (place + "/tmp").c_str());
+    testkit::ScopedEnv value("QN_JC_VALUE", hostile.c_str());
+    m_descriptor.setTagValue("JVM_HOME", place);
+    m_descriptor.setTagValue("JVM_FILE", place + "/jvm");
+    LaunchScript script(
+        "sh " + printer +
+            " \"#QN_JC_VALUE#\" "
+            "'#QN_JC_VALUE#' @JVM_HOME@ \"@JVM_FILE@\" %LAUNCHER_DIR%() "
+            "\"%LAUNCHER_FILE%()\" -t%TEMP_DIR%() %SYSTEMPROP%(\"h\", \"@JVM_HOME@/x\") "
+            "%APPLICATION_ARCHIVE%(\"my.jar\")",
+        true, false);
+    try {
+        script.execute(m_jvm, nullptr, false);
+    } catch (const LauncherException& e) {
+        FAIL() << e.getMessage() << log();
+    }
+    std::vector<SString> lines = split(script.m_stdOut, '\n');
+    ASSERT_EQ(lines.size(), 10u) << script.m_stdOut << script.m_errOut;
+    EXPECT_EQ(
+        std::vector<SString>(lines.begin(), lines.begin() + 8),
+        (std::vector<SString>{"[" + hostile + "]", "[" + hostile + "]", "[" + place + "]",
+                              "[" + place + "/jvm]", "[" + place + "]", "[" + place + "/setup.bin]",
+                              "[-t" + place + "/tmp]", "[-Dh=" + place + "/x]"}));
+    EXPECT_EQ(lines[8].find("[" + place + "/tmp/qnj"), 0u) << lines[8];
+    EXPECT_EQ(lines[9], "");
+    for (const char* planted : {"p1", "p2", "p3"}) {
+        EXPECT_FALSE(testkit::exists(m_dir.file(planted)));
+        EXPECT_FALSE(testkit::exists(place + "/" + planted));
+    }
+    // Unquoted, an environment value may split at blanks, but still runs nothing.
+    StringDeque none;
+    LaunchScript words("sh " + printer + " #QN_JC_VALUE#", true, false);
+    words.execute(m_jvm, &none, false);
+    EXPECT_EQ(words.m_stdOut, "[a]\n[$(touch]\n[p1)]\n[`touch]\n[p2`;touch]\n[p3]\n[\"q'u\\v]\n");
 }
 
 TEST_F(JavaCommandLine, ExecuteExportsJavaHomeRunsBesideTheLauncherAndLogsTheOutput) {

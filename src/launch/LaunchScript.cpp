@@ -26,15 +26,21 @@ LaunchScript::LaunchScript(const SString& command, bool captureOutput, bool extr
     : m_command(command), m_captureOutput(captureOutput), m_extractArchives(extractArchives) {}
 
 SString LaunchScript::resolve(const JVMFile& jvm) {
+    // Values from outside the bundle's own text stand in the text as markers while the
+    // passes run, and are quoted for their place in the finished command.
     m_jvmFile = &jvm;
+    m_literals.clear();
+    jvm.setLiterals(&m_literals);
     try {
         SString text = MacroHandler::resolve(m_command, '%');
         text = jvm.resolve(text);
         text = MacroHandler::resolve(text, '#');
         m_jvmFile = nullptr;
-        return text;
+        jvm.setLiterals(nullptr);
+        return m_literals.quote(text);
     } catch (...) {
         m_jvmFile = nullptr;
+        jvm.setLiterals(nullptr);
         throw;
     }
 }
@@ -48,7 +54,7 @@ const JVMFile& LaunchScript::currentJVM() const {
 
 void LaunchScript::throwException(const SString& text, const char* message) const {
     logMessage("Launch command:", LOG_INFO);
-    logMessage(text, LOG_INFO);
+    logMessage(m_literals.plain(text), LOG_INFO);
     throw LauncherException(SString("Launch script error: ") + message);
 }
 
@@ -95,8 +101,9 @@ void LaunchScript::getArguments(const SString& text, size_t& pos, StringDeque& a
                 break;
         }
         if (error) {
-            SString message = SString(error) + " (near character " +
-                              convertToString(static_cast<long>(scanStart)) + ")";
+            SString message =
+                SString(error) + " (near character " +
+                convertToString(static_cast<long>(m_literals.plainPosition(text, scanStart))) + ")";
             throwException(text, message.c_str());
         }
     }
@@ -161,7 +168,9 @@ const char* functionArgumentCountError(const SString& name, long count) {
 void LaunchScript::processMacro(SString& text, char delimiter, size_t start, size_t& end) const {
     const SString name = text.substr(start + 1, end - start - 1);
     if (delimiter == '#') {
-        text.replace(start, end - start + 1, PlatformImpl::getEnvironmentVariable(name));
+        text.replace(
+            start, end - start + 1,
+            m_literals.mark(PlatformImpl::getEnvironmentVariable(name), ShellLiterals::Words));
         return;
     }
     if (!isLaunchScriptFunction(name)) {
@@ -192,14 +201,17 @@ void LaunchScript::processMacro(SString& text, char delimiter, size_t start, siz
             value = jvm.resolve(args.at(1));
         }
     } else if (name == "LAUNCHER_FILE") {
-        value = LauncherContext::launcherFileName();
+        value = m_literals.mark(LauncherContext::launcherFileName(), ShellLiterals::Word);
     } else if (name == "LAUNCHER_DIR") {
-        value = LauncherContext::originalLauncherDir();
+        value = m_literals.mark(LauncherContext::originalLauncherDir(), ShellLiterals::Word);
     } else if (name == "APPLICATION_ARCHIVE") {
-        value = LauncherContext::applicationArchive(args.empty() ? nullptr : &args.at(0));
+        value = m_literals.mark(
+            LauncherContext::applicationArchive(args.empty() ? nullptr : &args.at(0)),
+            ShellLiterals::Word);
     } else if (name == "TEMP_DIR") {
         value = PlatformImpl::getSystemTempDirectory();
         if (!value.empty() && value.back() == '\\') value.pop_back();
+        value = m_literals.mark(value, ShellLiterals::Word);
     }
     text.replace(start, pos - start, value);
     end = start + value.size();

@@ -5,6 +5,8 @@
 #include "base/SString.h"
 #include "base/StringDeque.h"
 #include "inputfiles/MacroHandler.h"
+#include "inputfiles/RuntimeFiles.h"
+#include "platform/ShellLiterals.h"
 
 class JVMFile;
 class TagFile;
@@ -17,7 +19,9 @@ public:
     // From a bare command, as JVM verification builds one.
     LaunchScript(const SString& command, bool captureOutput, bool extractArchives);
 
-    // The command with function, then descriptor, then environment macros replaced.
+    // The command with function, then descriptor, then environment macros replaced. Paths
+    // known only at run time and environment values reach the program as their bytes:
+    // they are quoted for the shell where they stand, and never scanned for macros.
     // Throws LauncherException ("Launch script error: ...") on a macro error.
     SString resolve(const JVMFile& jvm);
     void processMacro(SString& text, char delimiter, size_t start, size_t& end) const override;
@@ -59,16 +63,13 @@ private:
 
     // Set while CP expands ARCHIVE, whose own CP call would recurse without end.
     mutable bool m_expandingArchive = false;
+    // Paths and environment values of the resolution running, kept out of the macro passes.
+    mutable ShellLiterals m_literals;
 };
 
 // The error for a CP call inside ARCHIVE (the archive is part of the class path CP builds).
 extern const char* const kClasspathInArchiveError;
 
-// The path of a runtime file beside the original launcher: its name without extension
-// followed by `extension` (".cp1", ".cp", ".cp2", ".sp", ".ja").
-SString runtimeFileName(const char* extension);
-// The non-empty trimmed lines of a runtime file; none when it does not exist.
-StringDeque readRuntimeFile(const char* extension);
 // Whether `name` is one of the launch script's functions.
 bool isLaunchScriptFunction(const SString& name);
 // The error text for calling function `name` with `count` arguments, or null when the

@@ -99,7 +99,8 @@ TEST_F(LaunchScriptTest, PassesRunFunctionsThenDescriptorThenEnvironment) {
         {"@WITH_ENV@", "value/x"},
         {"#QN_LS_AT#", "@JVM_HOME@"},
         {"@WITH_FUNCTION@", "%LAUNCHER_FILE%()"},
-        {"%LAUNCHER_DIR%()", "/opt/v1"},
+        // Paths and environment values are not the bundle's text: no pass reads them.
+        {"%LAUNCHER_DIR%()", "/opt/@DIRNAME@"},
     });
 }
 
@@ -151,13 +152,13 @@ TEST_F(LaunchScriptTest, ErrorLogsTheCommandAsItStoodThen) {
 }
 
 TEST_F(LaunchScriptTest, SelfReferringValuesEndWithAnError) {
-    testkit::ScopedEnv self("QN_LS_SELF", "a#QN_LS_SELF#");
     m_descriptor.setTagValue("LOOP", "x@LOOP@");
-    for (const char* command : {"#QN_LS_SELF#", "@LOOP@"}) {
-        const SString result = outcome(command);
-        EXPECT_EQ(result.compare(0, 7, "error: "), 0) << result;
-        EXPECT_NE(result.find(command), SString::npos) << result;
-    }
+    const SString result = outcome("@LOOP@");
+    EXPECT_EQ(result.compare(0, 7, "error: "), 0) << result;
+    EXPECT_NE(result.find("@LOOP@"), SString::npos) << result;
+    // An environment value is never expanded again, so it cannot refer to itself.
+    testkit::ScopedEnv self("QN_LS_SELF", "a#QN_LS_SELF#");
+    EXPECT_EQ(outcome("#QN_LS_SELF#"), "'a#QN_LS_SELF#'");
 }
 
 TEST_F(LaunchScriptTest, ApplicationArchiveWithANameCopiesTheFileBesideTheLauncher) {

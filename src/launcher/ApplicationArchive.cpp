@@ -10,6 +10,7 @@
 #include "inputfiles/FileIndexEntry.h"
 #include "launcher/Launcher.h"
 #include "platform/PlatformImpl.h"
+#include "platform/SecureDir.h"
 
 const SString& Launcher::getApplicationArchive() {
     if (m_applicationArchive.empty()) {
@@ -28,13 +29,14 @@ SString Launcher::getApplicationArchive(const SString& name) {
     if (!source.empty() && source.back() != '/') source += '/';
     source += name;
     size_t separator = name.find_last_of("/\\");
-    SString target = PlatformImpl::createTempSubDirectory() + "/" +
-                     (separator == SString::npos ? name : name.substr(separator + 1));
+    const SString directory = PlatformImpl::createTempSubDirectory();
+    const SString base = separator == SString::npos ? name : name.substr(separator + 1);
+    SString target = directory + "/" + base;
 
     int writeError = 0;
     {
         StdioFile in = PlatformImpl::openFile(source, "rb");
-        StdioFile out = in ? PlatformImpl::openFile(target, "wb") : StdioFile();
+        StdioFile out = in ? createFileStreamIn(directory, base) : StdioFile();
         if (in && out) {
             std::vector<char> buffer(4096);
             size_t n;

@@ -197,7 +197,8 @@ void Launcher::installJVM(InstallJVMOption option) {
 
     SString program = installer->extract(destination);
     SString stdOut, errOut;
-    PlatformImpl::executeProcess(program, destination, false, true, true, &stdOut, &errOut);
+    // Installers run as the program they are, whatever their path holds.
+    PlatformImpl::executeArguments({program}, destination, true, &stdOut, &errOut);
     PlatformImpl::deleteFile(program);
 
     SString descriptorPath = destination;
@@ -214,8 +215,8 @@ void Launcher::installJVM(InstallJVMOption option) {
     setStringVariable(1, descriptorPath);
 }
 
-void Launcher::installJVM(bool showUI, bool, const SString& installer, const SString& destination) {
-    PlatformImpl::executeProcess(installer, destination, showUI, false, true, nullptr, nullptr);
+void Launcher::installJVM(bool, bool, const SString& installer, const SString& destination) {
+    PlatformImpl::executeArguments({installer}, destination, false, nullptr, nullptr);
     SString descriptorPath = destination;
     appendPathSeparator(descriptorPath);
     descriptorPath += "jvm";
@@ -292,7 +293,8 @@ void Launcher::executeEmbeddedLauncher(long position) {
     SString directory = PlatformImpl::createTempSubDirectory();
     PlatformImpl::removeDirFromCleanupList(directory);
     SString program = entry->extract(directory);
-    SString command = program + " -qn:orig " + quotedForCmdLine(m_launcherFileName);
+    SString command =
+        quotedForCmdLine(program) + " -qn:orig " + quotedForCmdLine(m_launcherFileName);
     for (const SString& arg : m_args) command += " " + quotedForCmdLine(arg);
     PlatformImpl::executeProcess(command, directory, true, false, false, nullptr, nullptr);
 }

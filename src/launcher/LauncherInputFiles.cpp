@@ -1,10 +1,17 @@
 #include "launcher/LauncherInputFiles.h"
 
+#include <cerrno>
+
 #include "base/LauncherException.h"
 #include "base/Numbers.h"
 #include "base/StdioFile.h"
 #include "launcher/Launcher.h"
 #include "platform/PlatformImpl.h"
+#include "platform/SecureDir.h"
+#include "platform/SystemError.h"
+
+// The input file that -qn:extract writes beside the extracted files to replay them.
+static const char* const kReplayFileName = "input.tag";
 
 LauncherInputFiles::LauncherInputFiles() = default;
 
@@ -130,6 +137,20 @@ void LauncherInputFiles::load(const TagFile& inputFile) {
 }
 
 void LauncherInputFiles::extractAll() const {
+    // Every name is checked before anything is written: nothing is overwritten, and no
+    // symbolic link standing under one of the names is followed.
+    StringDeque names;
+    names.push_back(kReplayFileName);
+    for (long i = 0; i < m_fileIndex.size(); ++i) names.push_back(m_fileIndex.at(i)->m_name);
+    for (long i = 0; i < names.size(); ++i) {
+        bool twice = false;
+        for (long j = 0; j < i; ++j) twice = twice || names.at(j) == names.at(i);
+        // An unsafe name is refused by the extraction itself, after the names before it.
+        if (!isSafeFileName(names.at(i)) || names.at(i).empty()) continue;
+        if (twice || entryExists(SString(), names.at(i))) {
+            throw LauncherException(names.at(i) + " exists already; nothing was extracted.");
+        }
+    }
     TagFile replay;
     replay.setTagValue("ACTION", "RUN_INSTRUCTIONS");
     for (long i = 0; i < m_fileIndex.size(); ++i) {
@@ -149,5 +170,9 @@ void LauncherInputFiles::extractAll() const {
         }
         entry->extract(SString());
     }
-    replay.write("input.tag");
+    StdioFile out = createFileStreamIn(SString(), kReplayFileName);
+    if (!out) throw LauncherException(systemErrorText(SString(kReplayFileName) + ": ", errno));
+    replay.write(out.get());
+    if (!out.close())
+        throw LauncherException(systemErrorText(SString(kReplayFileName) + ": ", errno));
 }

@@ -29,7 +29,9 @@ public:
     void loadFileIndex(FILE* stream, long indexOffset);
     // Loads a tag file from disk and keeps it; throws without keeping it on failure.
     TagFile& loadTagFile(const SString& fileName);
-    // Writes every embedded file and a replaying "input.tag" into the current directory.
+    // Writes every embedded file and a replaying "input.tag" into the current directory as
+    // new files. Throws LauncherException naming the first name that exists already (a
+    // symbolic link included) before anything is written.
     void extractAll() const;
 
     const FileIndexEntry* getFileAt(long index) const { return m_fileIndex.at(index); }

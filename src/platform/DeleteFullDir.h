@@ -1,20 +1,29 @@
 #pragma once
-// Deletes a directory tree bottom-up; what cannot be removed is logged and left, with
-// the directories above it.
+// Deletes a file or a directory tree through open directory descriptors, bottom-up: no
+// symbolic link is followed and nothing outside the tree is touched, whatever is renamed or
+// replaced meanwhile. What cannot be removed is logged and left, with the directories above it.
 
-#include "platform/FileNavigator.h"
+#include "base/SString.h"
 
-class DeleteFullDir : public FileNavigator {
+class DeleteFullDir {
 public:
-    DeleteFullDir() : FileNavigator(false) {}
+    virtual ~DeleteFullDir() = default;
 
-    bool process(const SString& dir) override;
-    bool processFile(const SString& path) override;
+    // Removes `path`: a directory with everything in it, anything else (a symbolic link
+    // included) as the entry it is. The directories leading to it are followed as named.
+    // True when it is gone.
+    bool process(const SString& path);
+    // Removes everything inside the open directory `dirFd`, which messages call `shownPath`;
+    // true when it is empty afterwards.
+    bool emptyDirectory(int dirFd, const SString& shownPath);
+    // Removes the entry `name` of the open directory `dirFd`, a directory with its contents.
+    bool removeEntry(int dirFd, const char* name, const SString& shownPath);
 
-private:
-    StringDeque m_failedDirs;
+protected:
+    // Unlinks one entry (unlinkat with `flags`); 0, or the error number. Tests replace it
+    // to stand for entries that vanish or stay.
+    virtual int unlinkEntry(int dirFd, const char* name, int flags);
 };
 
-// Removes a file or an empty directory; logs a warning and returns false on failure.
-bool deleteOneFile(const SString& path);
+// Logs the warning for a path that could not be deleted.
 void logDeleteFileFailure(const SString& path, int errorNumber);

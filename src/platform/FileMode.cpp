@@ -22,3 +22,8 @@ bool fileIdentity(const char* path, FileIdentity& identity) {
     identity.size = static_cast<long long>(info.stx_size);
     return true;
 }
+
+bool fileStatus(int dirFd, const char* path, int flags, struct statx& info) {
+    const unsigned mask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_INO;
+    return statx(dirFd, path, flags | AT_STATX_SYNC_AS_STAT, mask, &info) == 0;
+}

@@ -1,6 +1,8 @@
 #pragma once
 // File type and permission bits of a path, asked in a way that older C libraries also offer.
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 // The mode of `path` (following symbolic links when `followLinks`); false when it cannot
@@ -14,3 +16,8 @@ struct FileIdentity {
     long long size = 0;
 };
 bool fileIdentity(const char* path, FileIdentity& identity);
+
+// Status of `path` relative to the open directory `dirFd` (AT_FDCWD for the current one; an
+// empty path with AT_EMPTY_PATH for `dirFd` itself), with statx `flags` such as
+// AT_SYMLINK_NOFOLLOW; false with errno set when it cannot be examined.
+bool fileStatus(int dirFd, const char* path, int flags, struct statx& info);

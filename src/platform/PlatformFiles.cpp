@@ -44,12 +44,8 @@ bool PlatformImpl::fileExists(const SString& path) {
 }
 
 void PlatformImpl::deleteFile(const SString& path) {
-    if (FileNavigator::isDirectory(path.c_str())) {
-        DeleteFullDir deleter;
-        deleter.process(path);
-    } else {
-        deleteOneFile(path);
-    }
+    DeleteFullDir deleter;
+    deleter.process(path);
 }
 
 SString PlatformImpl::getPlatformHint(const SString&) {
@@ -84,7 +80,9 @@ bool PlatformImpl::isReadable(const SString& path) {
 
 void PlatformImpl::setFileExecutable(const SString& path) {
     mode_t mode;
-    if (fileMode(path.c_str(), true, mode)) chmod(path.c_str(), mode | 0111);
+    // Execute permission for the owner and for whoever may read the file: an extracted
+    // private file stays private.
+    if (fileMode(path.c_str(), true, mode)) chmod(path.c_str(), mode | 0100 | ((mode & 044) >> 2));
 }
 
 bool freeSpaceSuffices(uint64_t fragmentSize, uint64_t blockSize, uint64_t available, long size) {

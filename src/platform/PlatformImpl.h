@@ -3,6 +3,7 @@
 // and the terminal output of the launcher go through these static operations.
 
 #include <cstdio>
+#include <vector>
 
 #include "base/Paths.h"
 #include "base/SString.h"
@@ -107,6 +108,12 @@ public:
     // Returns the child's raw wait status (0 when nothing was started as a child).
     static int executeProcess(const SString& command, const SString& workingDir, bool console,
                               bool capture, bool inChild, SString* stdOut, SString* errOut);
+    // Runs the program `arguments[0]` (looked up in PATH when it holds no "/") with exactly
+    // these arguments, without a shell, as a child in `workingDir` and waits for it; the
+    // rest as for executeProcess. A program that cannot be started reports so on its
+    // standard error.
+    static int executeArguments(const std::vector<SString>& arguments, const SString& workingDir,
+                                bool capture, SString* stdOut, SString* errOut);
     // Ends the run (TerminationRequest) when an interruption signal has arrived; called
     // between steps of long work.
     static void checkInterrupted();
@@ -148,6 +155,10 @@ public:
 
 private:
     static void resetFileState();
+    // Runs `words` as they are, or the shell `command` when `words` is empty or cannot be
+    // started; without `command` only `words`, looked up in PATH. Returns the wait status.
+    static int runChild(std::vector<SString> words, const SString* command,
+                        const SString& workingDir, bool capture, SString* stdOut, SString* errOut);
 
     static SString m_tempDir;
     static StringDeque m_sdqCreatedFiles;

@@ -1,5 +1,6 @@
 // Child processes and the environment: commands run through the shell as children
-// (optionally with their output captured), or replace the launcher altogether.
+// (optionally with their output captured), argument vectors run without one, or a command
+// replaces the launcher altogether.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -125,6 +126,23 @@ int PlatformImpl::executeProcess(const SString& command, const SString& workingD
         replaceProcess(command);
         return 0;
     }
+    // Plain words need no shell in between; anything else, and a program that cannot be
+    // started directly, goes through the shell (which reports failures its way).
+    std::vector<SString> words;
+    const bool simple = splitSimpleCommand(command, words);
+    return runChild(simple ? words : std::vector<SString>(), &command, workingDir, capture, stdOut,
+                    errOut);
+}
+
+int PlatformImpl::executeArguments(const std::vector<SString>& arguments, const SString& workingDir,
+                                   bool capture, SString* stdOut, SString* errOut) {
+    if (arguments.empty()) return 0;
+    return runChild(arguments, nullptr, workingDir, capture, stdOut, errOut);
+}
+
+int PlatformImpl::runChild(std::vector<SString> words, const SString* command,
+                           const SString& workingDir, bool capture, SString* stdOut,
+                           SString* errOut) {
     // Only the child moves to the working directory: the launcher's own directory, against
     // which its log file and the user's relative paths are read, never changes.
     UniqueFd directory;
@@ -140,8 +158,6 @@ int PlatformImpl::executeProcess(const SString& command, const SString& workingD
         throw LauncherException(
             systemErrorText("Couldn't create either stdout or stderr pipe: ", errno));
     }
-    std::vector<SString> words;
-    const bool simple = splitSimpleCommand(command, words);
     std::vector<char*> argv;
     for (SString& word : words) argv.push_back(&word[0]);
     argv.push_back(nullptr);
@@ -158,10 +174,15 @@ int PlatformImpl::executeProcess(const SString& command, const SString& workingD
             childError("Error capturing stdout or stderr in new process: ", errno);
             _exit(127);
         }
-        // Plain words need no shell in between; anything else, and a program that cannot
-        // be started directly, goes through the shell (which reports failures its way).
-        if (simple) execv(argv[0], argv.data());
-        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        if (!command) {
+            // An argument vector: no shell, no word of it is looked at (a script without
+            // a #! line still runs through the shell, as its own file).
+            execvp(argv[0], argv.data());
+            childError(("Error running " + words[0] + ": ").c_str(), errno);
+            _exit(127);
+        }
+        if (!words.empty()) execv(argv[0], argv.data());
+        execl("/bin/sh", "sh", "-c", command->c_str(), static_cast<char*>(nullptr));
         childError("Error running /bin/sh: ", errno);
         _exit(127);
     }

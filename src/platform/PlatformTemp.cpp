@@ -1,5 +1,6 @@
-// Temporary files and directories with unique names, their clean-up lists, and the
-// removal of a launcher that runs as a temporary copy of itself.
+// Temporary files and directories with unique names, made only in directories that no one
+// else can tamper with, their clean-up lists, and the removal of a launcher that runs as a
+// temporary copy of itself.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,17 +16,24 @@
 #include "base/Log.h"
 #include "platform/FileMode.h"
 #include "platform/PlatformImpl.h"
+#include "platform/SecureDir.h"
+#include "platform/TrustedPath.h"
 
 SString PlatformImpl::m_tempDir;
 StringDeque PlatformImpl::m_sdqCreatedFiles;
 StringDeque PlatformImpl::m_sdqCreatedDrs;
 bool PlatformImpl::m_deleteLauncher = false;
 
+// Directories refused this run, so that each is reported once.
+static StringDeque g_refusedTempDirs;
+
 void PlatformImpl::resetFileState() {
     m_tempDir.clear();
     m_sdqCreatedFiles.clear();
     m_sdqCreatedDrs.clear();
     m_deleteLauncher = false;
+    g_refusedTempDirs.clear();
+    forgetPrivateDirectories();
 }
 
 static bool isDirectoryPath(const char* path) {
@@ -42,51 +50,64 @@ SString PlatformImpl::getSystemTempDirectory() {
     return m_tempDir;
 }
 
-// A template for a unique name: TMPDIR when it names a directory, else the configured
-// temporary directory, else /tmp; then "/qnj" and the characters mkstemp/mkdtemp fill.
-static std::vector<char> tempTemplate() {
-    SString dir;
-    const char* tmpdir = getenv("TMPDIR");
-    if (isDirectoryPath(tmpdir)) {
-        dir = tmpdir;
-    } else {
-        SString configured = PlatformImpl::getSystemTempDirectory();
-        dir = isDirectoryPath(configured.c_str()) ? configured : SString("/tmp");
-    }
-    // A relative directory is made absolute: the names end up on command lines of
-    // children that run elsewhere.
+// `dir` made absolute without trailing separators ("" for the root): the names end up on
+// command lines of children that run elsewhere.
+static SString absoluteDirectory(SString dir) {
     if (dir[0] != '/') {
         const SString cwd = PlatformImpl::currentDirectory();
         if (!cwd.empty()) dir = cwd + "/" + dir;
     }
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     if (dir == "/") dir.clear();
-    SString name = dir + "/qnjXXXXXX";
-    return std::vector<char>(name.c_str(), name.c_str() + name.size() + 1);
+    return dir;
 }
 
-// The permissions follow the umask, as for files and directories created the usual way;
-// only the unique, exclusive creation differs.
-static mode_t currentUmask() {
-    mode_t mask = umask(0);
-    umask(mask);
-    return mask;
+// Whether new names may be made in `dir`: no one else may be able to rename or replace
+// what the launcher makes there, and no name made there may hold a line break.
+static bool isSafeTempDirectory(const SString& dir) {
+    SString reason = holdsLineBreak(dir) ? SString("its name holds a line break")
+                                         : untrustedPathReason(dir.empty() ? "/" : dir);
+    if (reason.empty()) return true;
+    for (const SString& refused : g_refusedTempDirs) {
+        if (refused == dir) return false;
+    }
+    g_refusedTempDirs.push_back(dir);
+    logMessage("The temporary directory " + showLineBreaks(dir) +
+                   " is not used: " + showLineBreaks(reason) + ".",
+               LOG_WARNING);
+    return false;
+}
+
+// A template for a unique name: the first of TMPDIR, the configured temporary directory
+// and /tmp that names a directory others cannot tamper with; then "/qnj" and the
+// characters mkstemp/mkdtemp fill. Throws LauncherException when none can be used.
+static std::vector<char> tempTemplate() {
+    const char* tmpdir = getenv("TMPDIR");
+    const SString configured = PlatformImpl::getSystemTempDirectory();
+    for (const char* candidate : {tmpdir, configured.c_str(), "/tmp"}) {
+        if (!isDirectoryPath(candidate)) continue;
+        const SString dir = absoluteDirectory(candidate);
+        if (!isSafeTempDirectory(dir)) continue;
+        const SString name = dir + "/qnjXXXXXX";
+        return std::vector<char>(name.c_str(), name.c_str() + name.size() + 1);
+    }
+    throw LauncherException(
+        "No temporary directory can be used safely; set TMPDIR to a directory that only you "
+        "can write to.");
 }
 
 SString PlatformImpl::createTempSubDirectory() {
     std::vector<char> name = tempTemplate();
-    if (!mkdtemp(name.data())) throw LauncherException(strerror(errno));
-    chmod(name.data(), 0777 & ~currentUmask());
+    createPrivateDirectory(name);
     m_sdqCreatedDrs.push_back(name.data());
     return name.data();
 }
 
 SString PlatformImpl::createTempFile() {
     std::vector<char> name = tempTemplate();
-    int fd = mkstemp(name.data());
-    if (fd < 0) throw LauncherException(SString("Error creating tmp file ") + name.data());
-    fchmod(fd, 0666 & ~currentUmask());
-    close(fd);
+    if (!createPrivateFile(name)) {
+        throw LauncherException(SString("Error creating tmp file ") + name.data());
+    }
     m_sdqCreatedFiles.push_back(name.data());
     return name.data();
 }
@@ -114,7 +135,7 @@ void PlatformImpl::removeDirFromCleanupList(const SString& path) {
 
 void PlatformImpl::cleanup() {
     for (const SString& file : m_sdqCreatedFiles) deleteFile(file);
-    for (const SString& dir : m_sdqCreatedDrs) deleteFile(dir);
+    for (const SString& dir : m_sdqCreatedDrs) removeCreatedTree(dir);
     if (m_deleteLauncher) deleteLauncher();
 }
 

@@ -159,17 +159,21 @@ TEST(TempFiles, CreationFailuresThrowAndRecordNothing) {
     EXPECT_FALSE(exists(tmp.file("log")));  // nothing was recorded to be deleted
 }
 
-TEST(TempFiles, PermissionsFollowTheUmask) {
+// Others must not be able to swap the archives or edit a written descriptor while the
+// application runs, whatever umask the launcher was started with.
+TEST(TempFiles, PermissionsArePrivateWhateverTheUmask) {
     testkit::LauncherState state;
     testkit::ScopedEnv env("TMPDIR", nullptr);
     testkit::ScopedTempDir tmp;
     PlatformImpl::setSystemTempDir(tmp.path());
-    mode_t saved = umask(027);
-    SString file = PlatformImpl::createTempFile();
-    SString dir = PlatformImpl::createTempSubDirectory();
-    umask(saved);
-    EXPECT_EQ(0640u, permissions(file));
-    EXPECT_EQ(0750u, permissions(dir));
+    for (mode_t mask : {0000, 0027, 0777}) {
+        mode_t saved = umask(mask);
+        SString file = PlatformImpl::createTempFile();
+        SString dir = PlatformImpl::createTempSubDirectory();
+        umask(saved);
+        EXPECT_EQ(0600u, permissions(file)) << std::oct << mask;
+        EXPECT_EQ(0700u, permissions(dir)) << std::oct << mask;
+    }
     PlatformImpl::cleanup();
 }
 
@@ -254,10 +258,10 @@ TEST(DeleteLauncher, RemovesItsDirectoryOnlyWhenEmpty) {
     }
 }
 
-TEST(SetFileExecutable, AddsExecuteBitsForAllAndKeepsTheRest) {
+TEST(SetFileExecutable, AddsExecuteBitsForTheOwnerAndReadersAndKeepsTheRest) {
     testkit::ScopedTempDir tmp;
-    const std::pair<mode_t, mode_t> cases[] = {
-        {0640, 0751}, {0600, 0711}, {0444, 0555}, {04600, 04711}, {0755, 0755}};
+    const std::pair<mode_t, mode_t> cases[] = {{0640, 0750},   {0600, 0700}, {0444, 0555},
+                                               {04600, 04700}, {0755, 0755}, {0200, 0300}};
     for (const auto& [before, after] : cases) {
         writeFile(tmp.file("f"), "x");
         chmod(tmp.file("f").c_str(), before);

@@ -294,14 +294,12 @@ TEST(DeleteFullDir, VanishedFileIsLoggedAndTheRestRemoved) {
 
     // Someone else removes the file between the directory read and its deletion.
     struct Racing : DeleteFullDir {
-        bool processFile(const SString& path) override {
-            if (path.size() > 5 && path.compare(path.size() - 5, 5, "/gone") == 0) {
-                unlink(path.c_str());
-            }
-            return DeleteFullDir::processFile(path);
+        int unlinkEntry(int dirFd, const char* name, int flags) override {
+            if (strcmp(name, "gone") == 0) unlinkat(dirFd, name, 0);
+            return DeleteFullDir::unlinkEntry(dirFd, name, flags);
         }
     } deleter;
-    EXPECT_FALSE(deleter.process(tmp.file("t")));
+    EXPECT_TRUE(deleter.process(tmp.file("t")));
     EXPECT_FALSE(exists(tmp.file("t")));
     EXPECT_EQ(std::vector<SString>{warning(tmp.file("t/sub/gone"), ENOENT)},
               logLines(tmp.file("log")));
@@ -322,9 +320,9 @@ TEST(DeleteFullDir, DirectoryLeftBehindKeepsItsAncestorsButNotItsSiblings) {
     writeFile(tmp.file("t/d"), "");
     // A file that stays put, as one the launcher has no right to delete would.
     struct Stubborn : DeleteFullDir {
-        bool processFile(const SString& path) override {
-            if (path.find("stuck") != SString::npos) return false;
-            return DeleteFullDir::processFile(path);
+        int unlinkEntry(int dirFd, const char* name, int flags) override {
+            if (strcmp(name, "stuck") == 0) return 0;
+            return DeleteFullDir::unlinkEntry(dirFd, name, flags);
         }
     } deleter;
     deleter.process(tmp.file("t"));

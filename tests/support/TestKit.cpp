@@ -89,6 +89,20 @@ void removeTree(const SString& path) {
     }
 }
 
+SString swapForLink(const SString& path, const SString& target) {
+    const SString moved = path + ".moved";
+    if (rename(path.c_str(), moved.c_str()) != 0 || symlink(target.c_str(), path.c_str()) != 0) {
+        throw std::runtime_error("cannot swap " + path);
+    }
+    return moved;
+}
+
+void chownTo(const SString& path, unsigned uid) {
+    if (lchown(path.c_str(), uid, static_cast<gid_t>(-1)) != 0) {
+        throw std::runtime_error("cannot chown " + path);
+    }
+}
+
 static void resetAll() {
     Launcher::resetState();
     PlatformImpl::resetState();

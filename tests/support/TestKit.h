@@ -36,6 +36,11 @@ void makeDirs(const SString& path);
 // Names of the entries of a directory, sorted; empty when it cannot be read.
 std::vector<SString> listDir(const SString& path);
 void removeTree(const SString& path);
+// Stands in for someone who swaps a directory: renames `path` to `path`.moved and puts a
+// symbolic link to `target` in its place. Returns the moved directory's path.
+SString swapForLink(const SString& path, const SString& target);
+// Changes the owner of `path` (not following a link) to the uid, as another user's file.
+void chownTo(const SString& path, unsigned uid);
 
 // Resets the static state of the launcher and the platform layer on entry and exit, and
 // points the launcher at `launcherPath`. Output is silenced unless `quiet` is false.

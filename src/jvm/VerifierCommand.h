@@ -1,0 +1,27 @@
+#pragma once
+// The run of a candidate JVM on the verifier class, built as an argument vector so that no
+// shell ever reads a home, a path or an environment value: the JVM's program, the class-path
+// option the launch script's CP function would give, the class name and the property names.
+
+#include <vector>
+
+#include "base/SString.h"
+#include "base/StringDeque.h"
+
+class JVMFile;
+
+struct VerifierCommand {
+    std::vector<SString> arguments;
+    // The same as shell text that would pass the same arguments, for the log.
+    SString shown;
+    // The launcher's directory, where the verifier runs.
+    SString workingDir;
+};
+
+// The command that verifies `jvm` at `jvmHome` with the verifier class `verifyClassName`
+// from `verifyClassPath` (each may be written in double quotes) and asks for
+// `propertyNames`. With a descriptor that passes the class path in an environment variable
+// (USE_CP_ENV_VAR 1), sets that variable and logs it as the launch script does.
+VerifierCommand buildVerifierCommand(const JVMFile& jvm, const SString& jvmHome,
+                                     const SString& verifyClassPath, const SString& verifyClassName,
+                                     const StringDeque& propertyNames);
