@@ -16,6 +16,7 @@
 #include "base/UniqueFd.h"
 #include "platform/PlatformImpl.h"
 #include "platform/SecureDir.h"
+#include "platform/TrustedPath.h"
 
 unsigned getBytes(FILE* stream, char* buffer, unsigned count) {
     unsigned n = 0;
@@ -60,6 +61,7 @@ void FileIndexEntry::load(FILE* stream) {
         name += static_cast<char>(c);
         if (c == '\n') break;
     }
+    m_indexName = name;
     m_name = name.substr(0, name.find('\0'));
 }
 
@@ -70,7 +72,10 @@ void FileIndexEntry::loadTagFile(FILE* stream) {
 }
 
 bool isSafeFileName(const SString& name) {
-    return name.find('/') == SString::npos && name != "." && name != "..";
+    // A NUL would cut the name short, a line break would end its line in the replaying
+    // input file and in the log.
+    return name.find_first_of(SString("/\n\r\0", 4)) == SString::npos && name != "." &&
+           name != "..";
 }
 
 namespace {
@@ -137,8 +142,8 @@ static LauncherException writeError(int errorNumber) {
 }
 
 SString FileIndexEntry::extract(const SString& directory) const {
-    if (!isSafeFileName(m_name) || m_name.empty()) {
-        throw LauncherException("Invalid file name in file index: " + m_name);
+    if (!isSafeFileName(m_indexName) || m_name.empty()) {
+        throw LauncherException("Invalid file name in file index: " + showLineBreaks(m_indexName));
     }
     if (m_offset < 0 || m_length < 0) {
         throw LauncherException("Invalid offset or length in file index for " + m_name + ".");

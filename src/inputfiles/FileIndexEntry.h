@@ -53,6 +53,8 @@ public:
     long m_length = 0;
     long m_offset = 0;
     SString m_name;
+    // The name's bytes as the index holds them; m_name stops at a NUL among them.
+    SString m_indexName;
 };
 
 using FileIndexEntryPtrDeque = PtrDeque<FileIndexEntry>;
