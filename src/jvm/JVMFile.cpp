@@ -7,9 +7,12 @@
 #include "base/TextLines.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMMatch.h"
+#include "jvm/VerifiedJVMs.h"
 #include "jvm/VerifierCommand.h"
+#include "platform/FileIdentity.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ShellLiterals.h"
+#include "platform/UserCache.h"
 #include "platform/TrustedPath.h"
 
 SString JVMFile::resolve(const SString& text) const {
@@ -127,6 +130,31 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
         }
     }
 
+    // The answers of an unchanged JVM are kept when they depend on its files alone.
+    SString exePath = jvmHome;
+    appendPathSeparator(exePath);
+    exePath += m_descriptor.getTagValue("JVM_EXE", 0);
+    const bool cacheable =
+        m_descriptor.getTagValue("VERIFY_CACHE", 0) != "0" && UserCache::available();
+    const SString identity = cacheable ? jvmIdentity(jvmHome, exePath) : SString();
+    SString stdOut;
+    if (!identity.empty() && VerifiedJVMs::lookup(identity, names, stdOut)) {
+        logMessage("Verification of " + exePath + " taken from the cache.", LOG_INFO);
+        PlatformImpl::setEnvironmentVariable("JAVA_HOME", jvmHome);
+    } else {
+        stdOut = runVerifier(jvmHome, verifyClassPath, verifyClassName, names);
+        if (!identity.empty()) VerifiedJVMs::store(identity, names, stdOut);
+    }
+    bool result = verifyJVMOutput(stdOut, expected);
+    PlatformImpl::advanceUIProgress(6);
+    return result;
+}
+
+SString JVMFile::runVerifier(const SString& jvmHome, SString verifyClassPath,
+                             SString verifyClassName, const StringDeque& names) {
+    if (verifyClassPath.empty() && verifyClassName.empty() && m_prepareVerifier) {
+        m_prepareVerifier(verifyClassPath, verifyClassName);
+    }
     const VerifierCommand command =
         buildVerifierCommand(*this, jvmHome, verifyClassPath, verifyClassName, names);
     logMessage("Executing launch script command: " + command.shown + " in working directory " +
@@ -140,9 +168,7 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
     logMessage(stdOut, LOG_INFO);
     logMessage("ErrOut:", LOG_INFO);
     logMessage(errOut, LOG_INFO);
-    bool result = verifyJVMOutput(stdOut, expected);
-    PlatformImpl::advanceUIProgress(6);
-    return result;
+    return stdOut;
 }
 
 bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected) {

@@ -2,10 +2,12 @@
 // One JVM descriptor: expands its @TAG@ macros for launch scripts and verifies candidate
 // homes by running their JVM on the verifier class.
 
+#include <functional>
 #include <memory>
 
 #include "base/PtrDeque.h"
 #include "base/SString.h"
+#include "base/StringDeque.h"
 #include "inputfiles/MacroHandler.h"
 
 class TagFile;
@@ -50,12 +52,20 @@ public:
                                                   const SString& verifyClassName);
     std::unique_ptr<JVMMatch> verifyWithPlatformHints(const SString& verifyClassPath,
                                                       const SString& verifyClassName);
-    // Runs the verifier in `jvmHome` (which becomes the descriptor's JVM_HOME), without a
-    // shell, and checks its output. Process errors pass as LauncherException.
+    // Checks the JVM in `jvmHome` (which becomes the descriptor's JVM_HOME): answers stored in
+    // the user's cache for an unchanged JVM stand for the verifier's output when every
+    // property asked depends on the JVM's files alone and the descriptor does not say
+    // VERIFY_CACHE: 0; otherwise the verifier runs, without a shell. Process errors pass as
+    // LauncherException.
     bool performVerify(const SString& jvmHome, const SString& verifyClassPath,
                        const SString& verifyClassName);
     // Whether the verifier's output holds the magic line and then the expected values.
     static bool verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected);
+
+    // Called for an empty verifier class path and name when the verifier is about to run,
+    // to provide them (the embedded verifier is extracted only when a run needs it).
+    using VerifierPreparation = std::function<void(SString& classPath, SString& className)>;
+    void setVerifierPreparation(VerifierPreparation prepare) { m_prepareVerifier = prepare; }
 
     TagFile& getTagFile() const { return m_descriptor; }
     SString getDescription() const;
@@ -67,8 +77,13 @@ private:
                                               const SString& verifyClassPath,
                                               const SString& verifyClassName, bool found);
 
+    // Runs the verifier and returns its standard output.
+    SString runVerifier(const SString& jvmHome, SString verifyClassPath, SString verifyClassName,
+                        const StringDeque& names);
+
     TagFile& m_descriptor;
     mutable ShellLiterals* m_literals = nullptr;
+    VerifierPreparation m_prepareVerifier;
 };
 
 using JVMFilePtrDeque = PtrDeque<JVMFile>;

@@ -5,9 +5,11 @@
 #include "base/LauncherContext.h"
 #include "base/Log.h"
 #include "base/TextLines.h"
+#include "inputfiles/ExtractedArchives.h"
 #include "inputfiles/FileIndex.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
+#include "launch/ClassDataArchive.h"
 #include "launch/LaunchScript.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ShellWords.h"
@@ -38,11 +40,12 @@ SString LaunchScript::buildJVMClasspath(const JVMFile& jvm) const {
 SString LaunchScript::buildJARClasspath(const JVMFile& jvm) const {
     SString classpath;
     if (!m_extractArchives) return classpath;
-    SString directory = PlatformImpl::createTempSubDirectory();
-    for (const FileIndexEntry* entry :
-         FileIndex::bundle().entriesOfType(FILE_TYPE_CLASSPATH_ARCHIVE)) {
+    const auto entries = FileIndex::bundle().entriesOfType(FILE_TYPE_CLASSPATH_ARCHIVE);
+    const ExtractedArchives cached(entries);
+    SString directory = cached.available() ? SString() : PlatformImpl::createTempSubDirectory();
+    for (const FileIndexEntry* entry : entries) {
         addToClasspath(jvm, classpath,
-                       m_literals.mark(entry->extract(directory), ShellLiterals::Word));
+                       m_literals.mark(cached.extract(*entry, directory), ShellLiterals::Word));
     }
     return classpath;
 }
@@ -122,7 +125,12 @@ SString LaunchScript::classpathValue(const JVMFile& jvm, const StringDeque& args
 
 void LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs,
                            bool showConsole) {
+    ClassDataArchive classData;
     SString command = resolve(jvm);
+    if (m_classData) {
+        command = classData.apply(descriptorTag(jvm, "JVM_HOME"), descriptorTag(jvm, "JVM_EXE"),
+                                  command);
+    }
     SString workingDir;
     if (m_autoSetWorkingDir) {
         workingDir = LauncherContext::launcherFileName();
@@ -143,6 +151,7 @@ void LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArg
     const bool console = m_displayConsole || showConsole;
     const bool capture = console ? false : m_captureOutput;
     PlatformImpl::executeProcess(command, workingDir, console, capture, true, &m_stdOut, &m_errOut);
+    classData.finish();
     if (!console && m_captureOutput) {
         logMessage("Output from the launch script execution", LOG_INFO);
         logMessage("StdOut:", LOG_INFO);

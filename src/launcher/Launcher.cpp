@@ -5,6 +5,7 @@
 #include "base/Numbers.h"
 #include "base/StdioFile.h"
 #include "platform/PlatformImpl.h"
+#include "platform/UserCache.h"
 
 SString Launcher::m_logFileName;
 bool Launcher::m_logFileInitialized = false;
@@ -44,6 +45,7 @@ SString applicationArchive(const SString* name) {
 
 Launcher::~Launcher() {
     PlatformImpl::cleanup();
+    UserCache::upkeep();
 }
 
 void Launcher::resetState() {

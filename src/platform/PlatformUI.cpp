@@ -11,6 +11,7 @@
 #include "platform/Console.h"
 #include "platform/MessageCatalogue.h"
 #include "platform/PlatformImpl.h"
+#include "platform/UserCache.h"
 
 SString g_title;
 long ui_progress = 0;
@@ -200,4 +201,5 @@ void PlatformImpl::resetState() {
     m_subStatusData.clear();
     m_canceled = false;
     resetFileState();
+    UserCache::resetState();
 }

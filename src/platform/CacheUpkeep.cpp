@@ -1,0 +1,124 @@
+// The upkeep of the per-user cache: expiry of entries unused for 30 days, the size bound
+// with least-recently-used eviction, and the removal of what interrupted runs left.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+#include <vector>
+
+#include "platform/DeleteFullDir.h"
+#include "platform/UserCache.h"
+
+namespace {
+
+constexpr time_t kDay = 24 * 60 * 60;
+constexpr time_t kExpiry = 30 * kDay;
+
+class DirectoryStream {
+public:
+    explicit DirectoryStream(const SString& path) : m_dir(opendir(path.c_str())) {}
+    ~DirectoryStream() {
+        if (m_dir) closedir(m_dir);
+    }
+    DirectoryStream(const DirectoryStream&) = delete;
+    DirectoryStream& operator=(const DirectoryStream&) = delete;
+    // The next name other than "." and ".."; false at the end.
+    bool next(SString& name) {
+        while (m_dir) {
+            struct dirent* entry = readdir(m_dir);
+            if (!entry) return false;
+            name = entry->d_name;
+            if (name != "." && name != "..") return true;
+        }
+        return false;
+    }
+
+private:
+    DIR* m_dir;
+};
+
+struct Entry {
+    SString path;
+    time_t used;
+    uint64_t size;
+};
+
+// Bytes taken by `path`: a file's size, or the sizes of everything below a directory.
+uint64_t treeSize(const SString& path, const struct stat& info) {
+    if (!S_ISDIR(info.st_mode)) return static_cast<uint64_t>(info.st_size);
+    uint64_t total = 0;
+    DirectoryStream dir(path);
+    SString name;
+    while (dir.next(name)) {
+        const SString child = path + "/" + name;
+        struct stat childInfo;
+        if (lstat(child.c_str(), &childInfo) == 0) total += treeSize(child, childInfo);
+    }
+    return total;
+}
+
+bool upkeepDue(const SString& stamp, bool wrote, time_t now) {
+    struct stat info;
+    if (!wrote && stat(stamp.c_str(), &info) == 0 && now - info.st_mtime < kDay) return false;
+    int fd = open(stamp.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        futimens(fd, nullptr);
+        close(fd);
+    }
+    return true;
+}
+
+}  // namespace
+
+void UserCache::upkeep() {
+    if (!s_opened || s_directory.empty()) return;
+    const time_t now = time(nullptr);
+    if (!upkeepDue(s_directory + "/.upkeep", s_written > 0, now)) return;
+
+    std::vector<Entry> entries;
+    uint64_t total = 0;
+    DirectoryStream kinds(s_directory);
+    SString kind;
+    while (kinds.next(kind)) {
+        const SString kindPath = s_directory + "/" + kind;
+        struct stat kindInfo;
+        if (kind[0] == '.' || lstat(kindPath.c_str(), &kindInfo) != 0 ||
+            !S_ISDIR(kindInfo.st_mode)) {
+            continue;
+        }
+        DirectoryStream names(kindPath);
+        SString name;
+        while (names.next(name)) {
+            const SString path = kindPath + "/" + name;
+            struct stat info;
+            if (lstat(path.c_str(), &info) != 0) continue;
+            if (name[0] == '.') {
+                // Left by a run that ended before it could rename or remove it.
+                if (now - info.st_mtime > kDay) DeleteFullDir().process(path);
+                continue;
+            }
+            if (now - info.st_mtime > kExpiry) {
+                removeEntry(path);
+                continue;
+            }
+            Entry entry{path, info.st_mtime, treeSize(path, info)};
+            total += entry.size;
+            entries.push_back(entry);
+        }
+    }
+    const uint64_t bound = cacheSizeBound();
+    if (total <= bound) return;
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.used < b.used; });
+    for (const Entry& entry : entries) {
+        if (total <= bound) break;
+        // What this run uses stays, even when it alone is larger than the bound.
+        if (entry.used >= s_runStart) continue;
+        removeEntry(entry.path);
+        total -= entry.size;
+    }
+}
