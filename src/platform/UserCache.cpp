@@ -70,8 +70,6 @@ int makeDirectories(const SString& path) {
 // Why the existing directory `path` is not to be used as the cache; empty when it is fine.
 SString unsafeReason(const SString& path) {
     if (holdsLineBreak(path)) return "its name holds a line break";
-    SString reason = untrustedPathReason(path);
-    if (!reason.empty()) return reason;
     UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct statx info;
     if (!fd || !fileStatus(fd.get(), "", AT_EMPTY_PATH, info)) {
@@ -81,7 +79,8 @@ SString unsafeReason(const SString& path) {
         return "it is owned by user " + convertToString(static_cast<long>(info.stx_uid));
     }
     if (info.stx_mode & 022) return "it is writable by group or others";
-    return SString();
+    // Nothing on the way to it may be under someone else's control either.
+    return untrustedPathReason(path);
 }
 
 SString join(const SString& directory, const SString& name) {
