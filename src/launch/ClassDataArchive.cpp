@@ -53,7 +53,7 @@ bool namesOwnArchive(const SString& command) {
 bool hasArchiveMagic(const SString& path) {
     StdioFile file = PlatformImpl::openFile(path, "rb");
     unsigned char magic[4] = {0, 0, 0, 0};
-    return file && fread(magic, 1, 4, file.get()) == 4 && magic[0] == 0xa8 && magic[1] == 0xba &&
+    return file && fread(magic, 1, 4, file.get()) == 4 && magic[0] == 0xa8 && magic[1] == 0xab &&
            magic[2] == 0x0b && magic[3] == 0xf0;
 }
 
