@@ -10,6 +10,7 @@
 #include <ctime>
 #include <vector>
 
+#include "base/UniqueFd.h"
 #include "platform/DeleteFullDir.h"
 #include "platform/UserCache.h"
 
@@ -47,28 +48,33 @@ struct Entry {
     uint64_t size;
 };
 
-// Bytes taken by `path`: a file's size, or the sizes of everything below a directory.
-uint64_t treeSize(const SString& path, const struct stat& info) {
-    if (!S_ISDIR(info.st_mode)) return static_cast<uint64_t>(info.st_size);
-    uint64_t total = 0;
+// Calls `visit` with the name, path and status of each entry of the directory `path`.
+template <typename Visit>
+void forEachEntry(const SString& path, Visit visit) {
     DirectoryStream dir(path);
     SString name;
     while (dir.next(name)) {
         const SString child = path + "/" + name;
-        struct stat childInfo;
-        if (lstat(child.c_str(), &childInfo) == 0) total += treeSize(child, childInfo);
+        struct stat info;
+        if (lstat(child.c_str(), &info) == 0) visit(name, child, info);
     }
+}
+
+// Bytes taken by `path`: a file's size, or the sizes of everything below a directory.
+uint64_t treeSize(const SString& path, const struct stat& info) {
+    if (!S_ISDIR(info.st_mode)) return static_cast<uint64_t>(info.st_size);
+    uint64_t total = 0;
+    forEachEntry(path, [&](const SString&, const SString& child, const struct stat& childInfo) {
+        total += treeSize(child, childInfo);
+    });
     return total;
 }
 
 bool upkeepDue(const SString& stamp, bool wrote, time_t now) {
     struct stat info;
     if (!wrote && stat(stamp.c_str(), &info) == 0 && now - info.st_mtime < kDay) return false;
-    int fd = open(stamp.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        futimens(fd, nullptr);
-        close(fd);
-    }
+    UniqueFd fd(open(stamp.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (fd) futimens(fd.get(), nullptr);
     return true;
 }
 
@@ -81,35 +87,22 @@ void UserCache::upkeep() {
 
     std::vector<Entry> entries;
     uint64_t total = 0;
-    DirectoryStream kinds(s_directory);
-    SString kind;
-    while (kinds.next(kind)) {
-        const SString kindPath = s_directory + "/" + kind;
-        struct stat kindInfo;
-        if (kind[0] == '.' || lstat(kindPath.c_str(), &kindInfo) != 0 ||
-            !S_ISDIR(kindInfo.st_mode)) {
-            continue;
-        }
-        DirectoryStream names(kindPath);
-        SString name;
-        while (names.next(name)) {
-            const SString path = kindPath + "/" + name;
-            struct stat info;
-            if (lstat(path.c_str(), &info) != 0) continue;
+    forEachEntry(s_directory, [&](const SString& kind, const SString& kindPath,
+                                  const struct stat& kindInfo) {
+        if (kind[0] == '.' || !S_ISDIR(kindInfo.st_mode)) return;
+        forEachEntry(kindPath, [&](const SString& name, const SString& path,
+                                   const struct stat& info) {
             if (name[0] == '.') {
                 // Left by a run that ended before it could rename or remove it.
                 if (now - info.st_mtime > kDay) DeleteFullDir().process(path);
-                continue;
-            }
-            if (now - info.st_mtime > kExpiry) {
+            } else if (now - info.st_mtime > kExpiry) {
                 removeEntry(path);
-                continue;
+            } else {
+                entries.push_back(Entry{path, info.st_mtime, treeSize(path, info)});
+                total += entries.back().size;
             }
-            Entry entry{path, info.st_mtime, treeSize(path, info)};
-            total += entry.size;
-            entries.push_back(entry);
-        }
-    }
+        });
+    });
     const uint64_t bound = cacheSizeBound();
     if (total <= bound) return;
     std::sort(entries.begin(), entries.end(),
