@@ -6,7 +6,10 @@ INSTRUCTIONS:
   GOTO done
   :install
   INSTALL_JVM 1
-  JMP0 @N1@ done
+  JMP0 @N1@ nojvm
   LAUNCH @S1@ 0
+  GOTO done
+  :nojvm
+  EXIT 1
   :done
 /:

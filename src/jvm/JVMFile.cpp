@@ -6,14 +6,17 @@
 #include "base/Paths.h"
 #include "base/TextLines.h"
 #include "inputfiles/TagFile.h"
+#include "jvm/CandidateReport.h"
 #include "jvm/JVMMatch.h"
+#include "jvm/JavaVersion.h"
+#include "jvm/PathHints.h"
 #include "jvm/VerifiedJVMs.h"
 #include "jvm/VerifierCommand.h"
 #include "platform/FileIdentity.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ShellLiterals.h"
-#include "platform/UserCache.h"
 #include "platform/TrustedPath.h"
+#include "platform/UserCache.h"
 
 SString JVMFile::resolve(const SString& text) const {
     return MacroHandler::resolve(text, '@');
@@ -70,6 +73,8 @@ std::unique_ptr<JVMMatch> JVMFile::verifyCandidate(const SString& jvmHome,
         logMessage("Cannot verify the JVM at " + showLineBreaks(jvmHome) +
                        " because its path holds a line break.",
                    LOG_WARNING);
+        CandidateReport::refused(showLineBreaks(jvmHome), getDescription(),
+                                 "its path holds a line break");
         return nullptr;
     }
 
@@ -81,6 +86,7 @@ std::unique_ptr<JVMMatch> JVMFile::verifyCandidate(const SString& jvmHome,
     logMessage("Verifying JVM at " + exePath + "\n   for JVM: " + getDescription(), LOG_INFO);
     if (!PlatformImpl::fileExists(exePath)) {
         logMessage(exePath + " does not exist", LOG_INFO);
+        CandidateReport::refused(jvmHome, getDescription(), "no executable at " + exePath);
         PlatformImpl::advanceUIProgress(2);
         return nullptr;
     }
@@ -90,24 +96,30 @@ std::unique_ptr<JVMMatch> JVMFile::verifyCandidate(const SString& jvmHome,
         logMessage("Cannot verify the JVM at " + jvmHome +
                        " because its path contains a macro character (%, @ or #).",
                    LOG_WARNING);
+        CandidateReport::refused(jvmHome, getDescription(), "its path contains a macro character");
         return nullptr;
     }
     // A JVM found rather than named could have been planted by anyone who can write on its
     // path; only one that no one but root and this user can change is run.
     if (found) {
-        const SString reason = untrustedPathReason(exePath);
-        if (!reason.empty()) {
-            logMessage("Not running the JVM at " + exePath + ": " + reason + ".", LOG_WARNING);
+        const SString untrusted = untrustedPathReason(exePath);
+        if (!untrusted.empty()) {
+            logMessage("Not running the JVM at " + exePath + ": " + untrusted + ".", LOG_WARNING);
+            CandidateReport::refused(jvmHome, getDescription(), untrusted);
             return nullptr;
         }
     }
-    if (!performVerify(jvmHome, verifyClassPath, verifyClassName)) return nullptr;
+    SString reason;
+    if (!performVerify(jvmHome, verifyClassPath, verifyClassName, &reason)) {
+        CandidateReport::refused(jvmHome, getDescription(), reason);
+        return nullptr;
+    }
     logMessage("Found matching JVM at " + jvmHome, LOG_INFO);
     return std::make_unique<JVMMatch>(jvmHome, m_descriptor);
 }
 
 bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPath,
-                            const SString& verifyClassName) {
+                            const SString& verifyClassName, SString* reason) {
     m_descriptor.setTagValue("JVM_HOME", jvmHome);
 
     StringPairPtrDeque expected;
@@ -145,7 +157,7 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
         stdOut = runVerifier(jvmHome, verifyClassPath, verifyClassName, names);
         if (!identity.empty()) VerifiedJVMs::store(identity, names, stdOut);
     }
-    bool result = verifyJVMOutput(stdOut, expected);
+    bool result = verifyJVMOutput(stdOut, expected, reason);
     PlatformImpl::advanceUIProgress(6);
     return result;
 }
@@ -171,7 +183,8 @@ SString JVMFile::runVerifier(const SString& jvmHome, SString verifyClassPath,
     return stdOut;
 }
 
-bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected) {
+bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected,
+                              SString* reason) {
     size_t position = 0;
     SString line;
     bool found = false;
@@ -185,16 +198,17 @@ bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& e
     }
     if (!found) {
         logMessage("Invalid magic value: " + line + "\n", LOG_ERROR);
+        if (reason) *reason = "the verifier's output has no magic line (it did not run)";
         return false;
     }
     for (long i = 0; i < expected.size() && position < output.size(); ++i) {
         line.clear();
         readLineFromString(output, position, line);
-        const SString& value = expected.at(i)->m_value;
-        if (stringEndsWith(value, "...") != SString::npos) {
-            size_t k = value.size() - 3;
-            if (line.size() < k || line.compare(0, k, value, 0, k) != 0) return false;
-        } else if (line != value) {
+        const StringPair& property = *expected.at(i);
+        if (!propertyValueMatches(line, property.m_value)) {
+            const SString why = propertyRefusalReason(property.m_name, line, property.m_value);
+            logMessage("JVM refused: " + why, LOG_INFO);
+            if (reason) *reason = why;
             return false;
         }
     }
@@ -207,18 +221,18 @@ std::unique_ptr<JVMMatch> JVMFile::verifyWithPathHints(const SString& verifyClas
     logMessage("Searching for " + getDescription() + " using path hints", LOG_INFO);
     StringDeque partitions;
     PlatformImpl::getJVMSearchPartitions(partitions);
-    const char* separator = PlatformImpl::getPathSeparator();
     const StringDeque* hints = m_descriptor.getValue("PATH_HINT");
     if (!hints) return nullptr;
     for (const SString& hint : *hints) {
-        for (const SString& partition : partitions) {
-            SString candidate = partition;
-            if (stringEndsWith(candidate, separator) == SString::npos) candidate += separator;
-            SString relative = hint;
-            if (relative.compare(0, 1, separator) == 0) relative.erase(0, 1);
-            candidate += relative;
-            if (candidate.empty()) continue;
-            logMessage("Checking path hint " + candidate, LOG_INFO);
+        for (const SString& candidate : expandPathHint(hint, partitions)) {
+            // A hint for a directory that is not there costs nothing and shows nothing.
+            if (!PlatformImpl::isDirectoryPath(candidate)) {
+                logMessage(
+                    "Skipping path hint " + showLineBreaks(candidate) + ": no such directory",
+                    LOG_INFO);
+                continue;
+            }
+            logMessage("Checking path hint " + showLineBreaks(candidate), LOG_INFO);
             if (auto match = verifyFound(candidate, verifyClassPath, verifyClassName)) {
                 return match;
             }

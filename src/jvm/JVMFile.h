@@ -55,12 +55,14 @@ public:
     // Checks the JVM in `jvmHome` (which becomes the descriptor's JVM_HOME): answers stored in
     // the user's cache for an unchanged JVM stand for the verifier's output when every
     // property asked depends on the JVM's files alone and the descriptor does not say
-    // VERIFY_CACHE: 0; otherwise the verifier runs, without a shell. Process errors pass as
-    // LauncherException.
+    // VERIFY_CACHE: 0; otherwise the verifier runs, without a shell. `reason` (may be null)
+    // gets why a candidate was refused. Process errors pass as LauncherException.
     bool performVerify(const SString& jvmHome, const SString& verifyClassPath,
-                       const SString& verifyClassName);
-    // Whether the verifier's output holds the magic line and then the expected values.
-    static bool verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected);
+                       const SString& verifyClassName, SString* reason = nullptr);
+    // Whether the verifier's output holds the magic line and then the expected values;
+    // `reason` (may be null) gets why not.
+    static bool verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected,
+                                SString* reason = nullptr);
 
     // Called for an empty verifier class path and name when the verifier is about to run,
     // to provide them (the embedded verifier is extracted only when a run needs it).

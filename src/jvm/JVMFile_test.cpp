@@ -77,6 +77,9 @@ TEST(JVMFileOutput, VerifierOutputIsComparedLineByLineAfterTheMagicLine) {
         {"x1739021872\n", {}, false},
         {"1739021872x\n", {}, false},
         {"", {}, false},
+        {"1739021872\n21.0.2\nLinux\n", {"17+", "Linux"}, true},
+        {"1739021872\n1.8.0_392\n", {"8..11"}, true},
+        {"1739021872\n11.0.2\nLinux\n", {"17+", "Linux"}, false},
     };
     for (const OutputCase& c : cases) {
         EXPECT_EQ(verify(c.output, c.expected), c.matches) << c.output;
@@ -94,6 +97,20 @@ TEST(JVMFileOutput, MissingMagicLineLogsTheLastLineRead) {
               "------------------\n"
               "ERROR: Invalid magic value: bar\n\n"
               "ERROR: Invalid magic value: \n\n");
+}
+
+TEST(JVMFileOutput, RefusedPropertyIsLoggedWithItsReason) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir dir;
+    Launcher::setLogFileName(dir.file("log"));
+    StringPairPtrDeque expected;
+    expected.push_back(std::make_unique<StringPair>("os.name", "Linux"));
+    expected.push_back(std::make_unique<StringPair>("java.version", "17+"));
+    EXPECT_FALSE(JVMFile::verifyJVMOutput("1739021872\nLinux\n11.0.2\n", expected));
+    EXPECT_TRUE(JVMFile::verifyJVMOutput("1739021872\nLinux\n25-ea\n", expected));
+    EXPECT_EQ(testkit::readFile(dir.file("log")),
+              "------------------\n"
+              "JVM refused: java.version is 11.0.2, needs 17+\n");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "inputfiles/ExtractedArchives.h"
 #include "inputfiles/FileIndex.h"
 #include "inputfiles/TagFile.h"
+#include "jvm/CandidateReport.h"
 #include "jvm/JVMFile.h"
 #include "jvm/JVMMatch.h"
 #include "platform/PlatformImpl.h"
@@ -76,6 +77,7 @@ void JVMFiles::writeVerifyJar(SString& verifyClassPath, SString& verifyClassName
 
 void JVMFiles::search(JVMMatchPtrDeque& matches) {
     m_match.reset();
+    CandidateReport::clear();
     prepareVerifier();
     const SString& userHome = LauncherContext::userJavaHome();
     if (!userHome.empty()) {

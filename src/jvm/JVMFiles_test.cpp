@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -274,6 +275,41 @@ TEST_F(SearchTest, FoundJvmsOthersCouldHavePlantedAreNeverRun) {
     m_files.search(matches);
     ASSERT_EQ(matches.size(), 1);
     EXPECT_EQ(theirs.callCount(), 1);
+}
+
+// Homes that a hint's environment reference, "*" pattern or the java on PATH leads to are
+// found, not named: one that others could have planted is not run, and an environment value
+// holding shell syntax reaches the verifier as a path, running nothing.
+TEST_F(SearchTest, HintExpandedHomesMustBeTrustedAndRunNothing) {
+    Launcher::setLogFileName(m_dir.file("log"));
+    const SString odd = "b $(touch p1) `touch p2`;touch p3 \"q'u\\v";
+    StandInJvm planted = home(odd + "/jdks/jdk-21", kJava17);
+    chownTo(planted.home, 12345);
+    StandInJvm own = home(odd + "/jdks/jdk-17", kJava17);
+    StandInJvm onPath = home("path/jdk", kJava17);
+    chownTo(onPath.home + "/bin", 12345);
+    const char* oldPath = getenv("PATH");
+    ScopedEnv path("PATH", (onPath.home + "/bin:" + (oldPath ? oldPath : "/bin")).c_str());
+    ScopedEnv base("QN_HINT_BASE", m_dir.file(odd).c_str());
+    addDescriptor("J17", "17", {"%JAVA_ON_PATH%", "#QN_HINT_BASE#/jdks/*"});
+
+    JVMMatchPtrDeque matches;
+    m_files.search(matches);
+    ASSERT_EQ(matches.size(), 1) << readFile(m_dir.file("log"));
+    EXPECT_EQ(matches.at(0)->m_jvmHome, own.home);
+    EXPECT_EQ(planted.callCount() + onPath.callCount(), 0);
+    EXPECT_EQ(own.callCount(), 1);
+    EXPECT_EQ(own.env(1, "JAVA_HOME"), own.home);
+    for (const char* marker : {"p1", "p2", "p3"}) {
+        EXPECT_FALSE(exists(m_dir.file(marker)));
+        EXPECT_FALSE(exists(m_dir.file(odd + "/" + marker)));
+    }
+    const SString log = readFile(m_dir.file("log"));
+    for (const SString& reason :
+         {planted.home + "/bin/java: " + planted.home + " is owned by user 12345.",
+          onPath.home + "/bin/java: " + onPath.home + "/bin is owned by user 12345."}) {
+        EXPECT_NE(log.find("WARNING: Not running the JVM at " + reason), SString::npos) << log;
+    }
 }
 
 // A line break in a home would add lines of its own to the descriptor written for it and

@@ -123,8 +123,8 @@ SString LaunchScript::classpathValue(const JVMFile& jvm, const StringDeque& args
     return SString();
 }
 
-void LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs,
-                           bool showConsole) {
+int LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs,
+                          bool showConsole) {
     ClassDataArchive classData;
     SString command = resolve(jvm);
     if (m_classData) {
@@ -150,7 +150,8 @@ void LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArg
     PlatformImpl::setEnvironmentVariable("JAVA_HOME", descriptorTag(jvm, "JVM_HOME"));
     const bool console = m_displayConsole || showConsole;
     const bool capture = console ? false : m_captureOutput;
-    PlatformImpl::executeProcess(command, workingDir, console, capture, true, &m_stdOut, &m_errOut);
+    const int status = PlatformImpl::executeProcess(command, workingDir, console, capture, true,
+                                                    &m_stdOut, &m_errOut);
     classData.finish();
     if (!console && m_captureOutput) {
         logMessage("Output from the launch script execution", LOG_INFO);
@@ -159,4 +160,5 @@ void LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArg
         logMessage("ErrOut:", LOG_INFO);
         logMessage(m_errOut, LOG_INFO);
     }
+    return status;
 }

@@ -18,6 +18,7 @@ LaunchScript::LaunchScript(const TagFile& script, bool captureOutput)
       m_displayConsole(script.getBoolTagValue("DISPLAY_CONSOLE", false)),
       m_autoSetWorkingDir(script.getBoolTagValue("AUTO_SET_WORKING_DIR", true)),
       m_extractArchives(true),
+      m_quiet(script.getBoolTagValue("QUIET", false)),
       m_description(script.getTagValue("DESC", 0)),
       m_archive(script.getTagValue("ARCHIVE", 0)),
       m_classData(script.getBoolTagValue("CLASS_DATA", false)) {}

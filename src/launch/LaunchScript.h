@@ -13,8 +13,8 @@ class TagFile;
 
 class LaunchScript : public MacroHandler {
 public:
-    // From a launch-script tag file (COMMAND, DISPLAY_CONSOLE, AUTO_SET_WORKING_DIR, DESC,
-    // ARCHIVE, CLASS_DATA); embedded class-path archives are added to the class path.
+    // From a launch-script tag file (COMMAND, DISPLAY_CONSOLE, AUTO_SET_WORKING_DIR, QUIET,
+    // DESC, ARCHIVE, CLASS_DATA); embedded class-path archives are added to the class path.
     LaunchScript(const TagFile& script, bool captureOutput);
     // From a bare command, as JVM verification builds one.
     LaunchScript(const SString& command, bool captureOutput, bool extractArchives);
@@ -41,7 +41,8 @@ public:
 
     // Resolves the command, appends the pass-through arguments (may be null), exports
     // JAVA_HOME and runs it as a child, waiting for it; captured output is kept and logged.
-    void execute(const JVMFile& jvm, const StringDeque* passThroughArgs, bool showConsole);
+    // Runs the resolved command and returns the child's raw wait status.
+    int execute(const JVMFile& jvm, const StringDeque* passThroughArgs, bool showConsole);
 
     SString m_command;
     bool m_captureOutput;
@@ -51,6 +52,8 @@ public:
     SString m_errOut;
     const JVMFile* m_jvmFile = nullptr;
     bool m_extractArchives;
+    // Standard output belongs to the application: the launcher prints nothing of its own.
+    bool m_quiet = false;
     SString m_description;
     SString m_archive;
     // CLASS_DATA: the application runs with a class-data archive in the user's cache.

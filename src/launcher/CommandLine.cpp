@@ -13,7 +13,8 @@ int Launcher::process(const StringDeque& args, const SString& launcherPath) {
         m_launcherFileName = launcherPath;
         m_origLauncherFileName = launcherPath;
         for (const SString& arg : args) m_args.push_back(arg);
-        return processCmdLine(args);
+        if (processCmdLine(args) != 0) return 1;
+        return m_exitStatus;
     } catch (const LauncherException& e) {
         PlatformImpl::showUIMessage(e.getMessage());
         logMessage(e.getMessage(), LOG_ERROR);
@@ -29,6 +30,24 @@ static void loadAppendedFiles(bool loadTagFiles) {
         throw LauncherException(PlatformImpl::getMessageText(MSG_UNABLE_TO_LOAD_INDEX) +
                                 e.getMessage());
     }
+}
+
+// What a run of a file with nothing to run says, on standard error.
+static SString brokenBundleText(bool hasAppendedData) {
+    if (hasAppendedData) {
+        return "this bundle carries no instructions; it was probably packed without "
+               "--instructions.";
+    }
+    SString name = Launcher::getLauncherFileName();
+    size_t slash = name.rfind('/');
+    if (slash != SString::npos) name.erase(0, slash + 1);
+    if (name == "qnlaunch") {
+        return "this is the launcher stub alone, with no application appended; make a bundle "
+               "from it with qnpack create (see qnpack --help).";
+    }
+    return "this file carries no bundle data; it was probably stripped (strip removes the data "
+           "appended to a bundle: leave bundles out of the strip step), or it was not made with "
+           "qnpack.";
 }
 
 int Launcher::processCmdLine(const StringDeque& args) {
@@ -90,6 +109,10 @@ int Launcher::processCmdLine(const StringDeque& args) {
 
     if (runInstructions) {
         if (!m_inputFiles.isLoaded()) loadAppendedFiles(true);
+        if (!m_inputFiles.hasAppendedData() || !m_inputFiles.m_instructions) {
+            PlatformImpl::showErrorLine(brokenBundleText(m_inputFiles.hasAppendedData()));
+            return 1;
+        }
         run();
         PlatformImpl::setUIProgress(100);
     }

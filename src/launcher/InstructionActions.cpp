@@ -30,6 +30,10 @@ void InstructionActions::executeEmbeddedLauncher(long position) {
     Launcher::executeEmbeddedLauncher(position);
 }
 
+void InstructionActions::exit(long status) {
+    Launcher::setExitStatus(static_cast<int>(status));
+}
+
 InstructionActions& InstructionActions::controller() {
     static InstructionActions actions;
     return actions;

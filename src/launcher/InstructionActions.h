@@ -17,6 +17,8 @@ public:
     virtual void launch(const SString& descriptorPath, short seconds);
     virtual void verifyJVM(bool showUI, bool showFailMsg, long fileId);
     virtual void executeEmbeddedLauncher(long position);
+    // Ends the instructions with `status` as the run's exit status.
+    virtual void exit(long status);
 
     // The controller's actions.
     static InstructionActions& controller();

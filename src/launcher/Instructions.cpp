@@ -23,7 +23,8 @@ void Instructions::throwException(const SString& message) const {
 void Instructions::execute() {
     m_checkOnly = false;
     const long count = m_instructions.getTagValueCount(g_instructionsTag);
-    for (m_cursor = 0; m_cursor < count; ++m_cursor) {
+    m_finished = false;
+    for (m_cursor = 0; m_cursor < count && !m_finished; ++m_cursor) {
         PlatformImpl::checkInterrupted();
         m_actions.step(m_cursor);
         executeLine(lineAt(m_cursor));
@@ -87,6 +88,8 @@ const char* const kVerify2 =
     "in a UI or 0 if no message should be displayed.";
 const char* const kVerify3 =
     "The third argument to VERIFY should be the file index number of the jvm file.";
+const char* const kExit =
+    "The EXIT command requires the exit status, a number from 0 to 255, as its only argument.";
 const char* const kExecuteLauncher =
     "The first argument to EXECUTE_LAUNCHER should be the index of the embedded launcher in the "
     "file index.";
@@ -162,6 +165,16 @@ void Instructions::executeLine(const SString& line) {
         bool fail = boolArg(kVerify2);
         long id = longArg(kVerify3);
         if (!m_checkOnly) m_actions.verifyJVM(show, fail, id);
+    } else if (command == "EXIT") {
+        SString token = nextArgument(line, pos, kExit);
+        if (literal(token)) {
+            long status = evalLongExpr(token, "");
+            if (status < 0 || status > 255) throwException(kExit);
+            if (!m_checkOnly) {
+                m_actions.exit(status);
+                m_finished = true;
+            }
+        }
     } else if (command == "EXECUTE_LAUNCHER") {
         long position = longArg(kExecuteLauncher);
         if (!m_checkOnly) m_actions.executeEmbeddedLauncher(position);

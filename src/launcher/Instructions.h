@@ -69,4 +69,6 @@ private:
     InstructionActions& m_actions;
     long m_cursor = 0;
     bool m_checkOnly = false;
+    // Set by EXIT: the remaining instructions do not run.
+    bool m_finished = false;
 };

@@ -3,6 +3,7 @@
 #include "base/LauncherContext.h"
 #include "base/LauncherException.h"
 #include "base/Numbers.h"
+#include "jvm/CandidateReport.h"
 #include "base/StdioFile.h"
 #include "platform/PlatformImpl.h"
 #include "platform/UserCache.h"
@@ -19,6 +20,7 @@ SString Launcher::m_applicationArchive;
 LauncherInputFiles Launcher::m_inputFiles;
 SString Launcher::m_stringVariables[10];
 long Launcher::m_numericVariables[5] = {0, 0, 0, 0, 0};
+int Launcher::m_exitStatus = 0;
 
 namespace {
 
@@ -61,6 +63,8 @@ void Launcher::resetState() {
     m_inputFiles.clear();
     for (SString& s : m_stringVariables) s.clear();
     for (long& n : m_numericVariables) n = 0;
+    m_exitStatus = 0;
+    CandidateReport::clear();
 }
 
 void Launcher::logMessage(const char* message, LogMessageType type) {

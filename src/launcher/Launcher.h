@@ -20,7 +20,9 @@ public:
     Launcher& operator=(const Launcher&) = delete;
 
     // --- entry and command line ---
-    // Records the arguments and runs the command line; 1 when a failure was shown and logged.
+    // Records the arguments and runs the command line. Returns the run's exit status: the
+    // application's when one was launched, the EXIT instruction's, 1 when a failure was
+    // shown and logged, else 0.
     static int process(const StringDeque& args, const SString& launcherPath);
     static int processCmdLine(const StringDeque& args);
     // Runs the loaded instructions, naming the instruction line in any interpreter error.
@@ -38,6 +40,9 @@ public:
 
     static bool isValidStringVariable(long n) { return n >= 1 && n <= 10; }
     static bool isValidLongVariable(long n) { return n >= 1 && n <= 5; }
+    static int getExitStatus() { return m_exitStatus; }
+    static void setExitStatus(int status) { m_exitStatus = status; }
+
     static SString getStringVariable(long n);
     static void setStringVariable(long n, const SString& value);
     static long getLongVariable(long n);
@@ -81,6 +86,7 @@ public:
     static LauncherInputFiles m_inputFiles;
     static SString m_stringVariables[10];
     static long m_numericVariables[5];
+    static int m_exitStatus;
 
 private:
     // Handles one -qn:in input file; returns whether the instructions should run after all.

@@ -2,6 +2,8 @@
 // hand over to an embedded launcher. Results go to the numbered variables and, for the
 // input-file forms, to standard output.
 
+#include <sys/wait.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -11,6 +13,7 @@
 #include "base/Paths.h"
 #include "inputfiles/FileIndexEntry.h"
 #include "inputfiles/TagFile.h"
+#include "jvm/CandidateReport.h"
 #include "jvm/JVMFile.h"
 #include "jvm/JVMFiles.h"
 #include "jvm/JVMMatch.h"
@@ -18,6 +21,7 @@
 #include "launcher/Instructions.h"
 #include "launcher/Launcher.h"
 #include "platform/PlatformImpl.h"
+#include "platform/ProcessControl.h"
 #include "platform/UserCache.h"
 
 namespace {
@@ -74,7 +78,12 @@ void Launcher::findJVM(bool showUI, bool showFailMsg) {
         } else {
             SString m = PlatformImpl::getMessageText(MSG_NO_MATCHING_JVM);
             logMessage(m, LOG_INFO);
-            if (showFailMsg && !PlatformImpl::m_canceled) PlatformImpl::showUIMessage(m);
+            if (showFailMsg && !PlatformImpl::m_canceled) {
+                PlatformImpl::showUIMessage(m);
+                for (const SString& line : CandidateReport::lines(m_inputFiles.m_jvmFiles)) {
+                    PlatformImpl::showErrorLine(line);
+                }
+            }
         }
     } catch (const LauncherException& e) {
         SString m = PlatformImpl::getMessageText(MSG_NO_MATCHING_JVM) + " " + e.getMessage();
@@ -227,7 +236,8 @@ void Launcher::initializeUI() {
     PlatformImpl::showUI();
 }
 
-// Starts the application through the launch script against `descriptor`.
+// Starts the application through the launch script against `descriptor`. Its exit status
+// becomes the run's; an application ended by a signal ends the run by the same signal.
 static void launchWith(TagFile& descriptor, short seconds) {
     JVMFile jvmFile(descriptor);
     if (seconds > 0) {
@@ -235,20 +245,30 @@ static void launchWith(TagFile& descriptor, short seconds) {
         PlatformImpl::setUISubStatus(None, SString());
     }
     PlatformImpl::hideUI(seconds);
-    Launcher::m_inputFiles.m_launchScript->execute(jvmFile, &Launcher::m_passThroughArgs,
-                                                   Launcher::m_showJavaConsole);
+    const int status = Launcher::m_inputFiles.m_launchScript->execute(
+        jvmFile, &Launcher::m_passThroughArgs, Launcher::m_showJavaConsole);
+    if (WIFSIGNALED(status)) throw TerminationRequest(WTERMSIG(status));
+    Launcher::setExitStatus(WIFEXITED(status) ? WEXITSTATUS(status) : 1);
+}
+
+static void requireLaunchScript() {
+    if (!Launcher::m_inputFiles.m_launchScript) {
+        throw LauncherException(
+            "The application cannot be started: the launcher carries no launch script (pack "
+            "it with --launch-script).");
+    }
 }
 
 void Launcher::launch(const SString& descriptorPath, short seconds) {
-    if (!m_inputFiles.m_launchScript) return;
+    requireLaunchScript();
     TagFile descriptor(descriptorPath);
     launchWith(descriptor, seconds);
 }
 
 void Launcher::ilaunch(long fileId, short seconds) {
+    requireLaunchScript();
     const FileIndexEntry* entry = m_inputFiles.getFile(fileId);
-    if (!m_inputFiles.m_launchScript || !entry || entry->m_type != FILE_TYPE_JVM ||
-        !entry->m_tagFile) {
+    if (!entry || entry->m_type != FILE_TYPE_JVM || !entry->m_tagFile) {
         logMessage(
             "Unable to launch the internal launch script with the internal JVM file. Either the "
             "launch script or the JVM file is missing from the launcher.",

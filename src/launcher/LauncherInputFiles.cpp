@@ -28,6 +28,7 @@ void LauncherInputFiles::clear() {
     m_fileIndex.clear();
     m_jvmFilesLoaded = false;
     m_loaded = false;
+    m_hasAppendedData = false;
 }
 
 void LauncherInputFiles::load(bool loadTagFiles) {
@@ -39,6 +40,7 @@ void LauncherInputFiles::load(bool loadTagFiles) {
     long indexOffset = loadLongValue(stream, "Unable to read file index offset.");
     long identification = loadLongValue(stream, "Unable to read launcher identification value.");
     if (static_cast<uint32_t>(identification) == kLauncherIdentification) {
+        m_hasAppendedData = true;
         loadFileIndex(stream, indexOffset);
         for (long i = 0; i < m_fileIndex.size(); ++i) {
             const FileIndexEntry* entry = m_fileIndex.at(i);
@@ -74,6 +76,7 @@ void LauncherInputFiles::loadTagFiles(FILE* stream) {
             case FILE_TYPE_LAUNCH_SCRIPT:
                 if (!m_launchScript) {
                     m_launchScript = std::make_unique<LaunchScript>(*entry->m_tagFile, true);
+                    PlatformImpl::setQuiet(m_launchScript->m_quiet);
                     PlatformImpl::setUITitle(m_launchScript->m_description);
                 }
                 break;
@@ -105,6 +108,7 @@ void LauncherInputFiles::load(const TagFile& inputFile) {
     if (!launchScript.empty()) {
         try {
             m_launchScript = std::make_unique<LaunchScript>(loadTagFile(launchScript), true);
+            PlatformImpl::setQuiet(m_launchScript->m_quiet);
             PlatformImpl::setUITitle(m_launchScript->m_description);
         } catch (const LauncherException& e) {
             throw LauncherException(PlatformImpl::getMessageText(MSG_ERROR_LOADING_LAUNCH_SCRIPT) +

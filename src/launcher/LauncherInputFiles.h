@@ -41,6 +41,8 @@ public:
     }
     long getFileCount() const { return m_fileIndex.size(); }
     bool isLoaded() const { return m_loaded; }
+    // Whether the launcher file ends with appended data (its trailer was found).
+    bool hasAppendedData() const { return m_hasAppendedData; }
 
     // Back to the state of a new object.
     void clear();
@@ -52,4 +54,5 @@ public:
     JVMFiles m_jvmFiles;
     bool m_jvmFilesLoaded = false;
     bool m_loaded = false;
+    bool m_hasAppendedData = false;
 };

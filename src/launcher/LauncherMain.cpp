@@ -45,10 +45,11 @@ int launcherMain(int argc, char** argv) {
     }
     installSignalHandlers();
     int signal = 0;
+    int status = 0;
     {
         Launcher launcher;  // cleans up when it goes
         try {
-            Launcher::process(args, path);
+            status = Launcher::process(args, path);
         } catch (const TerminationRequest& request) {
             signal = request.signal();
         }
@@ -59,5 +60,5 @@ int launcherMain(int argc, char** argv) {
     }
     // Interrupted: end the way the signal would have ended us, so callers can tell.
     if (signal != 0) dieBySignal(signal);
-    return 0;
+    return status;
 }

@@ -66,6 +66,12 @@ void printLine(const SString& text, bool convert) {
     fflush(stdout);
 }
 
+void printErrorLine(const SString& text) {
+    SString shown = toDisplayCodeset(text) + '\n';
+    fwrite(shown.data(), 1, shown.size(), stderr);
+    fflush(stderr);
+}
+
 void writeLine(const SString& text) {
     if (g_enableOutput) printLine(text, true);
 }

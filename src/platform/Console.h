@@ -17,6 +17,8 @@ SString getLine();
 SString toDisplayCodeset(const SString& text);
 // Prints `text` and a line feed whatever the display switch says (messages, titles).
 void printLine(const SString& text, bool convert);
+// Prints `text` (UTF-8, converted like the display) and a line feed on standard error.
+void printErrorLine(const SString& text);
 
 // Display output switch, on at start.
 extern bool g_enableOutput;

@@ -55,6 +55,14 @@ public:
     // Deletes a file, or a directory with everything below it; failures are only logged.
     static void deleteFile(const SString& path);
     static SString getPlatformHint(const SString& key);
+    // Names of the directories (or links to directories) in `path`, in directory order;
+    // none when it cannot be read.
+    static StringDeque listSubdirectories(const SString& path);
+    static bool isDirectoryPath(const SString& path);
+    // `path` with every link resolved; empty when it does not exist.
+    static SString resolvePath(const SString& path);
+    // The first executable regular file `name` in an absolute PATH directory, or empty.
+    static SString findProgramOnPath(const SString& name);
     // Big-endian signed decoders of the appended data.
     static long convertToLong(const char* bytes);
     static short convertToShort(const char* bytes);
@@ -81,14 +89,15 @@ public:
     // --- processes and environment ---
     // Runs `command` through the shell as a child and waits for it (inChild), or replaces
     // the launcher by it. With `capture`, the child's output is appended to the strings.
-    static void executeProcess(const SString& command, const SString& workingDir, bool console,
-                               bool capture, bool inChild, SString* stdOut, SString* errOut);
+    // Returns the child's raw wait status (0 when nothing was started as a child).
+    static int executeProcess(const SString& command, const SString& workingDir, bool console,
+                              bool capture, bool inChild, SString* stdOut, SString* errOut);
     // Runs the program `arguments[0]` (looked up in PATH when it holds no "/") with exactly
     // these arguments, without a shell, as a child in `workingDir` and waits for it; the
     // rest as for executeProcess. A program that cannot be started reports so on its
     // standard error.
-    static void executeArguments(const std::vector<SString>& arguments, const SString& workingDir,
-                                 bool capture, SString* stdOut, SString* errOut);
+    static int executeArguments(const std::vector<SString>& arguments, const SString& workingDir,
+                                bool capture, SString* stdOut, SString* errOut);
     // Ends the run (TerminationRequest) when an interruption signal has arrived; called
     // between steps of long work.
     static void checkInterrupted();
@@ -107,13 +116,21 @@ public:
     static void showUI();
     static void hideUI(short delay = 0);
     static void setSilent(bool silent);
+    // Quiet: no status output on standard output; messages and the prompt go to standard
+    // error, each line prefixed with the launcher's name (see showErrorLine).
+    static void setQuiet(bool quiet);
+    static bool isQuiet();
     static bool isUIVisible();
     static void showUIMessage(const SString& text);
+    // Prints "NAME: text" on standard error, NAME being the launcher's file name, unless
+    // silent: for failures that must not mix with an application's standard output.
+    static void showErrorLine(const SString& text);
     static void setUITitle(const SString& title);
     static SString wideToMultiByte(const wchar_t* text);
     static SString promptJVMDestinationDirectory();
 
     static bool m_silent;
+    static bool m_quiet;
     static UISubStatus m_subStatus;
     static SString m_subStatusData;
 
@@ -123,9 +140,9 @@ public:
 private:
     static void resetFileState();
     // Runs `words` as they are, or the shell `command` when `words` is empty or cannot be
-    // started; without `command` only `words`, looked up in PATH.
-    static void runChild(std::vector<SString> words, const SString* command,
-                         const SString& workingDir, bool capture, SString* stdOut, SString* errOut);
+    // started; without `command` only `words`, looked up in PATH. Returns the wait status.
+    static int runChild(std::vector<SString> words, const SString* command,
+                        const SString& workingDir, bool capture, SString* stdOut, SString* errOut);
 
     static SString m_tempDir;
     static StringDeque m_sdqCreatedFiles;

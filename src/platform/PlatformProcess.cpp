@@ -120,28 +120,28 @@ int readFromFile(FILE* stream, SString* text) {
     return static_cast<int>(last);
 }
 
-void PlatformImpl::executeProcess(const SString& command, const SString& workingDir, bool,
-                                  bool capture, bool inChild, SString* stdOut, SString* errOut) {
+int PlatformImpl::executeProcess(const SString& command, const SString& workingDir, bool,
+                                 bool capture, bool inChild, SString* stdOut, SString* errOut) {
     if (!inChild) {
         replaceProcess(command);
-        return;
+        return 0;
     }
     // Plain words need no shell in between; anything else, and a program that cannot be
     // started directly, goes through the shell (which reports failures its way).
     std::vector<SString> words;
     const bool simple = splitSimpleCommand(command, words);
-    runChild(simple ? words : std::vector<SString>(), &command, workingDir, capture, stdOut,
-             errOut);
+    return runChild(simple ? words : std::vector<SString>(), &command, workingDir, capture, stdOut,
+                    errOut);
 }
 
-void PlatformImpl::executeArguments(const std::vector<SString>& arguments,
-                                    const SString& workingDir, bool capture, SString* stdOut,
-                                    SString* errOut) {
-    if (arguments.empty()) return;
-    runChild(arguments, nullptr, workingDir, capture, stdOut, errOut);
+int PlatformImpl::executeArguments(const std::vector<SString>& arguments,
+                                   const SString& workingDir, bool capture, SString* stdOut,
+                                   SString* errOut) {
+    if (arguments.empty()) return 0;
+    return runChild(arguments, nullptr, workingDir, capture, stdOut, errOut);
 }
 
-void PlatformImpl::runChild(std::vector<SString> words, const SString* command,
+int PlatformImpl::runChild(std::vector<SString> words, const SString* command,
                             const SString& workingDir, bool capture, SString* stdOut,
                             SString* errOut) {
     // Only the child moves to the working directory: the launcher's own directory, against
@@ -195,6 +195,7 @@ void PlatformImpl::runChild(std::vector<SString> words, const SString* command,
     if (!child.wait()) {
         throw LauncherException(systemErrorText("Error waiting for child process: ", errno));
     }
+    return child.status();
 }
 
 void PlatformImpl::checkInterrupted() {

@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "base/LauncherContext.h"
 #include "base/Numbers.h"
 #include "base/UnicodeEscapes.h"
 #include "platform/Console.h"
@@ -18,6 +19,7 @@ long ui_progress = 0;
 long ui_progressBlock = 0;
 
 bool PlatformImpl::m_silent = false;
+bool PlatformImpl::m_quiet = false;
 UISubStatus PlatformImpl::m_subStatus = None;
 SString PlatformImpl::m_subStatusData;
 bool PlatformImpl::m_canceled = false;
@@ -65,7 +67,7 @@ SString PlatformImpl::getMessageText(MessageIdentifier id) {
 }
 
 void PlatformImpl::setUIStatus(UIStatus status) {
-    if (m_silent) return;
+    if (m_silent || m_quiet) return;
     SString text;
     switch (status) {
         case Initializing:
@@ -92,7 +94,7 @@ void PlatformImpl::setUIStatus(UIStatus status) {
 }
 
 void PlatformImpl::setUISubStatus(UISubStatus subStatus, const SString& text) {
-    if (m_silent) return;
+    if (m_silent || m_quiet) return;
     SString line;
     switch (subStatus) {
         case Searching:
@@ -123,7 +125,7 @@ SubStatusWrapper::~SubStatusWrapper() {
 }
 
 void PlatformImpl::advanceUIProgress(long count) {
-    if (m_silent) return;
+    if (m_silent || m_quiet) return;
     ui_progress += count;
     if (g_enableOutput) {
         SString dot = get_msg(18, nullptr);
@@ -133,7 +135,7 @@ void PlatformImpl::advanceUIProgress(long count) {
 }
 
 void PlatformImpl::setUIProgress(long value) {
-    if (m_silent) return;
+    if (m_silent || m_quiet) return;
     ui_progress = value;
     if (g_enableOutput && value / 70 > ui_progressBlock) {
         writeLine("");
@@ -157,12 +159,39 @@ void PlatformImpl::setSilent(bool silent) {
     m_silent = silent;
 }
 
+void PlatformImpl::setQuiet(bool quiet) {
+    m_quiet = quiet;
+}
+
+bool PlatformImpl::isQuiet() {
+    return m_quiet;
+}
+
 bool PlatformImpl::isUIVisible() {
     return g_enableOutput;
 }
 
 void PlatformImpl::showUIMessage(const SString& text) {
-    if (!m_silent) printLine(text, true);
+    if (m_silent) return;
+    if (!m_quiet) {
+        printLine(text, true);
+        return;
+    }
+    size_t start = 0;
+    for (;;) {
+        size_t end = text.find('\n', start);
+        showErrorLine(text.substr(start, end == SString::npos ? SString::npos : end - start));
+        if (end == SString::npos) break;
+        start = end + 1;
+    }
+}
+
+void PlatformImpl::showErrorLine(const SString& text) {
+    if (m_silent) return;
+    SString name = LauncherContext::launcherFileName();
+    size_t slash = name.rfind('/');
+    if (slash != SString::npos) name.erase(0, slash + 1);
+    printErrorLine((name.empty() ? SString("qnlaunch") : name) + ": " + text);
 }
 
 void PlatformImpl::setUITitle(const SString& title) {
@@ -173,8 +202,9 @@ void PlatformImpl::setUITitle(const SString& title) {
             g_title = wideToMultiByte(wide.get());
         }
     }
-    // The title is already in the locale's own character set.
-    if (!m_silent && g_enableOutput) printLine(g_title, false);
+    // The title is already in the locale's own character set. Without one there is no
+    // title line at all.
+    if (!m_silent && !m_quiet && g_enableOutput && !g_title.empty()) printLine(g_title, false);
 }
 
 SString PlatformImpl::wideToMultiByte(const wchar_t* text) {
@@ -187,7 +217,11 @@ SString PlatformImpl::wideToMultiByte(const wchar_t* text) {
 
 SString PlatformImpl::promptJVMDestinationDirectory() {
     if (m_silent) return SString();
-    writeLine(get_msg(17, nullptr));
+    if (m_quiet) {
+        showErrorLine(get_msg(17, nullptr));
+    } else {
+        writeLine(get_msg(17, nullptr));
+    }
     return getLine();
 }
 
@@ -197,6 +231,7 @@ void PlatformImpl::resetState() {
     ui_progress = 0;
     ui_progressBlock = 0;
     m_silent = false;
+    m_quiet = false;
     m_subStatus = None;
     m_subStatusData.clear();
     m_canceled = false;

@@ -1,6 +1,7 @@
 #include "platform/ShellLiterals.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -93,25 +94,64 @@ const ShellLiterals::Value* ShellLiterals::markerAt(const SString& text, size_t 
 }
 
 SString ShellLiterals::quote(const SString& command) const {
+    // Each command substitution, $(...) or `...`, starts a quoting context of its own: a
+    // value in "$(dirname "...")" stands inside the inner double quotes.
+    struct Context {
+        Quote quote;
+        bool backquoted;  // a `...` substitution, which ends at the next backquote
+        int parentheses;  // open ( inside a $(...) substitution
+    };
+    std::vector<Context> contexts{{Quote::None, false, 0}};
+    int backquoteDepth = 0;
     SString out;
-    Quote quote = Quote::None;
     for (size_t i = 0; i < command.size();) {
         size_t end;
         if (const Value* value = markerAt(command, i, end)) {
-            appendQuoted(out, value->text, value->kind, quote);
+            SString piece;
+            appendQuoted(piece, value->text, value->kind, contexts.back().quote);
+            // Text between backquotes loses one level of backslashes before it is parsed.
+            for (int level = 0; level < backquoteDepth; ++level) {
+                SString escaped;
+                for (char c : piece) {
+                    if (c == '\\' || c == '`' || c == '$') escaped += '\\';
+                    escaped += c;
+                }
+                piece = escaped;
+            }
+            out += piece;
             i = end;
             continue;
         }
         const char c = command[i++];
         out += c;
-        if (quote == Quote::Single) {
-            if (c == '\'') quote = Quote::None;
+        Context& context = contexts.back();
+        if (context.quote == Quote::Single) {
+            if (c == '\'') context.quote = Quote::None;
         } else if (c == '\\' && i < command.size() && command[i] != kOpen) {
             out += command[i++];  // escaped: no quote starts or ends here
         } else if (c == '"') {
-            quote = quote == Quote::Double ? Quote::None : Quote::Double;
-        } else if (c == '\'' && quote == Quote::None) {
-            quote = Quote::Single;
+            context.quote = context.quote == Quote::Double ? Quote::None : Quote::Double;
+        } else if (c == '\'' && context.quote == Quote::None) {
+            context.quote = Quote::Single;
+        } else if (c == '$' && i < command.size() && command[i] == '(') {
+            out += command[i++];
+            contexts.push_back({Quote::None, false, 0});
+        } else if (c == '`') {
+            if (context.backquoted) {
+                contexts.pop_back();
+                --backquoteDepth;
+            } else {
+                contexts.push_back({Quote::None, true, 0});
+                ++backquoteDepth;
+            }
+        } else if (contexts.size() > 1 && !context.backquoted && context.quote == Quote::None) {
+            if (c == '(') {
+                ++context.parentheses;
+            } else if (c == ')' && context.parentheses > 0) {
+                --context.parentheses;
+            } else if (c == ')') {
+                contexts.pop_back();
+            }
         }
     }
     return out;

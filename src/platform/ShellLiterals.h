@@ -26,6 +26,8 @@ public:
     // `command` as shell text: each marker replaced by its value quoted for its place.
     // Unquoted, a value becomes single-quoted words (plain words stay bare); inside "..." its
     // " $ ` \ get a backslash; inside '...' each ' closes, is escaped and reopens the quote.
+    // A $(...) or `...` substitution is a context of its own; a `case` pattern's ")" inside
+    // $(...) and a \" inside backquotes are not followed, so markers do not belong there.
     SString quote(const SString& command) const;
     // The words the shell would make of `command` if it only removed quotes and backslash
     // escapes: nothing expands, markers give their values' bytes.

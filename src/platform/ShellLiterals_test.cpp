@@ -70,6 +70,36 @@ TEST(ShellLiterals, ValuesReachTheShellAsTheirBytesInEveryContext) {
     EXPECT_TRUE(testkit::listDir(dir.path()).empty());
 }
 
+SString unblank(const SString& text) {
+    SString result;
+    for (char c : text) {
+        if (c != ' ' && c != '\t' && c != '\n') result += c;
+    }
+    return result;
+}
+
+// A command substitution quotes anew: "$(dirname "...")" puts the value inside the inner
+// double quotes, and text between backquotes loses a level of backslashes first.
+TEST(ShellLiterals, ValuesInsideCommandSubstitutionsAreQuotedForTheirOwnContext) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir dir;
+    for (const SString& value : kHostile) {
+        for (ShellLiterals::Kind kind : {ShellLiterals::Word, ShellLiterals::Words}) {
+            ShellLiterals literals;
+            const SString m = literals.mark(value, kind);
+            const SString command = "\"$(printf %s \"x" + m + "y\")\" \"$(printf %s 'x" + m +
+                                    "y')\" \"`printf %s 'x" + m + "y'`\" `printf %s x" + m +
+                                    "y | tr -d ' \\t\\n'` \"$(echo $((1+1)) | (cat))x" + m + "y\"";
+            const SString quoted = "x" + value + "y";
+            EXPECT_EQ(shellWords(literals.quote(command), dir.path()),
+                      (std::vector<SString>{quoted, quoted, quoted, unblank(quoted), "2" + quoted}))
+                << value << "\n"
+                << literals.quote(command);
+        }
+    }
+    EXPECT_TRUE(testkit::listDir(dir.path()).empty());
+}
+
 TEST(ShellLiterals, UnquotedWordsSplitAtBlanksButNeverSeparateCommands) {
     ShellLiterals literals;
     const SString m = literals.mark(" -Xmx1g  -Da=$(id);x\n-ea ", ShellLiterals::Words);

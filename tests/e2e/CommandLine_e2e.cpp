@@ -29,7 +29,7 @@ TEST(CommandLine, MissingInputFileIsShownTwiceAndLoggedAfterTheSeparator) {
     ScopedTempDir dir;
     SString log = dir.file("launcher.log");
     RunResult r = run({qnlaunchPath(), "-qn:log", log, "-qn:in", dir.file("missing.tag")});
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out,
               SString("Could not load the input file.") + kCannotOpen + "\n" + kCannotOpen + "\n");
     EXPECT_EQ(readFile(log), SString("------------------\nERROR: ") + kCannotOpen + "\n");
@@ -39,14 +39,14 @@ TEST(CommandLine, SilentMissingInputFilePrintsNothingButLogs) {
     ScopedTempDir dir;
     SString log = dir.file("launcher.log");
     RunResult r = run({qnlaunchPath(), "-qn:log", log, "-qn:silent", "-qn:in", dir.file("x")});
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(readFile(log).find(kCannotOpen), SString::npos);
 }
 
 TEST(CommandLine, GermanTextIsValidUtf8OnAUtf8Terminal) {
     RunResult r = run({qnlaunchPath(), "-qn:in", "/nonexistent/x"}, "", {{"LANG", "de_DE.UTF-8"}});
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("Die Eingabedatei konnte nicht geladen werden."), SString::npos) << r.out;
     EXPECT_NE(r.out.find("ge\xC3\xB6"
                          "ffnet"),

@@ -183,8 +183,8 @@ TEST(Launch, LaunchScriptErrorEndsTheRunBeforeAnythingStarts) {
     StandInJvm jvm = StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
     SString bundle = launchBundle(ws, "COMMAND: java %TEMP_DIR%\n");
     RunResult r = ws.run(bundle);
-    // The empty first line is the title: this launch script has no description.
-    EXPECT_EQ(r.out, "\nLaunch script error: Expected left parenthesis. (near character 15)\n");
+    // No title line: this launch script has no description.
+    EXPECT_EQ(r.out, "Launch script error: Expected left parenthesis. (near character 15)\n");
     EXPECT_EQ(jvm.callCount(), 1);  // the verification only
     EXPECT_NE(ws.logText().find("Launch command:\njava %TEMP_DIR%\n"), SString::npos);
 }

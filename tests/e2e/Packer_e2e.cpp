@@ -65,6 +65,10 @@ TEST(Packer, RefusesWhatTheLauncherWouldFailOn) {
          {"--launch-script", "%D/l.tag"},
          {{"l.tag", "COMMAND: java %SYSTEMPROP%(\"a\")\n"}},
          "%D/l.tag: Launch script error: SYSTEMPROP function requires 2 arguments."},
+        {"a malformed version constraint",
+         {"--jvm", "%D/j.jvm"},
+         {{"j.jvm", "DESC: j\nJVM_EXE: bin/java\nJVM_PROPERTIES: java.version=17++\n"}},
+         "%D/j.jvm line 3: java.version=17++: not a version constraint"},
     };
     for (const Refusal& refusal : refusals) {
         Workspace ws;

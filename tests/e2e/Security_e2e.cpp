@@ -121,7 +121,7 @@ TEST(Security, TemporaryDirectoryWithShellSyntaxAndBlanksWorksAndRunsNothing) {
     Workspace ws;
     StandInJvm jvm = StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
     SString bundle = bundleAt(ws, ws.file("app.bin"), kLaunchMain, {jvm.home});
-    const SString temp = ws.file("t $(touch pwned7) `touch pwned8` x");
+    const SString temp = ws.file("t $(touch pwned7) `touch pwned8`;touch pwned11 \"q'x");
     makeDirs(temp);
     RunResult r = ws.run(bundle, {"-qn:tempdir", temp}, {{"TMPDIR", temp}});
     ASSERT_EQ(jvm.callCount(), 2) << ws.logText();
@@ -178,7 +178,8 @@ TEST(Security, InstallersRunAsProgramsWhateverTheirPathsHold) {
 
     writeFile(ws.file("my installer/install.sh"), installer, 0755);
     makeDirs(ws.file("dest"));
-    for (const SString& exe : {ws.file("my installer/install.sh"), SString("$(touch pwned10)")}) {
+    for (const SString& exe : {ws.file("my installer/install.sh"), SString("$(touch pwned10)"),
+                               SString("`touch pwned12`;touch \"pwned13\" 'x'")}) {
         writeFile(ws.file("i.tag"), "ACTION: INSTALL_JVM\nINSTALL_JVM_EXE: " + exe +
                                         "\nINSTALL_JVM_DEST: " + ws.file("dest") + "\n");
         r = ws.run(bundle, {"-qn:in", ws.file("i.tag")});

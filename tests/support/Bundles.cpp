@@ -62,7 +62,8 @@ SString BundleBuilder::write(const SString& output) {
 }
 
 StandInJvm StandInJvm::create(const SString& home, const std::map<SString, SString>& properties,
-                              const SString& magic, const SString& appOutput) {
+                              const SString& magic, const SString& appOutput,
+                              const SString& appScript) {
     SString script =
         "#!/bin/sh\n"
         "# Stand-in for a JVM: records each call, answers the verifier.\n"
@@ -94,9 +95,8 @@ StandInJvm StandInJvm::create(const SString& home, const std::map<SString, SStri
         "    [ \"$a\" = Verify ] && seen=1\n"
         "  done\n"
         "  exit 0\n"
-        "fi\n"
-        "printf '%s\\n' '" +
-        appOutput + "'\n";
+        "fi\n";
+    script += appScript.empty() ? "printf '%s\\n' '" + appOutput + "'\n" : appScript + "\n";
     writeFile(home + "/bin/java", script, 0755);
     return StandInJvm{home};
 }

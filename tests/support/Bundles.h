@@ -38,13 +38,15 @@ private:
 
 // A JVM home whose bin/java records its arguments, working directory and environment in
 // `home`/calls/N.{args,cwd,env} and answers a verification run with `magic` and the given
-// property values; any other run prints `appOutput`.
+// property values; any other run prints `appOutput`, or runs the shell lines `appScript`
+// when they are given.
 struct StandInJvm {
     SString home;
     // Creates the home. `properties` maps property names to the values printed.
     static StandInJvm create(const SString& home, const std::map<SString, SString>& properties,
                              const SString& magic = "1739021872",
-                             const SString& appOutput = "stand-in application ran");
+                             const SString& appOutput = "stand-in application ran",
+                             const SString& appScript = SString());
     // Arguments of the Nth recorded call (from 1), one element per argument.
     std::vector<SString> args(int call) const;
     SString cwd(int call) const;

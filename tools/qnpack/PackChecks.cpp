@@ -1,10 +1,13 @@
 #include "qnpack/PackChecks.h"
 
+#include "base/ArgumentParsing.h"
 #include "base/LauncherException.h"
 #include "base/Numbers.h"
 #include "base/StdioFile.h"
+#include "base/TextLines.h"
 #include "inputfiles/MacroHandler.h"
 #include "inputfiles/TagFile.h"
+#include "jvm/JavaVersion.h"
 #include "launch/LaunchScript.h"
 #include "launcher/Instructions.h"
 #include "platform/PlatformImpl.h"
@@ -87,5 +90,76 @@ void checkLaunchScript(const SString& path, const TagFile& script, std::vector<S
             }
             problems.push_back(path + ": " + message);
         }
+    }
+}
+
+namespace {
+
+// The line of each value of the last definition of `tag` in the file at `path`, found by
+// reading it the way a tag file is loaded; empty when it cannot be read again.
+std::vector<long> valueLines(const SString& path, const SString& tag) {
+    std::vector<long> lines;
+    StdioFile file = PlatformImpl::openFile(path, "r");
+    if (!file) return lines;
+    TagFile counter;
+    bool inBlock = false;
+    bool ours = false;
+    try {
+        while (!feof(file.get())) {
+            SString line;
+            counter.readLine(file.get(), line);
+            if (inBlock) {
+                if (!line.empty() && line[0] == '"') {
+                    size_t position = 1;
+                    line = parseStringArgument(line, position, true);
+                }
+                if (line == "/:") {
+                    inBlock = false;
+                } else if (!line.empty() && ours) {
+                    lines.push_back(counter.getLineNumber());
+                }
+                continue;
+            }
+            size_t colon = line.find(':');
+            if (colon == SString::npos) continue;
+            SString name = line.substr(0, colon);
+            trim(name, whitespaceChars);
+            ours = name == tag;
+            // A tag defined again loses its earlier values.
+            if (ours) lines.clear();
+            if (colon + 1 == line.size()) {
+                inBlock = true;
+            } else if (ours) {
+                lines.push_back(counter.getLineNumber());
+            }
+        }
+    } catch (const LauncherException&) {
+        lines.clear();
+    }
+    return lines;
+}
+
+}  // namespace
+
+void checkJVMDescriptor(const SString& path, const TagFile& descriptor,
+                        std::vector<SString>& problems) {
+    const StringDeque* properties = descriptor.getValue("JVM_PROPERTIES");
+    if (!properties) return;
+    const std::vector<long> lines = valueLines(path, "JVM_PROPERTIES");
+    size_t index = 0;
+    for (const SString& property : *properties) {
+        const size_t line = index++;
+        size_t eq = property.find('=');
+        if (eq == SString::npos) continue;
+        SString name = property.substr(0, eq);
+        SString value = property.substr(eq + 1);
+        trim(name, " \t\n\r");
+        trim(value, " \t\n\r");
+        const SString error = versionConstraintError(value);
+        if (error.empty()) continue;
+        SString where = path;
+        if (static_cast<long>(lines.size()) == properties->size())
+            where += " line " + convertToString(lines[line]);
+        problems.push_back(where + ": " + name + "=" + value + ": " + error);
     }
 }

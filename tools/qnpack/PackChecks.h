@@ -15,3 +15,7 @@ void checkInstructions(const SString& path, const TagFile& instructions,
 // Adds "FILE: Launch script error: ..." for each problem in COMMAND and ARCHIVE: unknown
 // functions, argument lists that do not parse, wrong argument counts.
 void checkLaunchScript(const SString& path, const TagFile& script, std::vector<SString>& problems);
+// Adds "FILE line N: name=value: reason" for each JVM_PROPERTIES value that looks like a
+// version constraint ("17+", "11..17") but is malformed.
+void checkJVMDescriptor(const SString& path, const TagFile& descriptor,
+                        std::vector<SString>& problems);

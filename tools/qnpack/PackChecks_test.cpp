@@ -87,4 +87,50 @@ TEST(PackChecks, GoodLaunchScriptHasNoProblemsAndResolvesNothing) {
                     .empty());
 }
 
+TEST(PackChecks, MalformedVersionConstraintsAreReportedWithTheirLines) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir dir;
+    const SString path = dir.file("d.jvm");
+    testkit::writeFile(path,
+                       "DESC: Java\n"
+                       "JVM_PROPERTIES: java.version=17++\n"  // replaced below
+                       "JVM_EXE: bin/java\n"
+                       "JVM_PROPERTIES:\n"
+                       "  java.version = 17..\n"
+                       "\n"
+                       "  java.vendor=Acme+\n"
+                       "  \"java.specification.version=..17\"\n"
+                       "  os.name=Linux\n"
+                       "  java.vm.version=17..11\n"
+                       "  java.runtime.version=11..17\n"
+                       "  java.class.version=61...\n"
+                       "  no.equals.sign+\n"
+                       "/:\n");
+    TagFile descriptor;
+    std::vector<SString> problems;
+    ASSERT_TRUE(loadForCheck(path, descriptor, problems));
+    checkJVMDescriptor(path, descriptor, problems);
+    EXPECT_EQ(problems,
+              (std::vector<SString>{
+                  path + " line 5: java.version=17..: the range has no upper bound; write 17+ "
+                         "for 17 or newer",
+                  path + " line 8: java.specification.version=..17: the range has no lower "
+                         "bound; write 0..17 for versions up to 17",
+                  path + " line 10: java.vm.version=17..11: the range is empty: 17 is above 11"}));
+}
+
+TEST(PackChecks, GoodVersionConstraintsHaveNoProblems) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir dir;
+    const SString path = dir.file("d.jvm");
+    testkit::writeFile(path,
+                       "JVM_PROPERTIES:\n  java.version=17+\n  java.vm.version=1.8..11.0\n"
+                       "  java.vendor=...\n  os.arch=amd64\n/:\n");
+    TagFile descriptor;
+    std::vector<SString> problems;
+    ASSERT_TRUE(loadForCheck(path, descriptor, problems));
+    checkJVMDescriptor(path, descriptor, problems);
+    EXPECT_TRUE(problems.empty());
+}
+
 }  // namespace

@@ -265,6 +265,7 @@ std::vector<SString> checkRequest(const PackRequest& request) {
             checkInstructions(file.sourcePath, tagFile, problems);
         if (file.type == FILE_TYPE_LAUNCH_SCRIPT)
             checkLaunchScript(file.sourcePath, tagFile, problems);
+        if (file.type == FILE_TYPE_JVM) checkJVMDescriptor(file.sourcePath, tagFile, problems);
     }
     // Reading a file while the output grows over it would never end.
     struct stat out;

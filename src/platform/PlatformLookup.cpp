@@ -1,0 +1,58 @@
+// Lookups for JVM discovery: directories below a path, real paths, programs on PATH.
+
+#include <dirent.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "platform/PlatformImpl.h"
+
+StringDeque PlatformImpl::listSubdirectories(const SString& path) {
+    StringDeque names;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(path.c_str()), closedir);
+    if (!dir) return names;
+    while (struct dirent* entry = readdir(dir.get())) {
+        SString name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat status;
+        // Links to directories count: /usr/lib/jvm holds many.
+        SString full = path;
+        if (full.empty() || full.back() != '/') full += '/';
+        full += name;
+        if (stat(full.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) names.push_back(name);
+    }
+    return names;
+}
+
+bool PlatformImpl::isDirectoryPath(const SString& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+SString PlatformImpl::resolvePath(const SString& path) {
+    std::unique_ptr<char, void (*)(void*)> resolved(realpath(path.c_str(), nullptr), free);
+    return resolved ? SString(resolved.get()) : SString();
+}
+
+SString PlatformImpl::findProgramOnPath(const SString& name) {
+    const SString path = getEnvironmentVariable("PATH");
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find(':', start);
+        if (end == SString::npos) end = path.size();
+        SString dir = path.substr(start, end - start);
+        start = end + 1;
+        // An empty or relative entry would make the answer depend on the current directory.
+        if (dir.empty() || dir[0] != '/') continue;
+        SString candidate = dir + "/" + name;
+        struct stat status;
+        if (stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+            access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return SString();
+}
