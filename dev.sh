@@ -4,6 +4,7 @@
 #   ./dev.sh test      build and run every test
 #   ./dev.sh sanitize  build and run every test under AddressSanitizer and UBSan
 #   ./dev.sh fuzz [S]  build the fuzz targets with clang and run each for S seconds
+#   ./dev.sh check     the source guards: formatting
 #   ./dev.sh build     build only
 set -eu
 cd "$(dirname "$0")"
@@ -65,12 +66,16 @@ case "${1:-}" in
         ensure_packages clang libclang-rt-14-dev
         exec fuzz/run "${2:-60}"
         ;;
+    check)
+        ensure_packages clang-format git
+        tools/check-format
+        ;;
     build)
         ensure_packages
         build build
         ;;
     *)
-        echo "usage: $0 demo [ARGS...] | test | sanitize | fuzz [SECONDS] | build" >&2
+        echo "usage: $0 demo [ARGS...] | test | sanitize | fuzz [SECONDS] | check | build" >&2
         exit 2
         ;;
 esac

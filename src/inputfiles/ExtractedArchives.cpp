@@ -31,7 +31,7 @@ ExtractedArchives::ExtractedArchives(const std::vector<const FileIndexEntry*>& e
     const SString bundle = LauncherContext::launcherFileName();
     const SString identity = fileIdentity(bundle, false);
     if (identity == "-") return;
-    SString key = resolvedPath(bundle) + "\n" + identity;
+    SString key = PlatformImpl::resolvePath(bundle) + "\n" + identity;
     for (const FileIndexEntry* entry : entries) {
         key += "\n" + convertToString(entry->m_type) + ":" + convertToString(entry->m_offset) +
                ":" + convertToString(entry->m_length) + ":" + entry->m_name;

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <map>
 
 #include "base/LauncherException.h"
@@ -72,14 +71,12 @@ TEST(MacroHandler, ErrorsOfTheSubclassPassUnchanged) {
 
 SString selfReferenceFailure(const Table& table, const SString& text) {
     TableMacros macros(table);
-    auto begin = std::chrono::steady_clock::now();
     SString message = "no exception";
     try {
         macros.resolve(text, '$');
     } catch (const LauncherException& e) {
         message = e.getMessage();
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10));
     EXPECT_LE(macros.calls, MacroHandler::kMaxReplacements + 1);
     return message;
 }

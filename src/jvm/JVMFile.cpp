@@ -1,6 +1,7 @@
 #include "jvm/JVMFile.h"
 
 #include <memory>
+#include <set>
 
 #include "base/Log.h"
 #include "base/Paths.h"
@@ -10,6 +11,7 @@
 #include "jvm/JVMMatch.h"
 #include "jvm/JavaVersion.h"
 #include "jvm/PathHints.h"
+#include "jvm/VerifiedHomes.h"
 #include "jvm/VerifiedJVMs.h"
 #include "jvm/VerifierCommand.h"
 #include "platform/FileIdentity.h"
@@ -142,10 +144,17 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
         }
     }
 
-    // The answers of an unchanged JVM are kept when they depend on its files alone.
+    // A JVM already asked the same questions in this run answers from what it printed then.
     SString exePath = jvmHome;
     appendPathSeparator(exePath);
     exePath += m_descriptor.getTagValue("JVM_EXE", 0);
+    const SString realExe = PlatformImpl::resolvePath(exePath);
+    if (const SString* output = realExe.empty() ? nullptr : VerifiedHomes::find(realExe, names)) {
+        logMessage("Using the earlier verification of " + realExe, LOG_INFO);
+        return verifyJVMOutput(*output, expected, reason);
+    }
+    // The answers of an unchanged JVM are kept between runs when they depend on its files
+    // alone.
     const bool cacheable =
         m_descriptor.getTagValue("VERIFY_CACHE", 0) != "0" && UserCache::available();
     const SString identity = cacheable ? jvmIdentity(jvmHome, exePath) : SString();
@@ -157,6 +166,7 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
         stdOut = runVerifier(jvmHome, verifyClassPath, verifyClassName, names);
         if (!identity.empty()) VerifiedJVMs::store(identity, names, stdOut);
     }
+    if (!realExe.empty()) VerifiedHomes::remember(realExe, names, stdOut);
     bool result = verifyJVMOutput(stdOut, expected, reason);
     PlatformImpl::advanceUIProgress(6);
     return result;
@@ -223,13 +233,33 @@ std::unique_ptr<JVMMatch> JVMFile::verifyWithPathHints(const SString& verifyClas
     PlatformImpl::getJVMSearchPartitions(partitions);
     const StringDeque* hints = m_descriptor.getValue("PATH_HINT");
     if (!hints) return nullptr;
+    const SString exe = m_descriptor.getTagValue("JVM_EXE", 0);
+    std::set<SString> tried;
     for (const SString& hint : *hints) {
+        const bool pattern = isPathPattern(hint);
         for (const SString& candidate : expandPathHint(hint, partitions)) {
             // A hint for a directory that is not there costs nothing and shows nothing.
             if (!PlatformImpl::isDirectoryPath(candidate)) {
                 logMessage(
                     "Skipping path hint " + showLineBreaks(candidate) + ": no such directory",
                     LOG_INFO);
+                continue;
+            }
+            // A pattern matches every directory there; only those holding a JVM are candidates.
+            SString exePath = candidate;
+            appendPathSeparator(exePath);
+            exePath += exe;
+            if (pattern && !PlatformImpl::fileExists(exePath)) {
+                logMessage("Skipping path hint " + showLineBreaks(candidate) + ": no " + exe,
+                           LOG_INFO);
+                continue;
+            }
+            // Links and several hints often reach one home: it is tried once.
+            const SString real = PlatformImpl::resolvePath(candidate);
+            if (!real.empty() && !tried.insert(real).second) {
+                logMessage("Skipping path hint " + showLineBreaks(candidate) +
+                               ": already tried as " + showLineBreaks(real),
+                           LOG_INFO);
                 continue;
             }
             logMessage("Checking path hint " + showLineBreaks(candidate), LOG_INFO);

@@ -59,7 +59,7 @@ protected:
     JVMFiles m_files;  // declared after the tag files it refers to, so destroyed first
 };
 
-TEST_F(SearchTest, UserJavaHomeIsTriedWithEveryDescriptorBeforeAnyHint) {
+TEST_F(SearchTest, UserJavaHomeIsTriedWithEveryDescriptorBeforeAnyHintAndRunOnce) {
     StandInJvm user = home("user", kJava17);
     StandInJvm hinted = home("hinted", kJava11);
     addDescriptor("J11", "11", {hinted.home});
@@ -71,7 +71,7 @@ TEST_F(SearchTest, UserJavaHomeIsTriedWithEveryDescriptorBeforeAnyHint) {
     ASSERT_EQ(matches.size(), 1);
     EXPECT_EQ(matches.at(0)->m_jvmHome, user.home);
     EXPECT_EQ(matches.at(0)->m_descriptorFile.getTagValue("DESC", 0), "J17");
-    EXPECT_EQ(user.callCount(), 2);  // once per descriptor
+    EXPECT_EQ(user.callCount(), 1);  // the second descriptor asks the same question
     EXPECT_EQ(hinted.callCount(), 0);
 }
 
@@ -179,6 +179,23 @@ TEST_F(SearchTest, WalkOverAGeneratedTreeFindsAndVerifiesEveryMatch) {
     std::sort(homes.begin(), homes.end());
     EXPECT_EQ(homes, (std::vector<SString>{one.home, two.home}));
     EXPECT_EQ(old.callCount(), 1);
+}
+
+// searchAll through the real walk, below a generated root: stopping at the first find
+// still hands that match to the caller (it once stayed behind, unreported and leaked).
+TEST_F(SearchTest, SearchAllReturnsTheMatchItStoppedAt) {
+    StandInJvm first = home("root/opt/jdk-a", kJava17);
+    addDescriptor("J17", "17", {});
+    ScopedEnv root(kTestSearchRootVariable, m_dir.file("root").c_str());
+    JVMMatchPtrDeque stopped;
+    m_files.searchAll(stopped, true);
+    ASSERT_EQ(stopped.size(), 1);
+    EXPECT_EQ(stopped.at(0)->m_jvmHome, first.home);
+
+    StandInJvm second = home("root/usr/jdk-b", kJava17);
+    JVMMatchPtrDeque all;
+    m_files.searchAll(all, false);
+    EXPECT_EQ(all.size(), 2);
 }
 
 TEST_F(SearchTest, WrittenDescriptorCarriesTheMatchAndStaysOnTheCleanupList) {

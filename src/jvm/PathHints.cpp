@@ -40,16 +40,18 @@ bool substituteEnvironment(const SString& hint, SString& result) {
     return true;
 }
 
-void expandFrom(const SString& done, const SString& rest, std::vector<SString>& out) {
-    size_t star = SString::npos;
-    for (size_t i = 0; i < rest.size(); ++i) {
-        bool starts = i == 0 || rest[i - 1] == '/';
-        bool ends = i + 1 == rest.size() || rest[i + 1] == '/';
-        if (rest[i] == '*' && starts && ends) {
-            star = i;
-            break;
-        }
+// Where the first whole "*" component of `path` is, or npos.
+size_t findPatternComponent(const SString& path) {
+    for (size_t i = 0; i < path.size(); ++i) {
+        bool starts = i == 0 || path[i - 1] == '/';
+        bool ends = i + 1 == path.size() || path[i + 1] == '/';
+        if (path[i] == '*' && starts && ends) return i;
     }
+    return SString::npos;
+}
+
+void expandFrom(const SString& done, const SString& rest, std::vector<SString>& out) {
+    const size_t star = findPatternComponent(rest);
     if (star == SString::npos) {
         out.push_back(done + rest);
         return;
@@ -66,6 +68,10 @@ void expandFrom(const SString& done, const SString& rest, std::vector<SString>& 
 }
 
 }  // namespace
+
+bool isPathPattern(const SString& hint) {
+    return findPatternComponent(hint) != SString::npos;
+}
 
 std::vector<SString> expandPathPattern(const SString& path) {
     std::vector<SString> result;

@@ -15,6 +15,9 @@
 // The hint naming the JVM behind the `java` command on PATH.
 constexpr const char* kJavaOnPathHint = "%JAVA_ON_PATH%";
 
+// Whether `hint` holds a whole "*" component.
+bool isPathPattern(const SString& hint);
+
 std::vector<SString> expandPathHint(const SString& hint, const StringDeque& partitions);
 
 // `path` with each whole "*" component replaced by the directories there, newest first.

@@ -131,8 +131,8 @@ SString ClassDataArchive::apply(const SString& jvmHome, const SString& jvmExe,
     exePath += jvmExe;
     SString program;
     const size_t end = firstShellWord(command, program);
-    const SString jvm = resolvedPath(exePath);
-    if (end == SString::npos || jvm.empty() || resolvedPath(program) != jvm) {
+    const SString jvm = PlatformImpl::resolvePath(exePath);
+    if (end == SString::npos || jvm.empty() || PlatformImpl::resolvePath(program) != jvm) {
         logMessage("No class-data archive: the command does not start " + exePath + ".",
                    LOG_INFO);
         return command;

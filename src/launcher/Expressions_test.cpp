@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <vector>
 
 #include "base/LauncherException.h"
@@ -234,7 +233,6 @@ TEST_F(Expressions, SelfReferringSubstitutionStopsQuickly) {
     for (const auto& loop : loops) {
         Launcher::setStringVariable(1, loop.first);
         Launcher::setStringVariable(2, loop.second);
-        const auto began = std::chrono::steady_clock::now();
         EXPECT_EQ(outcome([&] {
                       SString text = "@S1@";
                       m_interpreter.evalExpr(text, "P");
@@ -242,8 +240,6 @@ TEST_F(Expressions, SelfReferringSubstitutionStopsQuickly) {
                   }),
                   "I: P Variable substitution does not end; a variable refers to itself.")
             << loop.first;
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
-        EXPECT_LT(took.count(), 5.0) << loop.first;
     }
 }
 

@@ -3,8 +3,9 @@
 #include "base/LauncherContext.h"
 #include "base/LauncherException.h"
 #include "base/Numbers.h"
-#include "jvm/CandidateReport.h"
 #include "base/StdioFile.h"
+#include "jvm/CandidateReport.h"
+#include "jvm/VerifiedHomes.h"
 #include "platform/PlatformImpl.h"
 #include "platform/UserCache.h"
 
@@ -65,6 +66,7 @@ void Launcher::resetState() {
     for (long& n : m_numericVariables) n = 0;
     m_exitStatus = 0;
     CandidateReport::clear();
+    VerifiedHomes::clear();
 }
 
 void Launcher::logMessage(const char* message, LogMessageType type) {

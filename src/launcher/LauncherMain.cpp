@@ -22,15 +22,13 @@ static bool launcherPath(const char* programName, SString& path) {
         path = name;
         return true;
     }
-    std::vector<char> buffer(1024);
-    if (!getcwd(buffer.data(), buffer.size())) return false;
-    path = buffer.data();
+    path = PlatformImpl::currentDirectory();
+    if (path.empty()) return false;
     appendPathSeparator(path);
     path += name;
     if (name.find('/') == SString::npos && !PlatformImpl::fileExists(path)) {
-        char self[4096];
-        ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-        if (n > 0) path.assign(self, static_cast<size_t>(n));
+        SString self = PlatformImpl::ownExecutablePath();
+        if (!self.empty()) path = self;
     }
     return true;
 }

@@ -67,13 +67,13 @@ void printLine(const SString& text, bool convert) {
 }
 
 void printErrorLine(const SString& text) {
-    SString shown = toDisplayCodeset(text) + '\n';
+    SString shown = text + '\n';
     fwrite(shown.data(), 1, shown.size(), stderr);
     fflush(stderr);
 }
 
 void writeLine(const SString& text) {
-    if (g_enableOutput) printLine(text, true);
+    if (g_enableOutput) printLine(text, false);
 }
 
 void writeLine(const char* text) {
@@ -82,8 +82,7 @@ void writeLine(const char* text) {
 
 void write(const char* text) {
     if (!g_enableOutput) return;
-    SString shown = toDisplayCodeset(text);
-    fwrite(shown.data(), 1, shown.size(), stdout);
+    fwrite(text, 1, strlen(text), stdout);
     fflush(stdout);
 }
 

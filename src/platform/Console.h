@@ -1,6 +1,7 @@
 #pragma once
-// Terminal output of the status display: catalogue texts are stored as UTF-8 and
-// converted to the character set the user's LANG names when they are printed.
+// Terminal output of the status display. Catalogue texts are stored as UTF-8 and converted
+// to the character set the user's LANG names when a message is made from them; what is
+// printed is already in that set (titles, paths and values come in it) and goes out as is.
 
 #include "base/SString.h"
 
@@ -15,9 +16,10 @@ SString getLine();
 // `text` (UTF-8) in the character set of the user's LANG; unchanged when no conversion
 // is needed or the text cannot be converted.
 SString toDisplayCodeset(const SString& text);
-// Prints `text` and a line feed whatever the display switch says (messages, titles).
+// Prints `text` and a line feed whatever the display switch says (messages, titles);
+// `convert` treats `text` as UTF-8 to be shown in the user's character set.
 void printLine(const SString& text, bool convert);
-// Prints `text` (UTF-8, converted like the display) and a line feed on standard error.
+// Prints `text` and a line feed on standard error.
 void printErrorLine(const SString& text);
 
 // Display output switch, on at start.

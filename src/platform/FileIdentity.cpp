@@ -3,9 +3,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 
 #include <cstdio>
+
+#include "platform/PlatformImpl.h"
 
 namespace {
 
@@ -34,16 +35,8 @@ SString fileIdentity(const SString& path, bool withChangeTime) {
     return text;
 }
 
-SString resolvedPath(const SString& path) {
-    char* resolved = realpath(path.c_str(), nullptr);
-    if (!resolved) return SString();
-    SString result = resolved;
-    free(resolved);
-    return result;
-}
-
 SString jvmIdentity(const SString& jvmHome, const SString& exePath) {
-    const SString exe = resolvedPath(exePath);
+    const SString exe = PlatformImpl::resolvePath(exePath);
     if (exe.empty()) return SString();
     SString home = jvmHome;
     if (!home.empty() && home.back() != '/') home += '/';

@@ -8,9 +8,6 @@
 // `withChangeTime`; "-" when it does not exist or cannot be examined.
 SString fileIdentity(const SString& path, bool withChangeTime);
 
-// The absolute path of `path` with every symbolic link resolved; empty when it fails.
-SString resolvedPath(const SString& path);
-
 // The identity of a JVM installation for cached facts about it: the resolved path of its
 // executable `exePath` and the identities (with change times) of that executable and of
 // lib/modules and release below `jvmHome`. Empty when the executable cannot be resolved.

@@ -3,7 +3,8 @@
 
 #include <cstdint>
 
-// Whether `size` bytes fit into `available` free units of `fragmentSize` bytes, a file taking
-// whole units. A fragment size of 0 falls back to `blockSize`; with both 0 the space cannot be
-// judged and the answer is true. A size of 0 or less always fits.
+// Whether `size` bytes fit into `available` free units of `fragmentSize` bytes: a file needs
+// size + one unit, the whole units it covers and one more for the file system's own records. A
+// fragment size of 0 falls back to `blockSize`; with both 0 the space cannot be judged and the
+// answer is true. A size of 0 or less always fits.
 bool freeSpaceSuffices(uint64_t fragmentSize, uint64_t blockSize, uint64_t available, long size);

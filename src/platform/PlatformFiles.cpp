@@ -17,7 +17,10 @@
 #include "platform/PlatformImpl.h"
 
 void PlatformImpl::getJVMSearchPartitions(StringDeque& partitions) {
-    partitions.push_back("/");
+    // Tests point relative hints and the disk scan at a tree they build; the name says
+    // what it is for, so no user sets it by accident.
+    const SString root = getEnvironmentVariable(kTestSearchRootVariable);
+    partitions.push_back(root.empty() ? SString("/") : root);
 }
 
 void PlatformImpl::findFiles(const StringDeque& names, FileFindListener& listener) {
@@ -71,18 +74,19 @@ bool freeSpaceSuffices(uint64_t fragmentSize, uint64_t blockSize, uint64_t avail
     // Some file systems report no fragment size; the block size stands in.
     uint64_t unit = fragmentSize != 0 ? fragmentSize : blockSize;
     if (unit == 0 || size <= 0) return true;
-    // Whole units needed, compared as counts so that neither the size nor the full count of
-    // available units (beyond 32 bits on large disks) is cut or overflows.
+    // size + unit bytes are needed: every unit the size touches and one more. Compared as
+    // counts so that neither the size nor the full count of available units (beyond 32 bits
+    // on large disks) is cut or overflows.
     uint64_t bytes = static_cast<uint64_t>(size);
-    uint64_t needed = bytes / unit + (bytes % unit != 0 ? 1 : 0);
+    uint64_t needed = bytes / unit + (bytes % unit != 0 ? 1 : 0) + 1;
     return available >= needed;
 }
 
 bool PlatformImpl::checkFreeSpace(const SString& path, long size) {
     SString directory = path;
     if (directory.empty() || directory[0] != '/') {
-        std::vector<char> buffer(4096);
-        directory = getcwd(buffer.data(), buffer.size()) ? buffer.data() : ".";
+        directory = currentDirectory();
+        if (directory.empty()) directory = ".";
     }
     struct statvfs info;
     if (statvfs(directory.c_str(), &info) != 0) throw LauncherException(strerror(errno));

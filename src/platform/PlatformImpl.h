@@ -43,10 +43,20 @@ enum MessageIdentifier {
     MSG_CANCELED = 17,
 };
 
+// The environment variable that, when set, replaces "/" as the root below which relative
+// path hints and the disk scan look for JVMs. Meant for tests that build a fake tree.
+constexpr const char* kTestSearchRootVariable = "QNLAUNCH_TEST_SEARCH_ROOT";
+
 class PlatformImpl {
 public:
     // --- files and walking ---
     static const char* getPathSeparator() { return kPathSeparator; }
+    // The current directory, however long; empty when it cannot be determined.
+    static SString currentDirectory();
+    // The path of the running executable, from the kernel; empty when unknown.
+    static SString ownExecutablePath();
+    // The roots below which relative path hints and the disk scan look: "/", or the
+    // directory kTestSearchRootVariable names.
     static void getJVMSearchPartitions(StringDeque& partitions);
     static void findFiles(const StringDeque& names, FileFindListener& listener);
     static bool fileExists(const SString& path);

@@ -1,12 +1,14 @@
 // Lookups for JVM discovery: directories below a path, real paths, programs on PATH.
 
 #include <dirent.h>
+#include <errno.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <memory>
+#include <vector>
 
 #include "platform/PlatformImpl.h"
 
@@ -53,6 +55,26 @@ SString PlatformImpl::findProgramOnPath(const SString& name) {
             access(candidate.c_str(), X_OK) == 0) {
             return candidate;
         }
+    }
+    return SString();
+}
+
+SString PlatformImpl::currentDirectory() {
+    // Directories may be nested beyond any fixed buffer: grow until the path fits.
+    for (size_t size = 256; size <= (size_t{1} << 24); size *= 2) {
+        std::vector<char> buffer(size);
+        if (getcwd(buffer.data(), buffer.size())) return SString(buffer.data());
+        if (errno != ERANGE) return SString();
+    }
+    return SString();
+}
+
+SString PlatformImpl::ownExecutablePath() {
+    for (size_t size = 256; size <= (size_t{1} << 24); size *= 2) {
+        std::vector<char> buffer(size);
+        ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n < 0) return SString();
+        if (static_cast<size_t>(n) < buffer.size()) return SString(buffer.data(), n);
     }
     return SString();
 }

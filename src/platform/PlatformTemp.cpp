@@ -54,8 +54,8 @@ SString PlatformImpl::getSystemTempDirectory() {
 // command lines of children that run elsewhere.
 static SString absoluteDirectory(SString dir) {
     if (dir[0] != '/') {
-        char cwd[4096];
-        if (getcwd(cwd, sizeof cwd)) dir = SString(cwd) + "/" + dir;
+        const SString cwd = PlatformImpl::currentDirectory();
+        if (!cwd.empty()) dir = cwd + "/" + dir;
     }
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     if (dir == "/") dir.clear();

@@ -41,7 +41,10 @@ SString PlatformImpl::get_msg(int row, const char* argument) {
     if (row < 0 || row >= kMessageRowCount) {
         return "Error displaying message: id(" + convertToString(row) + ")";
     }
-    const char* format = msg_locale_table[get_locale()][row];
+    // The row is stored as UTF-8 and shown in the user's character set; the argument (a
+    // title, a path, a value from a file) is already in that set and goes in as it is.
+    const SString rowText = toDisplayCodeset(msg_locale_table[get_locale()][row]);
+    const char* format = rowText.c_str();
     SString result;
     for (const char* p = format; *p; ++p) {
         if (p[0] == '%' && p[1] == 's') {
@@ -174,7 +177,7 @@ bool PlatformImpl::isUIVisible() {
 void PlatformImpl::showUIMessage(const SString& text) {
     if (m_silent) return;
     if (!m_quiet) {
-        printLine(text, true);
+        printLine(text, false);
         return;
     }
     size_t start = 0;

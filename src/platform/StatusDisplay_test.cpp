@@ -309,9 +309,27 @@ TEST(StatusDisplay, OutputIsConvertedToTheCodesetLangNames) {
     testkit::ScopedEnv env("LANG", "ru_RU");
     EXPECT_EQ("\n\xf0\xcf\xc9\xd3\xcb x\n",
               captured([] { PlatformImpl::setUISubStatus(Searching, "x"); }));
-    EXPECT_EQ("\xf0\xcf\xc9\xd3\xcb\n", captured([] {
-                  PlatformImpl::showUIMessage("\xd0\x9f\xd0\xbe\xd0\xb8\xd1\x81\xd0\xba");
-              }));
+    // A message is made of catalogue texts already converted and values in the user's set.
+    EXPECT_EQ("\xf0\xcf\xc9\xd3\xcb\n",
+              captured([] { PlatformImpl::showUIMessage("\xf0\xcf\xc9\xd3\xcb"); }));
+}
+
+// A value (a title, a path) comes in the user's character set: the row around it is
+// converted, the value is not, so the line is in one character set.
+TEST(StatusDisplay, ArgumentsKeepTheirBytesInsideAConvertedRow) {
+    Display d;
+    {
+        testkit::ScopedEnv env("LANG", "de_DE.ISO-8859-1");
+        EXPECT_EQ(
+            "\nCaf\xe9 wird \xfc"
+            "berpr\xfc"
+            "ft\n",
+            captured([] { PlatformImpl::setUISubStatus(Verifying, "Caf\xe9"); }));
+    }
+    testkit::ScopedEnv env("LANG", "ja_JP.EUC-JP");
+    const SString shown = captured([] { PlatformImpl::setUISubStatus(Verifying, "\xa4\xa2"); });
+    EXPECT_NE(shown.find("\xa4\xa2"), SString::npos);
+    EXPECT_EQ(shown.find("\xe3"), SString::npos) << "no UTF-8 lead byte of the row is left";
 }
 
 TEST(StatusDisplay, LongMessagesAreShownWhole) {

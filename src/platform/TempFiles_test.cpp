@@ -272,30 +272,35 @@ TEST(SetFileExecutable, AddsExecuteBitsForTheOwnerAndReadersAndKeepsTheRest) {
     EXPECT_FALSE(exists(tmp.file("missing")));
 }
 
-TEST(FreeSpace, RequiresWholeFragments) {
+TEST(FreeSpace, RequiresTheSizePlusOneFragment) {
     struct Case {
         uint64_t fragment, block, available;
         long size;
         bool fits;
     };
+    // size + f bytes are needed: the whole fragments the size covers and one more.
     const Case cases[] = {
-        {4096, 4096, 0, 0, true},                  // nothing to write fits a full partition
-        {4096, 4096, 0, -5, true},                 //
-        {4096, 4096, 0, 1, false},                 //
-        {4096, 4096, 2, 8192, true},               // exact multiple needs exactly that
-        {4096, 4096, 2, 8193, false},              // one byte more needs one more fragment
-        {4096, 4096, 3, 8193, true},               //
-        {4096, 4096, 1, 1, true},                  //
-        {512, 4096, 3, 1536, true},                // the fragment size counts, not the block size
-        {512, 4096, 3, 1537, false},               //
-        {0, 1024, 2, 2048, true},                  // no fragment size: the block size stands in
-        {0, 1024, 2, 2049, false},                 //
-        {0, 0, 0, 1L << 40, true},                 // neither: the space cannot be judged
-        {4096, 4096, 1ULL << 33, 1L << 44, true},  // counts beyond 32 bits are kept
-        {4096, 4096, (1ULL << 33) - 1, 1L << 45, false},  //
-        {1, 1, 1ULL << 32, (1L << 32) + 1, false},        // sizes beyond 32 bits are kept
+        {4096, 4096, 0, 0, true},                   // nothing to write fits a full partition
+        {4096, 4096, 0, -5, true},                  //
+        {4096, 4096, 1, 1, false},                  // one byte needs two fragments
+        {4096, 4096, 2, 1, true},                   //
+        {4096, 4096, 2, 8192, false},               // an exact multiple needs one more
+        {4096, 4096, 3, 8192, true},                //
+        {4096, 4096, 3, 8193, false},               //
+        {4096, 4096, 4, 8193, true},                //
+        {512, 4096, 4, 1536, true},                 // the fragment size counts, not the block size
+        {512, 4096, 3, 1536, false},                //
+        {512, 4096, 4, 1537, false},                //
+        {0, 1024, 3, 2048, true},                   // no fragment size: the block size stands in
+        {0, 1024, 2, 2048, false},                  //
+        {0, 0, 0, 1L << 40, true},                  // neither: the space cannot be judged
+        {4096, 4096, 1ULL << 33, 1L << 44, true},   // counts beyond 32 bits are kept
+        {4096, 4096, 1ULL << 33, 1L << 45, false},  //
+        {1, 1, (1ULL << 32) + 2, (1L << 32) + 1, true},   // sizes beyond 32 bits are kept
+        {1, 1, (1ULL << 32) + 1, (1L << 32) + 1, false},  //
         {4096, 4096, UINT64_MAX, LONG_MAX, true},         // no overflow at the extremes
-        {UINT32_MAX, 0, 1, UINT32_MAX, true},             //
+        {UINT32_MAX, 0, 2, UINT32_MAX, true},             //
+        {UINT32_MAX, 0, 1, UINT32_MAX, false},            //
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.fits, freeSpaceSuffices(c.fragment, c.block, c.available, c.size))

@@ -52,13 +52,7 @@ std::vector<SString> readdirOrder(const SString& dir) {
 
 // Lines of the log after its separator line.
 std::vector<SString> logLines(const SString& logFile) {
-    std::vector<SString> lines;
-    SString text = testkit::readFile(logFile);
-    for (size_t start = 0; start < text.size();) {
-        size_t end = text.find('\n', start);
-        lines.push_back(text.substr(start, end - start));
-        start = end == SString::npos ? text.size() : end + 1;
-    }
+    std::vector<SString> lines = testkit::splitLines(testkit::readFile(logFile));
     if (!lines.empty() && lines.front() == "------------------") lines.erase(lines.begin());
     return lines;
 }

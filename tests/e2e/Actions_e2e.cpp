@@ -23,18 +23,6 @@ SString lastLine(const SString& text) {
     return nl == SString::npos ? t : t.substr(nl + 1);
 }
 
-std::vector<SString> lines(const SString& text) {
-    std::vector<SString> result;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == SString::npos) end = text.size();
-        result.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return result;
-}
-
 // A bundle with the given instructions, one stand-in descriptor (id 5) hinting at
 // `hint`, the echo launch script and a verifier archive.
 SString bundleWith(const Workspace& ws, const std::vector<SString>& instructionLines,
@@ -130,7 +118,7 @@ TEST(Actions, SearchPrintsThreeLinesAndLeavesTheDescriptorForTheCaller) {
     SString bundle = bundleWith(ws, {"NEVER_RUN"}, ws.file("jdk"));
     writeFile(ws.file("search.tag"), "ACTION: SEARCH\nLOGFILE: " + ws.log() + "\n");
     RunResult r = ws.run(bundle, {"-qn:in", ws.file("search.tag")});
-    std::vector<SString> out = lines(r.out);
+    std::vector<SString> out = splitLines(r.out);
     ASSERT_EQ(out.size(), 3u) << r.out;
     EXPECT_EQ(out[0], "1");
     EXPECT_EQ(out[1], ws.file("jdk"));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "e2e/E2eHelpers.h"
+#include "inputfiles/FileIndexEntry.h"
 #include "support/Bundles.h"
 #include "support/TestKit.h"
 
@@ -60,6 +62,42 @@ TEST(CommandLine, GermanTextIsLatin1WhenLangNamesNoCodeset) {
                          "ffnet"),
               SString::npos)
         << r.out;
+}
+
+// Under a legacy locale the title (written with a Unicode escape) and the German rows around
+// it come out in that locale's one character set. The locale is generated for the test.
+TEST(CommandLine, TitleAndRowsShareTheCharacterSetOfALegacyLocale) {
+    ScopedTempDir dir;
+    const SString locales = dir.file("locales");
+    makeDirs(locales);
+    // localedef may warn with status 1 and still write the locale.
+    RunResult made = run({"/bin/sh", "-c", "localedef -i de_DE -f ISO-8859-1 \"$0\"",
+                          locales + "/de_DE.ISO-8859-1"});
+    if (!exists(locales + "/de_DE.ISO-8859-1/LC_CTYPE")) {
+        GTEST_SKIP() << "localedef cannot make the locale: " << made.err;
+    }
+    StandInJvm::create(dir.file("jdk"), e2e::kStandInProperties);  // its DESC is in Latin-1
+    const SString bundle =
+        BundleBuilder(dir.path())
+            .add(FILE_TYPE_INSTRUCTIONS, "instructions.tag",
+                 e2e::instructions({"INITIALIZE_UI", "FIND_JVM 1 1", "LAUNCH @S2@ 0"}))
+            .add(FILE_TYPE_JVM, "standin.jvm",
+                 e2e::descriptor("Caf\xe9 JVM", e2e::kStandInExpected, {dir.file("jdk")}))
+            .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag",
+                 "DESC: Caf\\u00e9\nCOMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" Main\"\n")
+            .add(FILE_TYPE_VERIFY_ARCHIVE, "verify.jar", "stand-in verifier")
+            .write(dir.file("app"));
+    RunResult r = run({bundle, "-qn:tempdir", dir.path()}, "",
+                      {{"LANG", "de_DE.ISO-8859-1"}, {"LOCPATH", locales}});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Caf\xe9\n", 0), 0u) << r.out;
+    // "Verifying Café JVM": the row holds umlauts of its own.
+    EXPECT_NE(r.out.find("Caf\xe9 JVM wird \xfc"
+                         "berpr\xfc"
+                         "ft\n"),
+              SString::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find('\xc3'), SString::npos) << "a UTF-8 byte in " << r.out;
 }
 
 TEST(CommandLine, LogOptionWithoutValueShowsItsMessageAndGoesOn) {

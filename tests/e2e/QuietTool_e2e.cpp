@@ -61,7 +61,7 @@ TEST(QuietTool, AFailedSearchReportsWhatWasNeededAndWhatWasTried) {
     std::vector<SString> hints = {ws.file("old"), ws.file("missing")};
     for (int i = 0; i < 10; ++i) hints.push_back(ws.file("none" + std::to_string(i)));
     for (size_t i = 1; i < hints.size(); ++i) makeDirs(hints[i]);  // homes without a java
-    hints.push_back(ws.file("not-there"));                          // not tried at all
+    hints.push_back(ws.file("not-there"));                         // not tried at all
     const SString bundle = BundleBuilder(ws.root())
                                .add(FILE_TYPE_INSTRUCTIONS, "instructions.tag", kInstructions)
                                .add(FILE_TYPE_JVM, "standin.jvm",
@@ -166,6 +166,24 @@ TEST(QuietTool, AMultiJarApplicationWorksInAPipeThroughTheRealJdk) {
     EXPECT_EQ(r.out, " T W O W O R D S ! \\n X \" Y ! \\n\n");
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(ws.leftovers().empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(QuietTool, RunsFromADirectoryDeeperThanAnyFixedBuffer) {
+    Workspace ws;
+    StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
+    SString deep = ws.file("d");
+    while (deep.size() < 3000) deep += "/" + SString(100, 'n');
+    makeDirs(deep);
+    const SString bundle = quietBundle(ws);
+    ASSERT_EQ(rename(bundle.c_str(), (deep + "/tool").c_str()), 0);
+    // Started by a relative name, the launcher finds itself through the current directory.
+    RunResult r = run({"./tool", "-qn:tempdir", ws.tempDir()}, deep);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "stand-in application ran\n");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "e2e/E2eHelpers.h"
 #include "inputfiles/FileIndexEntry.h"
 #include "inputfiles/TagFile.h"
+#include "platform/PlatformImpl.h"
 
 using namespace testkit;
 using e2e::Workspace;
@@ -44,15 +45,7 @@ SString installedJavaHome() {
 std::vector<SString> verifierOutput(const SString& home, const std::vector<SString>& names) {
     std::vector<SString> argv = {home + "/bin/java", "-cp", verifyJarPath(), "Verify"};
     argv.insert(argv.end(), names.begin(), names.end());
-    RunResult r = run(argv);
-    std::vector<SString> lines;
-    size_t start = 0;
-    while (start < r.out.size()) {
-        size_t end = r.out.find('\n', start);
-        lines.push_back(r.out.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
+    return splitLines(run(argv).out);
 }
 
 TEST(RealJdk, VerifierPrintsTheMagicLineAndEachProperty) {
@@ -77,8 +70,7 @@ TEST(RealJdk, DescriptorVerifiesTheInstalledVersionOnly) {
     for (const auto& c :
          std::vector<std::pair<SString, SString>>{{version, "1\n"}, {version + "0", "0\n"}}) {
         writeFile(ws.file("d.jvm"),
-                  e2e::descriptor(
-                      "Real", {"java.version=" + c.first, "java.vm.name=..."}, {}));
+                  e2e::descriptor("Real", {"java.version=" + c.first, "java.vm.name=..."}, {}));
         writeFile(ws.file("v.tag"), "ACTION: VERIFY_JVM\nVERIFY_JVM_FILE: " + ws.file("d.jvm") +
                                         "\nVERIFY_JVM_HOME: " + home + "\n");
         RunResult r = ws.run(bundle, {"-qn:in", ws.file("v.tag")});
@@ -99,6 +91,39 @@ TEST(RealJdk, DemoBundleFindsTheJdkAndGreetsWithItsArguments) {
     EXPECT_TRUE(ws.leftovers().empty());
 }
 
+// The demo tries the newest JDK of a tree laid out like /usr/lib/jvm, verifying only the
+// directories that hold one; with that JDK gone it takes the next.
+TEST(RealJdk, DemoTakesTheNewestJdkAndTheNextWhenItIsHidden) {
+    REQUIRE_JDK(home);
+    const SString newest = "/usr/lib/jvm/temurin-25-jdk-amd64";
+    const SString older = "/usr/lib/jvm/java-17-openjdk-amd64";
+    if (!exists(newest) || !exists(older)) GTEST_SKIP() << "needs JDKs 25 and 17 here";
+    SString demo = SString(QN_BIN_DIR) + "/hello";
+    if (!exists(demo)) GTEST_SKIP() << "the demo bundle was not built";
+    Workspace ws;
+    const SString jvms = ws.file("root/usr/lib/jvm");
+    makeDirs(jvms + "/openjdk-17");  // a directory there without a JVM
+    ASSERT_EQ(symlink(older.c_str(), (jvms + "/java-17-openjdk-amd64").c_str()), 0);
+    ASSERT_EQ(symlink(newest.c_str(), (jvms + "/temurin-25-jdk-amd64").c_str()), 0);
+    const std::map<SString, SString> env = {{kTestSearchRootVariable, ws.file("root")},
+                                            {"JAVA_HOME", ""}};
+
+    RunResult r = ws.run(demo, {}, env);
+    EXPECT_NE(r.out.find("Java home: " + newest + "\n"), SString::npos) << r.out;
+    const SString firstLog = ws.logText();
+    size_t verified = 0;
+    for (size_t at = firstLog.find("Verifying JVM at "); at != SString::npos;
+         at = firstLog.find("Verifying JVM at ", at + 1)) {
+        ++verified;
+    }
+    EXPECT_EQ(verified, 1u) << firstLog;
+
+    ASSERT_EQ(unlink((jvms + "/temurin-25-jdk-amd64").c_str()), 0);
+    r = ws.run(demo, {}, env);
+    EXPECT_NE(r.out.find("Java home: " + older + "\n"), SString::npos) << r.out;
+    EXPECT_TRUE(ws.leftovers().empty());
+}
+
 TEST(RealJdk, SearchAllScansTheDisksAndListsEveryMatch) {
     REQUIRE_JDK(home);
     Workspace ws;
@@ -108,22 +133,23 @@ TEST(RealJdk, SearchAllScansTheDisksAndListsEveryMatch) {
             .addFile(FILE_TYPE_VERIFY_ARCHIVE, verifyJarPath())
             .write(ws.file("app.bin"));
     writeFile(ws.file("all.tag"), "ACTION: SEARCH_ALL\n");
-    RunResult r = ws.run(bundle, {"-qn:in", ws.file("all.tag")});
-    std::vector<SString> lines;
-    for (size_t start = 0; start < r.out.size();) {
-        size_t end = r.out.find('\n', start);
-        lines.push_back(r.out.substr(start, end - start));
-        start = end + 1;
-    }
+    // The scan walks a small tree that holds the installed JDK, not the whole machine.
+    // The walk does not follow links to directories; the JVM runs through a link to its
+    // executable, as /usr/bin/java does.
+    makeDirs(ws.file("root/opt/deep/jdk/bin"));
+    ASSERT_EQ(symlink((home + "/bin/java").c_str(), ws.file("root/opt/deep/jdk/bin/java").c_str()),
+              0);
+    RunResult r = ws.run(bundle, {"-qn:in", ws.file("all.tag")},
+                         {{kTestSearchRootVariable, ws.file("root")}});
+    std::vector<SString> lines = splitLines(r.out);
     ASSERT_FALSE(lines.empty());
     long count = atol(lines[0].c_str());
-    ASSERT_GE(count, 1) << r.out;
+    ASSERT_EQ(count, 1) << r.out;
     ASSERT_EQ(lines.size(), static_cast<size_t>(1 + 2 * count)) << r.out;
     bool foundInstalled = false;
     for (long i = 0; i < count; ++i) {
-        char resolved[PATH_MAX];
         const SString& found = lines[1 + 2 * i];
-        if (realpath(found.c_str(), resolved) && SString(resolved) == home) foundInstalled = true;
+        if (found == ws.file("root/opt/deep/jdk")) foundInstalled = true;
         TagFile written(lines[2 + 2 * i]);
         EXPECT_EQ(written.getTagValue("JVM_HOME", 0), found);
         removeTree(lines[2 + 2 * i]);

@@ -102,16 +102,7 @@ StandInJvm StandInJvm::create(const SString& home, const std::map<SString, SStri
 }
 
 std::vector<SString> StandInJvm::args(int call) const {
-    std::vector<SString> result;
-    SString text = readFile(home + "/calls/" + std::to_string(call) + ".args");
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == SString::npos) end = text.size();
-        result.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return result;
+    return splitLines(readFile(home + "/calls/" + std::to_string(call) + ".args"));
 }
 
 SString StandInJvm::cwd(int call) const {

@@ -170,4 +170,16 @@ ScopedEnv::~ScopedEnv() {
     }
 }
 
+std::vector<SString> splitLines(const SString& text) {
+    std::vector<SString> result;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == SString::npos) end = text.size();
+        result.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return result;
+}
+
 }  // namespace testkit

@@ -29,6 +29,8 @@ private:
 void writeFile(const SString& path, const SString& content, unsigned mode = 0);
 // The whole content of `path`; empty when it cannot be read.
 SString readFile(const SString& path);
+// The lines of `text`, without their line feeds; a last line without one counts too.
+std::vector<SString> splitLines(const SString& text);
 bool exists(const SString& path);
 void makeDirs(const SString& path);
 // Names of the entries of a directory, sorted; empty when it cannot be read.
