@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-
 #include <cstdio>
 
 #include "platform/PlatformImpl.h"
