@@ -1,7 +1,8 @@
 #!/bin/sh
 # Sets up, builds and runs qnlaunch on a Debian machine.
 #   ./dev.sh demo      build and run the demo bundle (build/bin/hello)
-#   ./dev.sh test      build and run every test
+#   ./dev.sh test      build and run every test (on x86-64 with the arm64 stub, its tests
+#                      under qemu-user, and the checks of both stubs)
 #   ./dev.sh sanitize  build and run every test under AddressSanitizer and UBSan
 #   ./dev.sh fuzz [S]  build the fuzz targets with clang and run each for S seconds
 #   ./dev.sh check     the source guards: formatting
@@ -10,6 +11,9 @@ set -eu
 cd "$(dirname "$0")"
 
 PACKAGES="cmake g++ make libgtest-dev openjdk-17-jdk-headless"
+# The arm64 stub, built with the cross compiler and tested under emulation on x86-64.
+ARM64_PACKAGES="g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user"
+if [ "$(uname -m)" = x86_64 ]; then ARM64=ON; else ARM64=OFF; ARM64_PACKAGES=""; fi
 
 # Installs the Debian packages that are missing (as root), or says which to install.
 ensure_packages() {
@@ -21,6 +25,12 @@ ensure_packages() {
     case "$missing" in *openjdk-17-jdk-headless*)
         if command -v javac >/dev/null 2>&1 && command -v jar >/dev/null 2>&1; then
             missing=$(echo "$missing" | sed 's/ openjdk-17-jdk-headless//')
+        fi;;
+    esac
+    # So will the static build of qemu-user.
+    case "$missing" in *qemu-user*)
+        if command -v qemu-aarch64 >/dev/null 2>&1 || command -v qemu-aarch64-static >/dev/null 2>&1; then
+            missing=$(echo "$missing" | sed 's/ qemu-user//')
         fi;;
     esac
     [ -z "$missing" ] && return 0
@@ -53,14 +63,14 @@ case "${1:-}" in
         exec build/bin/hello "$@"
         ;;
     test)
-        ensure_packages
-        build build -DQN_WERROR=ON
-        cd build && ctest --output-on-failure
+        ensure_packages $ARM64_PACKAGES
+        build build -DQN_WERROR=ON -DQN_ARM64=$ARM64
+        cd build && ctest --output-on-failure -j "$jobs"
         ;;
     sanitize)
         ensure_packages
         build build-sanitize -DQN_SANITIZE=ON -DQN_WERROR=ON
-        cd build-sanitize && ctest --output-on-failure
+        cd build-sanitize && ctest --output-on-failure -j "$jobs"
         ;;
     fuzz)
         ensure_packages clang libclang-rt-14-dev

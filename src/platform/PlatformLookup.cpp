@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/FileMode.h"
 #include "platform/PlatformImpl.h"
 
 StringDeque PlatformImpl::listSubdirectories(const SString& path) {
@@ -19,19 +20,20 @@ StringDeque PlatformImpl::listSubdirectories(const SString& path) {
     while (struct dirent* entry = readdir(dir.get())) {
         SString name = entry->d_name;
         if (name == "." || name == "..") continue;
-        struct stat status;
         // Links to directories count: /usr/lib/jvm holds many.
         SString full = path;
         if (full.empty() || full.back() != '/') full += '/';
         full += name;
-        if (stat(full.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) names.push_back(name);
+        if (isDirectoryPath(full)) names.push_back(name);
     }
     return names;
 }
 
+// Modes come from fileMode rather than stat, which the C library versions the stub runs
+// with do not all offer under the name a newer one binds it to.
 bool PlatformImpl::isDirectoryPath(const SString& path) {
-    struct stat status;
-    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+    mode_t mode = 0;
+    return fileMode(path.c_str(), true, mode) && S_ISDIR(mode);
 }
 
 SString PlatformImpl::resolvePath(const SString& path) {
@@ -50,8 +52,8 @@ SString PlatformImpl::findProgramOnPath(const SString& name) {
         // An empty or relative entry would make the answer depend on the current directory.
         if (dir.empty() || dir[0] != '/') continue;
         SString candidate = dir + "/" + name;
-        struct stat status;
-        if (stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+        mode_t mode = 0;
+        if (fileMode(candidate.c_str(), true, mode) && S_ISREG(mode) &&
             access(candidate.c_str(), X_OK) == 0) {
             return candidate;
         }

@@ -134,16 +134,15 @@ int PlatformImpl::executeProcess(const SString& command, const SString& workingD
                     errOut);
 }
 
-int PlatformImpl::executeArguments(const std::vector<SString>& arguments,
-                                   const SString& workingDir, bool capture, SString* stdOut,
-                                   SString* errOut) {
+int PlatformImpl::executeArguments(const std::vector<SString>& arguments, const SString& workingDir,
+                                   bool capture, SString* stdOut, SString* errOut) {
     if (arguments.empty()) return 0;
     return runChild(arguments, nullptr, workingDir, capture, stdOut, errOut);
 }
 
 int PlatformImpl::runChild(std::vector<SString> words, const SString* command,
-                            const SString& workingDir, bool capture, SString* stdOut,
-                            SString* errOut) {
+                           const SString& workingDir, bool capture, SString* stdOut,
+                           SString* errOut) {
     // Only the child moves to the working directory: the launcher's own directory, against
     // which its log file and the user's relative paths are read, never changes.
     UniqueFd directory;

@@ -254,7 +254,9 @@ TEST(Actions, IlaunchWithoutUsableDescriptorOnlyLogs) {
 TEST(Actions, EmbeddedLauncherTakesOverWithEveryArgumentAndRemovesItself) {
     Workspace ws;
     StandInJvm jvm = StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
+    // An emulated stub can start only a program for this machine.
     SString inner = BundleBuilder(ws.root() + "/inner")
+                        .stub(stubIsEmulated() ? hostStubPath() : qnlaunchPath())
                         .add(FILE_TYPE_INSTRUCTIONS, "i.tag",
                              e2e::instructions({"FIND_JVM 0 0", "LAUNCH @S2@ 0"}))
                         .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag",

@@ -27,9 +27,10 @@ TEST(Bundle, PackListAndExtractGiveBackEveryFileAndAReplayingInputTag) {
     writeFile(ws.file("src/app.jar"), pattern(5000));
     SString bundle = ws.file("app.bin");
     RunResult packed =
-        run({qnpackPath(), "create", "-o", bundle, "--instructions", ws.file("src/instr.tag"),
-             "--jvm", ws.file("src/a.jvm"), "--jvm", "7=" + ws.file("src/b.jvm"), "--launch-script",
-             ws.file("src/launch.tag"), "--app-archive", ws.file("src/app.jar")});
+        run({qnpackPath(), "create", "-o", bundle, "--stub", qnlaunchPath(), "--instructions",
+             ws.file("src/instr.tag"), "--jvm", ws.file("src/a.jvm"), "--jvm",
+             "7=" + ws.file("src/b.jvm"), "--launch-script", ws.file("src/launch.tag"),
+             "--app-archive", ws.file("src/app.jar")});
     ASSERT_EQ(packed.status, 0) << packed.err;
     struct stat st;
     ASSERT_EQ(stat(bundle.c_str(), &st), 0);

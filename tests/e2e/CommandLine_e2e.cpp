@@ -57,6 +57,9 @@ TEST(CommandLine, GermanTextIsValidUtf8OnAUtf8Terminal) {
 }
 
 TEST(CommandLine, GermanTextIsLatin1WhenLangNamesNoCodeset) {
+    // The C library converts with modules it loads at run time; the cross packages an
+    // emulated stub runs with carry none for the other machine.
+    if (stubIsEmulated()) GTEST_SKIP() << "no character-set modules for the emulated stub";
     RunResult r = run({qnlaunchPath(), "-qn:in", "/nonexistent/x"}, "", {{"LANG", "de_DE"}});
     EXPECT_NE(r.out.find("ge\xF6"
                          "ffnet"),
@@ -67,6 +70,7 @@ TEST(CommandLine, GermanTextIsLatin1WhenLangNamesNoCodeset) {
 // Under a legacy locale the title (written with a Unicode escape) and the German rows around
 // it come out in that locale's one character set. The locale is generated for the test.
 TEST(CommandLine, TitleAndRowsShareTheCharacterSetOfALegacyLocale) {
+    if (stubIsEmulated()) GTEST_SKIP() << "no character-set modules for the emulated stub";
     ScopedTempDir dir;
     const SString locales = dir.file("locales");
     makeDirs(locales);

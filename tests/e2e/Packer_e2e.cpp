@@ -109,4 +109,70 @@ TEST(Packer, UsageErrorsExitNonZeroWithOneLine) {
     EXPECT_NE(help.out.find("--embedded-launcher"), SString::npos);
 }
 
+// The architecture this test program (and so the packer beside it) was built for.
+const SString kOwnArch =
+#if defined(__aarch64__)
+    "arm64";
+#else
+    "x86-64";
+#endif
+
+TEST(Packer, ArchPicksTheStubBesideThePackerAndRefusesAStubOfAnother) {
+    Workspace ws;
+    writeFile(ws.file("i.tag"), e2e::instructions({"// nothing"}));
+    auto create = [&](const SString& out, const std::vector<SString>& options) {
+        std::vector<SString> argv = {qnpackPath(), "create", "-o", ws.file(out)};
+        argv.insert(argv.end(), options.begin(), options.end());
+        argv.push_back("--instructions");
+        argv.push_back(ws.file("i.tag"));
+        return run(argv);
+    };
+    auto startsWith = [](const SString& bundle, const SString& stub) {
+        SString bytes = readFile(bundle);
+        return !stub.empty() && bytes.size() > stub.size() &&
+               bytes.compare(0, stub.size(), stub) == 0;
+    };
+    const SString binDir = qnpackPath().substr(0, qnpackPath().rfind('/'));
+
+    RunResult own = create("own.bin", {});
+    ASSERT_EQ(own.status, 0) << own.err;
+    EXPECT_TRUE(startsWith(ws.file("own.bin"), readFile(binDir + "/qnlaunch")));
+
+    const std::vector<std::pair<SString, SString>> names = {{"x86-64", "x86-64"},
+                                                            {"x86_64", "x86-64"},
+                                                            {"amd64", "x86-64"},
+                                                            {"arm64", "arm64"},
+                                                            {"aarch64", "arm64"}};
+    for (const auto& name : names) {
+        const SString stub = name.second == kOwnArch ? binDir + "/qnlaunch"
+                                                     : binDir + "/" + name.second + "/qnlaunch";
+        RunResult r = create(name.first + ".bin", {"--arch", name.first});
+        if (exists(stub)) {
+            EXPECT_EQ(r.status, 0) << name.first << ": " << r.err;
+            EXPECT_TRUE(startsWith(ws.file(name.first + ".bin"), readFile(stub))) << name.first;
+        } else {  // this build made no stub for that architecture
+            EXPECT_EQ(r.status, 1) << name.first;
+            EXPECT_NE(r.err.find("qnpack: " + stub + ": No such file or directory\n"),
+                      SString::npos)
+                << r.err;
+        }
+    }
+
+    // A named stub is taken as it is, unless it is for another architecture than --arch.
+    const SString other = kOwnArch == "arm64" ? "x86-64" : "arm64";
+    RunResult mismatch = create("mismatch.bin", {"--arch", other, "--stub", hostStubPath()});
+    EXPECT_EQ(mismatch.status, 1);
+    EXPECT_NE(
+        mismatch.err.find(hostStubPath() + ": the stub is for " + kOwnArch + ", not " + other),
+        SString::npos)
+        << mismatch.err;
+    EXPECT_FALSE(exists(ws.file("mismatch.bin")));
+    writeFile(ws.file("not-elf"), "#!/bin/sh\n");
+    EXPECT_EQ(create("script.bin", {"--arch", other, "--stub", ws.file("not-elf")}).status, 0);
+
+    RunResult unknown = create("unknown.bin", {"--arch", "sparc"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.err, "qnpack: unknown architecture sparc (arm64 or x86-64)\n");
+}
+
 }  // namespace

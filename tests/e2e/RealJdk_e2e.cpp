@@ -81,7 +81,7 @@ TEST(RealJdk, DescriptorVerifiesTheInstalledVersionOnly) {
 
 TEST(RealJdk, DemoBundleFindsTheJdkAndGreetsWithItsArguments) {
     REQUIRE_JDK(home);
-    SString demo = SString(QN_BIN_DIR) + "/hello";
+    SString demo = demoBundlePath();
     if (!exists(demo)) GTEST_SKIP() << "the demo bundle was not built";
     Workspace ws;
     RunResult r = ws.run(demo, {"first", "two words", "$HOME"});

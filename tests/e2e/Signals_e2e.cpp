@@ -35,7 +35,9 @@ const char* const kWaitingApp =
 // class-path archive gives the run something to clean up.
 SString waitingBundle(const Workspace& ws, bool console, const SString& mode = "wait") {
     writeFile(ws.file("app.sh"), kWaitingApp, 0755);
-    SString script = "COMMAND: sh " + ws.file("app.sh") + " " + ws.root() + " " + mode +
+    // The shell named by its path is the launcher's own child; a bare "sh" would run under
+    // another shell, which a signal ends before the application's handler has run.
+    SString script = "COMMAND: /bin/sh " + ws.file("app.sh") + " " + ws.root() + " " + mode +
                      " %CP%()\n" + (console ? "DISPLAY_CONSOLE: 1\n" : "");
     return BundleBuilder(ws.root())
         .add(FILE_TYPE_INSTRUCTIONS, "i.tag", e2e::instructions({"ILAUNCH 5 0"}))
@@ -63,10 +65,7 @@ Running start(const Workspace& ws, const SString& bundle, const std::vector<SStr
         dup2(in, 0);
         dup2(out, 1);
         dup2(out, 2);
-        std::vector<char*> raw;
-        for (const SString& a : argv) raw.push_back(const_cast<char*>(a.c_str()));
-        raw.push_back(nullptr);
-        execv(raw[0], raw.data());
+        execProgram(argv);
         _exit(127);
     }
     return r;
@@ -151,10 +150,7 @@ TEST(Signals, InteractiveApplicationKeepsTheTerminalAndCtrlCEndsBoth) {
     int master = -1;
     pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
     if (pid == 0) {
-        std::vector<char*> raw;
-        for (const SString& a : argv) raw.push_back(const_cast<char*>(a.c_str()));
-        raw.push_back(nullptr);
-        execv(raw[0], raw.data());
+        execProgram(argv);
         _exit(127);
     }
     ASSERT_GT(pid, 0);
@@ -193,8 +189,7 @@ TEST(Concurrency, FiftyRunsAtOnceAllSucceedAndLeaveNothing) {
             int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             dup2(fd, 1);
             setenv("RUN", std::to_string(i).c_str(), 1);
-            execl(bundle.c_str(), bundle.c_str(), "-qn:silent", "-qn:tempdir", ws.tempDir().c_str(),
-                  static_cast<char*>(nullptr));
+            execProgram({bundle, "-qn:silent", "-qn:tempdir", ws.tempDir()});
             _exit(127);
         }
         pids.push_back(pid);

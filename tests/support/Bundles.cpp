@@ -1,21 +1,35 @@
 #include "support/Bundles.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
+#include "base/StdioFile.h"
 #include "support/TestKit.h"
 
 namespace testkit {
 
 SString qnlaunchPath() {
+    const char* stub = getenv("QN_STUB");
+    if (!stub || !*stub) return hostStubPath();
+    char resolved[PATH_MAX];
+    return realpath(stub, resolved) ? SString(resolved) : SString(stub);
+}
+SString hostStubPath() {
     return SString(QN_BIN_DIR) + "/qnlaunch";
+}
+SString demoBundlePath() {
+    SString stub = qnlaunchPath();
+    return stub.substr(0, stub.rfind('/')) + "/hello";
 }
 SString qnpackPath() {
     return SString(QN_BIN_DIR) + "/qnpack";
@@ -126,6 +140,64 @@ int StandInJvm::callCount() const {
     return n;
 }
 
+namespace {
+
+const unsigned char kElfMagic[] = {0x7f, 'E', 'L', 'F'};
+
+// The ELF machine number of the program at `path`; 0 when it is no ELF file.
+unsigned elfMachine(const SString& path) {
+    StdioFile file(fopen(path.c_str(), "rb"));
+    unsigned char header[20] = {};
+    size_t n = file ? fread(header, 1, sizeof header, file.get()) : 0;
+    if (n != sizeof header || memcmp(header, kElfMagic, sizeof kElfMagic) != 0) return 0;
+    return header[18] | (header[19] << 8);  // e_machine, little-endian on both machines
+}
+
+std::vector<SString> emulatorWords() {
+    std::vector<SString> words;
+    const char* emulator = getenv("QN_EMULATOR");
+    SString text = emulator ? emulator : "";
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find(' ', start);
+        if (end == SString::npos) end = text.size();
+        if (end > start) words.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return words;
+}
+
+bool isForeign(const SString& program) {
+    static const unsigned host = elfMachine("/proc/self/exe");
+    unsigned machine = elfMachine(program);
+    return machine != 0 && machine != host;
+}
+
+}  // namespace
+
+bool stubIsEmulated() {
+    return !emulatorWords().empty() && isForeign(qnlaunchPath());
+}
+
+std::vector<SString> withEmulator(const std::vector<SString>& argv) {
+    std::vector<SString> emulator = emulatorWords();
+    if (argv.empty() || emulator.empty() || !isForeign(argv[0])) return argv;
+    emulator.insert(emulator.end(), argv.begin(), argv.end());
+    return emulator;
+}
+
+void execProgram(const std::vector<SString>& argv) {
+    std::vector<SString> command = withEmulator(argv);
+    std::vector<char*> args;
+    for (const SString& a : command) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    // The programs are paths; only the emulator's name may need the PATH.
+    if (command.size() == argv.size()) {
+        execv(args[0], args.data());
+    } else {
+        execvp(args[0], args.data());
+    }
+}
+
 RunResult run(const std::vector<SString>& argv, const SString& cwd,
               const std::map<SString, SString>& env, int timeoutSeconds) {
     int outPipe[2], errPipe[2];
@@ -140,10 +212,7 @@ RunResult run(const std::vector<SString>& argv, const SString& cwd,
         close(errPipe[0]);
         if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
         for (const auto& e : env) setenv(e.first.c_str(), e.second.c_str(), 1);
-        std::vector<char*> args;
-        for (const SString& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
+        execProgram(argv);
         _exit(127);
     }
     close(outPipe[1]);

@@ -10,10 +10,26 @@
 
 namespace testkit {
 
-// Paths of the built artefacts.
+// Paths of the built artefacts. The stub under test is $QN_STUB when that is set (the
+// build for another architecture, say), otherwise this build's qnlaunch.
 SString qnlaunchPath();
 SString qnpackPath();
 SString verifyJarPath();
+// This build's qnlaunch, the stub for this machine whatever stub is under test.
+SString hostStubPath();
+// The demo bundle beside the stub under test, packed with it.
+SString demoBundlePath();
+
+// A stub for another machine is started through the emulator command in $QN_EMULATOR
+// (words separated by spaces, e.g. "qemu-aarch64 -L /usr/aarch64-linux-gnu"). True when
+// the stub under test is such a stub: the kernel cannot start it, so a program it starts
+// must be one for this machine.
+bool stubIsEmulated();
+// `argv` as it is started: behind the emulator when argv[0] is a program for another
+// machine and $QN_EMULATOR is set, unchanged otherwise.
+std::vector<SString> withEmulator(const std::vector<SString>& argv);
+// Replaces the process with `argv` (through withEmulator); returns only when that fails.
+void execProgram(const std::vector<SString>& argv);
 
 // Collects files and writes a bundle through BundleWriter.
 class BundleBuilder {

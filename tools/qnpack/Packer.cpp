@@ -10,6 +10,7 @@
 
 #include "base/LauncherException.h"
 #include "base/Numbers.h"
+#include "base/StdioFile.h"
 #include "inputfiles/FileIndexEntry.h"
 #include "inputfiles/TagFile.h"
 #include "launcher/Launcher.h"
@@ -37,17 +38,20 @@ const TypeOption kTypes[] = {
 };
 
 const char* const kUsage =
-    "usage: qnpack create -o OUT [--stub STUB] FILE-OPTIONS...\n"
+    "usage: qnpack create -o OUT [--arch ARCH] [--stub STUB] FILE-OPTIONS...\n"
     "       qnpack list BUNDLE\n"
     "Run 'qnpack create --help' or 'qnpack list --help' for details.\n";
 
 const char* const kCreateHelp =
-    "usage: qnpack create -o OUT [--stub STUB] FILE-OPTIONS...\n"
+    "usage: qnpack create -o OUT [--arch ARCH] [--stub STUB] FILE-OPTIONS...\n"
     "\n"
-    "Copies the launcher stub (by default the qnlaunch beside qnpack) to OUT and appends\n"
-    "the files, their index and the trailer. Each file option takes PATH or ID=PATH and may\n"
-    "repeat; ids default to 1, 2, 3 ... in command-line order, skipping ids already taken.\n"
-    "The index keeps command-line order; an entry's name is the base name of its PATH.\n"
+    "Copies the launcher stub to OUT and appends the files, their index and the trailer.\n"
+    "The stub is the one for ARCH (arm64 or x86-64; by default this machine's): the qnlaunch\n"
+    "beside qnpack for this machine, ARCH/qnlaunch beside qnpack for the other; --stub names\n"
+    "the stub instead; with --arch, a stub for another architecture is refused.\n"
+    "Each file option takes PATH or ID=PATH and may repeat; ids default to 1, 2, 3 ... in\n"
+    "command-line order, skipping ids already taken. The index keeps command-line order;\n"
+    "an entry's name is the base name of its PATH.\n"
     "\n"
     "  --instructions PATH        instructions tag file\n"
     "  --jvm PATH                 JVM descriptor tag file\n"
@@ -78,13 +82,60 @@ SString baseName(const SString& path) {
     return slash == SString::npos ? path : path.substr(slash + 1);
 }
 
-// The qnlaunch stub next to the running qnpack.
-SString defaultStub(const char* argv0) {
+// The architectures a stub is built for: the name --arch takes, other names for it, and
+// the machine number in an ELF header.
+struct Architecture {
+    const char* name;
+    const char* aliases[2];
+    unsigned elfMachine;
+};
+
+const Architecture kArchitectures[] = {
+    {"x86-64", {"x86_64", "amd64"}, 62},
+    {"arm64", {"aarch64", nullptr}, 183},
+};
+
+const Architecture* findArchitecture(const SString& name) {
+    for (const Architecture& a : kArchitectures) {
+        if (name == a.name) return &a;
+        for (const char* alias : a.aliases) {
+            if (alias && name == alias) return &a;
+        }
+    }
+    return nullptr;
+}
+
+// The architecture qnpack itself was built for, whose stub sits beside it.
+const char* ownArchitecture() {
+#if defined(__x86_64__)
+    return "x86-64";
+#elif defined(__aarch64__)
+    return "arm64";
+#else
+    return "";
+#endif
+}
+
+// The stub for `arch` next to the running qnpack: qnlaunch for this machine, ARCH/qnlaunch
+// for another.
+SString defaultStub(const char* argv0, const SString& arch) {
     char self[4096];
     ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     SString path = n > 0 ? SString(self, static_cast<size_t>(n)) : SString(argv0 ? argv0 : "");
     size_t slash = path.rfind('/');
-    return (slash == SString::npos ? SString(".") : path.substr(0, slash)) + "/qnlaunch";
+    SString dir = slash == SString::npos ? SString(".") : path.substr(0, slash);
+    return arch == ownArchitecture() ? dir + "/qnlaunch" : dir + "/" + arch + "/qnlaunch";
+}
+
+const unsigned char kElfMagic[] = {0x7f, 'E', 'L', 'F'};
+
+// The ELF machine number of the program at `path`; 0 when it is no ELF file.
+unsigned elfMachine(const SString& path) {
+    StdioFile file = PlatformImpl::openFile(path, "rb");
+    unsigned char header[20] = {};
+    size_t n = file ? fread(header, 1, sizeof header, file.get()) : 0;
+    if (n != sizeof header || memcmp(header, kElfMagic, sizeof kElfMagic) != 0) return 0;
+    return header[5] == 2 ? (header[18] << 8) | header[19] : header[18] | (header[19] << 8);
 }
 
 // Splits "ID=PATH"; false (path = value) when the value does not start with a number and "=".
@@ -142,6 +193,15 @@ int create(int argc, char** argv, FILE* out, FILE* err) {
             request.stub = value;
             continue;
         }
+        if (arg == "--arch") {
+            const Architecture* arch = findArchitecture(value);
+            if (!arch) {
+                fprintf(err, "qnpack: unknown architecture %s (arm64 or x86-64)\n", value.c_str());
+                return 1;
+            }
+            request.arch = arch->name;
+            continue;
+        }
         const TypeOption* option = nullptr;
         for (const TypeOption& t : kTypes) {
             if (arg == t.option) option = &t;
@@ -159,7 +219,10 @@ int create(int argc, char** argv, FILE* out, FILE* err) {
         fputs("qnpack: create needs -o OUT\n", err);
         return 1;
     }
-    if (request.stub.empty()) request.stub = defaultStub(argv[0]);
+    if (request.stub.empty()) {
+        if (request.arch.empty()) request.arch = ownArchitecture();
+        request.stub = defaultStub(argv[0], request.arch);
+    }
 
     // Explicit ids first; the others take 1, 2, 3 ... skipping those already taken.
     std::set<long> taken;
@@ -286,6 +349,15 @@ std::vector<SString> checkRequest(const PackRequest& request) {
         problems.push_back(request.stub + ": " + strerror(errno));
     } else if (hasAppendedData(request.stub)) {
         problems.push_back(request.stub + ": the stub already carries appended data");
+    } else if (const Architecture* wanted = findArchitecture(request.arch)) {
+        // A bundle for one machine with the stub of another would not start there.
+        unsigned machine = elfMachine(request.stub);
+        for (const Architecture& a : kArchitectures) {
+            if (machine == a.elfMachine && &a != wanted) {
+                problems.push_back(request.stub + ": the stub is for " + a.name + ", not " +
+                                   wanted->name);
+            }
+        }
     }
     return problems;
 }

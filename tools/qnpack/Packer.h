@@ -11,6 +11,7 @@
 struct PackRequest {
     SString output;
     SString stub;
+    SString arch;  // the architecture the bundle is for (empty: whatever the stub's)
     std::vector<BundleFile> files;
 };
 
