@@ -1,8 +1,5 @@
 #include "inputfiles/BundleWriter.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -50,7 +47,7 @@ class OutputGuard {
 public:
     explicit OutputGuard(const SString& path) : m_path(path) {}
     ~OutputGuard() {
-        if (!m_done) unlink(m_path.c_str());
+        if (!m_done) PlatformImpl::deleteFile(m_path);
     }
     void done() { m_done = true; }
 
@@ -75,9 +72,7 @@ void BundleWriter::write(const SString& stubPath, const std::vector<BundleFile>&
             throw LauncherException(file.sourcePath + ": the name is longer than 32767 bytes");
         }
         // Large files start on a page boundary, so that extraction copies whole pages.
-        struct stat source;
-        if (stat(file.sourcePath.c_str(), &source) == 0 && source.st_size >= kAlignFrom &&
-            offset % kAlignment != 0) {
+        if (PlatformImpl::fileSize(file.sourcePath) >= kAlignFrom && offset % kAlignment != 0) {
             SString padding(static_cast<size_t>(kAlignment - offset % kAlignment), '\0');
             if (fwrite(padding.data(), 1, padding.size(), out.get()) != padding.size()) {
                 throw LauncherException(systemErrorText(outputPath + ": cannot write: ", errno));
@@ -106,7 +101,6 @@ void BundleWriter::write(const SString& stubPath, const std::vector<BundleFile>&
     if (fwrite(index.data(), 1, index.size(), out.get()) != index.size() || !out.close()) {
         throw LauncherException(systemErrorText(outputPath + ": cannot write: ", errno));
     }
-    struct stat st;
-    if (stat(outputPath.c_str(), &st) == 0) chmod(outputPath.c_str(), st.st_mode | 0111);
+    PlatformImpl::setFileExecutable(outputPath);
     guard.done();
 }

@@ -9,6 +9,14 @@
 // be examined, with errno set.
 bool fileMode(const char* path, bool followLinks, mode_t& mode);
 
+// What identifies a file and how long it is (statx, which glibc has had since 2.28).
+struct FileIdentity {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    long long size = 0;
+};
+bool fileIdentity(const char* path, FileIdentity& identity);
+
 // Status of `path` relative to the open directory `dirFd` (AT_FDCWD for the current one; an
 // empty path with AT_EMPTY_PATH for `dirFd` itself), with statx `flags` such as
 // AT_SYMLINK_NOFOLLOW; false with errno set when it cannot be examined.

@@ -63,6 +63,21 @@ short PlatformImpl::convertToShort(const char* bytes) {
     return static_cast<short>(static_cast<uint16_t>((b[0] << 8) | b[1]));
 }
 
+long long PlatformImpl::fileSize(const SString& path) {
+    FileIdentity identity;
+    return fileIdentity(path.c_str(), identity) ? identity.size : -1;
+}
+
+bool PlatformImpl::sameFile(const SString& a, const SString& b) {
+    FileIdentity first, second;
+    return fileIdentity(a.c_str(), first) && fileIdentity(b.c_str(), second) &&
+           first.device == second.device && first.inode == second.inode;
+}
+
+bool PlatformImpl::isReadable(const SString& path) {
+    return access(path.c_str(), R_OK) == 0;
+}
+
 void PlatformImpl::setFileExecutable(const SString& path) {
     mode_t mode;
     // Execute permission for the owner and for whoever may read the file: an extracted

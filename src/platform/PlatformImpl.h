@@ -64,6 +64,12 @@ public:
     static StdioFile openFile(const SString& path, const char* mode);
     // Deletes a file, or a directory with everything below it; failures are only logged.
     static void deleteFile(const SString& path);
+    // The size of the file at `path` (links followed); -1 when it cannot be examined.
+    static long long fileSize(const SString& path);
+    // Whether `a` and `b` name one file (links followed); false when either is missing.
+    static bool sameFile(const SString& a, const SString& b);
+    // Whether the file can be opened for reading; otherwise errno tells why.
+    static bool isReadable(const SString& path);
     static SString getPlatformHint(const SString& key);
     // Names of the directories (or links to directories) in `path`, in directory order;
     // none when it cannot be read.
