@@ -1,8 +1,5 @@
 #include "inputfiles/ExtractedArchives.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "base/Digest.h"
 #include "base/LauncherContext.h"
 #include "base/Log.h"
@@ -19,9 +16,7 @@ constexpr const char* kKind = "archives";
 // Whether `path` is the whole extracted copy of `entry`: a plain file of its length that
 // belongs to this user.
 bool isComplete(const SString& path, const FileIndexEntry& entry) {
-    struct stat info;
-    return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           info.st_uid == geteuid() && info.st_size == entry.m_length;
+    return UserCache::isOwnFile(path, entry.m_length);
 }
 
 }  // namespace
@@ -48,8 +43,9 @@ SString ExtractedArchives::path(const FileIndexEntry& entry) const {
     if (!file.valid()) return SString();
     if (entry.copyTo(file.fd()) != 0 || !isComplete(file.temporaryPath(), entry) ||
         !file.commit(entry.m_name, 0400)) {
-        logMessage("Could not keep " + entry.m_name + " in the cache; it is extracted for this run.",
-                   LOG_INFO);
+        logMessage(
+            "Could not keep " + entry.m_name + " in the cache; it is extracted for this run.",
+            LOG_INFO);
         return SString();
     }
     UserCache::noteWritten(static_cast<uint64_t>(entry.m_length));

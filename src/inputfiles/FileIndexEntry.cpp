@@ -186,10 +186,6 @@ SString FileIndexEntry::extract(const SString& directory) const {
     appendPathSeparator(target);
     target += m_name;
 
-    // The launcher must be readable before anything is created.
-    UniqueFd probe(open(LauncherContext::launcherFileName().c_str(), O_RDONLY | O_CLOEXEC));
-    if (!probe) throw LauncherException("Cannot open launcher file.");
-    probe.reset(-1);
     UniqueFd out = createFileIn(directory, m_name);
     int pendingError = out ? copyTo(out.get()) : errno;
     if (out && !out.close() && pendingError == 0) pendingError = errno;

@@ -70,8 +70,9 @@ Answers readAnswers(const SString& identity) {
 bool isFileDependentProperty(const SString& name) {
     for (const char* listed : kFileDependent) {
         const SString entry = listed;
-        if (entry.back() == '.' ? name.size() > entry.size() && name.compare(0, entry.size(), entry) == 0
-                                : name == entry) {
+        if (entry.back() == '.'
+                ? name.size() > entry.size() && name.compare(0, entry.size(), entry) == 0
+                : name == entry) {
             return true;
         }
     }
@@ -93,8 +94,7 @@ bool VerifiedJVMs::lookup(const SString& identity, const StringDeque& names, SSt
     return true;
 }
 
-void VerifiedJVMs::store(const SString& identity, const StringDeque& names,
-                         const SString& output) {
+void VerifiedJVMs::store(const SString& identity, const StringDeque& names, const SString& output) {
     size_t position = 0;
     SString line;
     bool magic = false;

@@ -1,14 +1,11 @@
 #include "launch/ClassDataArchive.h"
 
-#include <unistd.h>
-
 #include <strings.h>
 
 #include <cstdlib>
 
 #include "base/Digest.h"
 #include "base/Log.h"
-#include "base/Numbers.h"
 #include "base/StdioFile.h"
 #include "platform/FileIdentity.h"
 #include "platform/PlatformImpl.h"
@@ -60,8 +57,8 @@ bool hasArchiveMagic(const SString& path) {
 }  // namespace
 
 ClassDataArchive::~ClassDataArchive() {
-    if (m_mode == Create) unlink(m_newArchive.c_str());
-    if (m_mode == Use && !m_refusals.empty()) unlink(m_refusals.c_str());
+    if (m_mode == Create) UserCache::discardFile(m_newArchive);
+    if (m_mode == Use && !m_refusals.empty()) UserCache::discardFile(m_refusals);
 }
 
 int hotSpotRelease(const SString& jvmHome) {
@@ -95,7 +92,10 @@ size_t firstShellWord(const SString& command, SString& word) {
     for (; i < command.size(); ++i) {
         const char c = command[i];
         if (quote == '\'') {
-            if (c == '\'') quote = 0; else word += c;
+            if (c == '\'')
+                quote = 0;
+            else
+                word += c;
         } else if (quote == '"') {
             if (c == '"') {
                 quote = 0;
@@ -133,8 +133,7 @@ SString ClassDataArchive::apply(const SString& jvmHome, const SString& jvmExe,
     const size_t end = firstShellWord(command, program);
     const SString jvm = PlatformImpl::resolvePath(exePath);
     if (end == SString::npos || jvm.empty() || PlatformImpl::resolvePath(program) != jvm) {
-        logMessage("No class-data archive: the command does not start " + exePath + ".",
-                   LOG_INFO);
+        logMessage("No class-data archive: the command does not start " + exePath + ".", LOG_INFO);
         return command;
     }
     const int release = hotSpotRelease(jvmHome);
@@ -144,8 +143,8 @@ SString ClassDataArchive::apply(const SString& jvmHome, const SString& jvmExe,
                    LOG_INFO);
         return command;
     }
-    const SString directory =
-        UserCache::entryDirectory(kKind, digestName(jvmIdentity(jvmHome, exePath) + "\n" + command));
+    const SString directory = UserCache::entryDirectory(
+        kKind, digestName(jvmIdentity(jvmHome, exePath) + "\n" + command));
     if (directory.empty()) return command;
     m_archive = directory + "/" + kArchiveName;
     SString options = kQuietArchive;
@@ -157,8 +156,7 @@ SString ClassDataArchive::apply(const SString& jvmHome, const SString& jvmExe,
         m_mode = Use;
         // What the JVM says against the archive is kept in a file: a refused archive is made
         // again by the next run. A path the option syntax cannot hold goes without.
-        const SString pid = convertToString(static_cast<long>(getpid()));
-        m_refusals = directory + "/.refused-" + pid;
+        m_refusals = UserCache::runName(directory + "/.refused-");
         if (m_refusals.find_first_of(" :,=\"'\\$`") == SString::npos) {
             options += "-Xlog:cds*=warning:file=" + m_refusals + " ";
         } else {
@@ -167,38 +165,35 @@ SString ClassDataArchive::apply(const SString& jvmHome, const SString& jvmExe,
         options += "-XX:SharedArchiveFile=" + quoted(m_archive);
     } else {
         m_mode = Create;
-        m_newArchive = directory + "/.new-" + convertToString(static_cast<long>(getpid())) + ".jsa";
-        unlink(m_newArchive.c_str());
+        m_newArchive = UserCache::runName(directory + "/.new-") + ".jsa";
+        UserCache::discardFile(m_newArchive);
         options += "-XX:ArchiveClassesAtExit=" + quoted(m_newArchive);
     }
-    logMessage((m_mode == Create ? "Creating the class-data archive " : "Using the class-data archive ") +
-                   m_archive,
-               LOG_INFO);
+    logMessage(
+        (m_mode == Create ? "Creating the class-data archive " : "Using the class-data archive ") +
+            m_archive,
+        LOG_INFO);
     return command.substr(0, end) + " " + options + command.substr(end);
 }
 
 void ClassDataArchive::finish() {
     const SString directory = m_archive.substr(0, m_archive.rfind('/'));
     if (m_mode == Create) {
-        if (hasArchiveMagic(m_newArchive) &&
-            rename(m_newArchive.c_str(), m_archive.c_str()) == 0) {
+        if (hasArchiveMagic(m_newArchive) && UserCache::moveFile(m_newArchive, m_archive)) {
             const SString identity = fileIdentity(m_archive, false);
             CacheFile stamp(directory);
-            if (stamp.valid() && write(stamp.fd(), identity.data(), identity.size()) ==
-                                     static_cast<ssize_t>(identity.size())) {
-                stamp.commit(kStampName, 0600);
-            }
+            if (stamp.write(identity)) stamp.commit(kStampName, 0600);
             UserCache::noteWritten(1);
         }
-        unlink(m_newArchive.c_str());
+        UserCache::discardFile(m_newArchive);
     } else if (m_mode == Use && !m_refusals.empty()) {
         if (!fileText(m_refusals).empty()) {
             logMessage("The JVM refused the class-data archive " + m_archive +
                            "; the next run makes it again.",
                        LOG_INFO);
-            unlink(m_archive.c_str());
+            UserCache::discardFile(m_archive);
         }
-        unlink(m_refusals.c_str());
+        UserCache::discardFile(m_refusals);
     } else if (m_mode == Automatic && fileIdentity(m_archive, false) != m_before) {
         UserCache::noteWritten(1);
     }

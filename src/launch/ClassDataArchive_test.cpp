@@ -68,9 +68,10 @@ TEST(ClassDataArchive, OptionsGoAfterTheJvmOnlyWhenTheyApply) {
 
     const SString automatic = applied("JAVA_VERSION=\"21.0.1\"\n", command);
     EXPECT_EQ(automatic.compare(0, java.size() + 1, java + " "), 0) << automatic;
-    EXPECT_NE(automatic.find(" -Xlog:cds*=off -XX:+AutoCreateSharedArchive -XX:SharedArchiveFile=\"" +
-                             dir.file("cache/classdata/")),
-              SString::npos)
+    EXPECT_NE(
+        automatic.find(" -Xlog:cds*=off -XX:+AutoCreateSharedArchive -XX:SharedArchiveFile=\"" +
+                       dir.file("cache/classdata/")),
+        SString::npos)
         << automatic;
     EXPECT_EQ(automatic.substr(automatic.size() - 17), " -cp app.jar Main");
 

@@ -128,8 +128,8 @@ int LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs
     ClassDataArchive classData;
     SString command = resolve(jvm);
     if (m_classData) {
-        command = classData.apply(descriptorTag(jvm, "JVM_HOME"), descriptorTag(jvm, "JVM_EXE"),
-                                  command);
+        command =
+            classData.apply(descriptorTag(jvm, "JVM_HOME"), descriptorTag(jvm, "JVM_EXE"), command);
     }
     SString workingDir;
     if (m_autoSetWorkingDir) {

@@ -17,8 +17,7 @@ const SString& Launcher::getApplicationArchive() {
     if (m_applicationArchive.empty()) {
         const auto entries = m_inputFiles.entriesOfType(FILE_TYPE_APPLICATION_ARCHIVE);
         const ExtractedArchives cached(entries);
-        SString directory =
-            cached.available() ? SString() : PlatformImpl::createTempSubDirectory();
+        SString directory = cached.available() ? SString() : PlatformImpl::createTempSubDirectory();
         for (const FileIndexEntry* entry : entries) {
             m_applicationArchive = cached.extract(*entry, directory);
         }

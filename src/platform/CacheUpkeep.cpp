@@ -12,6 +12,7 @@
 
 #include "base/UniqueFd.h"
 #include "platform/DeleteFullDir.h"
+#include "platform/FileIdentity.h"
 #include "platform/UserCache.h"
 
 namespace {
@@ -55,24 +56,24 @@ void forEachEntry(const SString& path, Visit visit) {
     SString name;
     while (dir.next(name)) {
         const SString child = path + "/" + name;
-        struct stat info;
-        if (lstat(child.c_str(), &info) == 0) visit(name, child, info);
+        FileFacts info;
+        if (fileFacts(child, false, info)) visit(name, child, info);
     }
 }
 
 // Bytes taken by `path`: a file's size, or the sizes of everything below a directory.
-uint64_t treeSize(const SString& path, const struct stat& info) {
-    if (!S_ISDIR(info.st_mode)) return static_cast<uint64_t>(info.st_size);
+uint64_t treeSize(const SString& path, const FileFacts& info) {
+    if (!info.isDirectory) return info.size;
     uint64_t total = 0;
-    forEachEntry(path, [&](const SString&, const SString& child, const struct stat& childInfo) {
+    forEachEntry(path, [&](const SString&, const SString& child, const FileFacts& childInfo) {
         total += treeSize(child, childInfo);
     });
     return total;
 }
 
 bool upkeepDue(const SString& stamp, bool wrote, time_t now) {
-    struct stat info;
-    if (!wrote && stat(stamp.c_str(), &info) == 0 && now - info.st_mtime < kDay) return false;
+    FileFacts info;
+    if (!wrote && fileFacts(stamp, true, info) && now - info.mtime < kDay) return false;
     UniqueFd fd(open(stamp.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (fd) futimens(fd.get(), nullptr);
     return true;
@@ -87,22 +88,22 @@ void UserCache::upkeep() {
 
     std::vector<Entry> entries;
     uint64_t total = 0;
-    forEachEntry(s_directory, [&](const SString& kind, const SString& kindPath,
-                                  const struct stat& kindInfo) {
-        if (kind[0] == '.' || !S_ISDIR(kindInfo.st_mode)) return;
-        forEachEntry(kindPath, [&](const SString& name, const SString& path,
-                                   const struct stat& info) {
-            if (name[0] == '.') {
-                // Left by a run that ended before it could rename or remove it.
-                if (now - info.st_mtime > kDay) DeleteFullDir().process(path);
-            } else if (now - info.st_mtime > kExpiry) {
-                removeEntry(path);
-            } else {
-                entries.push_back(Entry{path, info.st_mtime, treeSize(path, info)});
-                total += entries.back().size;
-            }
+    forEachEntry(
+        s_directory, [&](const SString& kind, const SString& kindPath, const FileFacts& kindInfo) {
+            if (kind[0] == '.' || !kindInfo.isDirectory) return;
+            forEachEntry(kindPath,
+                         [&](const SString& name, const SString& path, const FileFacts& info) {
+                             if (name[0] == '.') {
+                                 // Left by a run that ended before it could rename or remove it.
+                                 if (now - info.mtime > kDay) DeleteFullDir().process(path);
+                             } else if (now - info.mtime > kExpiry) {
+                                 removeEntry(path);
+                             } else {
+                                 entries.push_back(Entry{path, info.mtime, treeSize(path, info)});
+                                 total += entries.back().size;
+                             }
+                         });
         });
-    });
     const uint64_t bound = cacheSizeBound();
     if (total <= bound) return;
     std::sort(entries.begin(), entries.end(),

@@ -34,6 +34,26 @@ SString fileIdentity(const SString& path, bool withChangeTime) {
     return text;
 }
 
+static bool factsOf(int dirFd, const char* path, int flags, FileFacts& facts) {
+    struct statx info;
+    const unsigned mask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_SIZE | STATX_MTIME;
+    if (statx(dirFd, path, flags | AT_STATX_SYNC_AS_STAT, mask, &info) != 0) return false;
+    facts.isDirectory = S_ISDIR(info.stx_mode);
+    facts.isRegular = S_ISREG(info.stx_mode);
+    facts.uid = info.stx_uid;
+    facts.size = info.stx_size;
+    facts.mtime = static_cast<long>(info.stx_mtime.tv_sec);
+    return true;
+}
+
+bool fileFacts(const SString& path, bool followLinks, FileFacts& facts) {
+    return factsOf(AT_FDCWD, path.c_str(), followLinks ? 0 : AT_SYMLINK_NOFOLLOW, facts);
+}
+
+bool fileFacts(int fd, FileFacts& facts) {
+    return factsOf(fd, "", AT_EMPTY_PATH, facts);
+}
+
 SString jvmIdentity(const SString& jvmHome, const SString& exePath) {
     const SString exe = PlatformImpl::resolvePath(exePath);
     if (exe.empty()) return SString();

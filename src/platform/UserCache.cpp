@@ -13,6 +13,7 @@
 #include "base/Log.h"
 #include "base/Numbers.h"
 #include "platform/DeleteFullDir.h"
+#include "platform/FileIdentity.h"
 #include "platform/FileMode.h"
 #include "platform/SystemError.h"
 #include "platform/TrustedPath.h"
@@ -25,7 +26,7 @@ long UserCache::s_runStart = 0;
 namespace {
 
 // Entries larger than this are no cache entries of ours and are not read.
-constexpr off_t kMaxEntryText = 1 << 20;
+constexpr unsigned long long kMaxEntryText = 1 << 20;
 
 // Where the cache is: QNLAUNCH_CACHE ("off": nowhere), else below XDG_CACHE_HOME, else
 // below the home directory; empty when there is no such place.
@@ -122,15 +123,14 @@ const SString& UserCache::directory() {
 
 bool UserCache::readEntry(const char* kind, const SString& name, SString& content) {
     if (!available()) return false;
-    UniqueFd fd(open(join(join(s_directory, kind), name).c_str(),
-                     O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    struct stat info;
-    if (!fd || fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_size > kMaxEntryText) {
+    UniqueFd fd(
+        open(join(join(s_directory, kind), name).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    FileFacts info;
+    if (!fd || !fileFacts(fd.get(), info) || !info.isRegular || info.size > kMaxEntryText) {
         return false;
     }
     content.clear();
-    std::vector<char> buffer(static_cast<size_t>(info.st_size) + 1);
+    std::vector<char> buffer(static_cast<size_t>(info.size) + 1);
     for (;;) {
         ssize_t n = read(fd.get(), buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR) continue;
@@ -147,15 +147,7 @@ bool UserCache::writeEntry(const char* kind, const SString& name, const SString&
     const SString directory = kindDirectory(kind);
     if (directory.empty()) return false;
     CacheFile file(directory);
-    if (!file.valid()) return false;
-    size_t done = 0;
-    while (done < content.size()) {
-        ssize_t n = write(file.fd(), content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    if (!file.commit(name, 0600)) return false;
+    if (!file.write(content) || !file.commit(name, 0600)) return false;
     noteWritten(content.size());
     return true;
 }
@@ -189,6 +181,24 @@ void UserCache::removeEntry(const SString& path) {
     DeleteFullDir().process(gone);
 }
 
+bool UserCache::isOwnFile(const SString& path, long size) {
+    FileFacts info;
+    return size >= 0 && fileFacts(path, false, info) && info.isRegular && info.uid == geteuid() &&
+           info.size == static_cast<unsigned long long>(size);
+}
+
+SString UserCache::runName(const SString& prefix) {
+    return prefix + convertToString(static_cast<long>(getpid()));
+}
+
+bool UserCache::moveFile(const SString& from, const SString& to) {
+    return rename(from.c_str(), to.c_str()) == 0;
+}
+
+void UserCache::discardFile(const SString& path) {
+    unlink(path.c_str());
+}
+
 void UserCache::resetState() {
     s_opened = false;
     s_directory.clear();
@@ -204,6 +214,17 @@ CacheFile::CacheFile(const SString& directory) : m_directory(directory) {
 
 CacheFile::~CacheFile() {
     if (!m_path.empty()) unlink(m_path.c_str());
+}
+
+bool CacheFile::write(const SString& text) {
+    size_t done = 0;
+    while (m_fd && done < text.size()) {
+        ssize_t n = ::write(m_fd.get(), text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<bool>(m_fd);
 }
 
 bool CacheFile::commit(const SString& name, unsigned mode) {
@@ -222,10 +243,23 @@ uint64_t cacheSizeBound() {
     unsigned long long value = strtoull(text, &end, 10);
     if (end == text) return fallback;
     switch (*end) {
-        case 'K': case 'k': value <<= 10; ++end; break;
-        case 'M': case 'm': value <<= 20; ++end; break;
-        case 'G': case 'g': value <<= 30; ++end; break;
-        default: break;
+        case 'K':
+        case 'k':
+            value <<= 10;
+            ++end;
+            break;
+        case 'M':
+        case 'm':
+            value <<= 20;
+            ++end;
+            break;
+        case 'G':
+        case 'g':
+            value <<= 30;
+            ++end;
+            break;
+        default:
+            break;
     }
     return *end == '\0' ? value : fallback;
 }

@@ -35,6 +35,14 @@ public:
     // Removes the entry at `path` (a file, or a directory with its files): renamed away
     // first, so other runs never see it half removed.
     static void removeEntry(const SString& path);
+    // Whether `path` is a plain file of `size` bytes that belongs to this user (not a link).
+    static bool isOwnFile(const SString& path, long size);
+    // A name for this run's own temporary files: `prefix` followed by the process id.
+    static SString runName(const SString& prefix);
+    // Renames `from` to `to`, replacing it; false when that fails.
+    static bool moveFile(const SString& from, const SString& to);
+    // Removes the file `path` when it is there; nothing is logged.
+    static void discardFile(const SString& path);
 
     // Records that `bytes` were added, for the size bound that upkeep enforces.
     static void noteWritten(uint64_t bytes) { s_written += bytes; }
@@ -70,6 +78,8 @@ public:
     // Closes the file, gives it `mode` and renames it to `directory`/`name`, replacing what
     // is there; false (and the file removed) when any step fails.
     bool commit(const SString& name, unsigned mode);
+    // Writes all of `text`; false when a write fails.
+    bool write(const SString& text);
 
 private:
     SString m_directory;

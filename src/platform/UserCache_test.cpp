@@ -13,10 +13,10 @@
 #include "launcher/Launcher.h"
 #include "support/TestKit.h"
 
-using testkit::ScopedEnv;
 using testkit::exists;
 using testkit::listDir;
 using testkit::readFile;
+using testkit::ScopedEnv;
 using testkit::writeFile;
 
 namespace {
@@ -77,9 +77,10 @@ TEST_F(UserCacheTest, LocationFollowsTheVariablesInOrder) {
 TEST_F(UserCacheTest, APlaceThatCannotBeMadeMeansNoCacheAndAWarning) {
     writeFile(m_dir.file("file"), "not a directory");
     EXPECT_EQ(chosen(m_dir.file("file/cache").c_str(), nullptr, nullptr), "");
-    EXPECT_NE(readFile(m_dir.file("log")).find("WARNING: The cache directory " +
-                                               m_dir.file("file/cache") + " cannot be made: "),
-              SString::npos)
+    EXPECT_NE(
+        readFile(m_dir.file("log"))
+            .find("WARNING: The cache directory " + m_dir.file("file/cache") + " cannot be made: "),
+        SString::npos)
         << readFile(m_dir.file("log"));
     // Entries are neither read nor written then.
     SString content;
@@ -156,9 +157,9 @@ TEST(CacheSizeBound, ReadsANumberWithAnOptionalUnit) {
         const char* text;
         uint64_t bound;
     };
-    for (const Case& c : {Case{nullptr, 1ull << 30}, Case{"2048", 2048}, Case{"3k", 3072},
-                          Case{"5M", 5ull << 20}, Case{"2G", 2ull << 30},
-                          Case{"ten", 1ull << 30}, Case{"10MB", 1ull << 30}}) {
+    for (const Case& c :
+         {Case{nullptr, 1ull << 30}, Case{"2048", 2048}, Case{"3k", 3072}, Case{"5M", 5ull << 20},
+          Case{"2G", 2ull << 30}, Case{"ten", 1ull << 30}, Case{"10MB", 1ull << 30}}) {
         ScopedEnv bound("QNLAUNCH_CACHE_SIZE", c.text);
         EXPECT_EQ(cacheSizeBound(), c.bound) << (c.text ? c.text : "unset");
     }

@@ -95,12 +95,14 @@ TEST(Cache, VerificationComesFromTheCacheUntilTheJvmChanges) {
     // extracted (its copy in the cache, taken away here, does not come back).
     std::vector<SString> groups = listDir(cache + "/archives");
     for (const SString& group : groups) {
-        if (exists(cache + "/archives/" + group + "/verify.jar")) removeTree(cache + "/archives/" + group);
+        if (exists(cache + "/archives/" + group + "/verify.jar"))
+            removeTree(cache + "/archives/" + group);
     }
     ASSERT_EQ(listDir(cache + "/archives").size(), 1u);
     log = runOnce(ws, bundle, cache);
     EXPECT_EQ(jvm.callCount(), 3) << log;  // the application alone
-    EXPECT_TRUE(mentions(log, "Verification of " + ws.file("jdk") + "/bin/java taken from the cache."))
+    EXPECT_TRUE(
+        mentions(log, "Verification of " + ws.file("jdk") + "/bin/java taken from the cache."))
         << log;
     EXPECT_EQ(listDir(cache + "/archives").size(), 1u);
     EXPECT_FALSE(mentions(log, "\"Verify\"")) << log;
@@ -131,9 +133,9 @@ TEST(Cache, PropertiesOutsideTheListAndOptingOutAreVerifiedEveryTime) {
     for (const Case& c : {Case{{"java.version=17...", "user.dir=/"}, ""},
                           Case{e2e::kStandInExpected, "VERIFY_CACHE: 0\n"}}) {
         Workspace ws;
-        StandInJvm jvm = StandInJvm::create(ws.file("jdk"), {{"java.version", "17.0.9"},
-                                                             {"java.vendor", "Stand-in"},
-                                                             {"user.dir", "/"}});
+        StandInJvm jvm = StandInJvm::create(
+            ws.file("jdk"),
+            {{"java.version", "17.0.9"}, {"java.vendor", "Stand-in"}, {"user.dir", "/"}});
         const SString bundle = cacheBundle(ws, c.properties, "library", c.extra);
         runOnce(ws, bundle, ws.file("cache"));
         const SString log = runOnce(ws, bundle, ws.file("cache"));
@@ -148,9 +150,10 @@ TEST(Cache, SwitchedOffNothingIsKeptAndEveryRunVerifies) {
     const SString bundle = cacheBundle(ws, e2e::kStandInExpected);
     for (int i = 0; i < 2; ++i) {
         unlink(ws.log().c_str());
-        RunResult r = ws.run(bundle, {}, {{"QNLAUNCH_CACHE", "off"},
-                                          {"XDG_CACHE_HOME", ws.file("xdg")},
-                                          {"HOME", ws.file("home")}});
+        RunResult r = ws.run(bundle, {},
+                             {{"QNLAUNCH_CACHE", "off"},
+                              {"XDG_CACHE_HOME", ws.file("xdg")},
+                              {"HOME", ws.file("home")}});
         ASSERT_EQ(r.status, 0) << r.err;
     }
     EXPECT_EQ(jvm.callCount(), 4);
@@ -166,23 +169,24 @@ TEST(Cache, LivesBelowXdgCacheHomeElseTheHomeDirectory) {
     Workspace ws;
     StandInJvm jvm = standIn(ws);
     const SString bundle = cacheBundle(ws, e2e::kStandInExpected);
-    RunResult r = ws.run(bundle, {}, {{"QNLAUNCH_CACHE", ""},
-                                      {"XDG_CACHE_HOME", ws.file("xdg")},
-                                      {"HOME", ws.file("home")}});
+    RunResult r = ws.run(
+        bundle, {},
+        {{"QNLAUNCH_CACHE", ""}, {"XDG_CACHE_HOME", ws.file("xdg")}, {"HOME", ws.file("home")}});
     ASSERT_EQ(r.status, 0) << r.err;
     struct stat info;
     ASSERT_EQ(stat(ws.file("xdg/qnlaunch").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     EXPECT_FALSE(exists(ws.file("home/.cache")));
 
-    r = ws.run(bundle, {}, {{"QNLAUNCH_CACHE", ""}, {"XDG_CACHE_HOME", ""},
-                            {"HOME", ws.file("home")}});
+    r = ws.run(bundle, {},
+               {{"QNLAUNCH_CACHE", ""}, {"XDG_CACHE_HOME", ""}, {"HOME", ws.file("home")}});
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(stat(ws.file("home/.cache/qnlaunch").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
-    EXPECT_EQ(classPathFile(jvm, jvm.callCount()).compare(0, ws.file("home/.cache/qnlaunch").size(),
-                                                          ws.file("home/.cache/qnlaunch")),
-              0);
+    EXPECT_EQ(
+        classPathFile(jvm, jvm.callCount())
+            .compare(0, ws.file("home/.cache/qnlaunch").size(), ws.file("home/.cache/qnlaunch")),
+        0);
 }
 
 TEST(Cache, UnsafeDirectoriesAreRefusedWithAWarningAndTheRunGoesOn) {
@@ -223,8 +227,10 @@ TEST(Cache, UnsafeDirectoriesAreRefusedWithAWarningAndTheRunGoesOn) {
         runOnce(ws, bundle, ws.file("cache"));
         const SString log = runOnce(ws, bundle, ws.file("cache"));
         EXPECT_EQ(jvm.callCount(), 4) << c.what;
-        EXPECT_TRUE(mentions(log, "WARNING: The cache directory " + ws.file("cache") + " is not used: "))
-            << c.what << "\n" << log;
+        EXPECT_TRUE(
+            mentions(log, "WARNING: The cache directory " + ws.file("cache") + " is not used: "))
+            << c.what << "\n"
+            << log;
         EXPECT_TRUE(mentions(log, c.reason)) << c.what << "\n" << log;
         EXPECT_TRUE(listDir(ws.file("real")).empty()) << c.what;
     }
@@ -266,11 +272,17 @@ TEST(Cache, FiftyConcurrentColdRunsAllSucceedAndLeaveAConsistentCache) {
     StandInJvm jvm = standIn(ws);
     const SString bundle = cacheBundle(ws, e2e::kStandInExpected, SString(300000, 'j'));
     const SString cache = ws.file("cache");
+    // The bundle's command line (behind the emulator for a stub of another machine).
+    SString program;
+    for (const SString& word : withEmulator({bundle, "-qn:tempdir", ws.tempDir()})) {
+        program += "'" + word + "' ";
+    }
     const SString script =
         "i=0; while [ $i -lt 50 ]; do\n"
         "  i=$((i + 1))\n"
-        "  ( '" + bundle + "' -qn:tempdir '" + ws.tempDir() + "' > '" + ws.file("out") +
-        "'.$i 2>&1; echo $? > '" + ws.file("status") + "'.$i ) &\n"
+        "  ( " +
+        program + "> '" + ws.file("out") + "'.$i 2>&1; echo $? > '" + ws.file("status") +
+        "'.$i ) &\n"
         "done\nwait\n";
     RunResult r = run({"/bin/sh", "-c", script}, ws.root(),
                       {{"QNLAUNCH_CACHE", cache}, {"TMPDIR", ws.tempDir()}}, 300);
@@ -329,7 +341,8 @@ TEST(Cache, AFullOrReadOnlyDiskNeverFailsARun) {
     removeTree(cache);
     ASSERT_EQ(mount("tmpfs", disk.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=256k"), 0);
     const SString log = runOnce(ws, bundle, cache);
-    EXPECT_TRUE(mentions(log, "WARNING: The cache directory " + cache + " cannot be made: ")) << log;
+    EXPECT_TRUE(mentions(log, "WARNING: The cache directory " + cache + " cannot be made: "))
+        << log;
     EXPECT_TRUE(ws.leftovers().empty());
 }
 

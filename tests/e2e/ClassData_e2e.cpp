@@ -2,8 +2,8 @@
 // second run maps the archive the first one made, as the JVM's own log shows, and no
 // message of the JVM about the archive reaches the terminal, not even for one cut short.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,9 +28,10 @@ SString helloJar() {
 }
 
 SString classDataBundle(const Workspace& ws, const Jdk& jdk, const SString& javaOptions) {
-    const SString launch = "DESC: Hello\nDISPLAY_CONSOLE: 1\nCLASS_DATA: 1\n"
-                           "COMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" %CP%() " +
-                           javaOptions + " Hello\"\n";
+    const SString launch =
+        "DESC: Hello\nDISPLAY_CONSOLE: 1\nCLASS_DATA: 1\n"
+        "COMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" %CP%() " +
+        javaOptions + " Hello\"\n";
     return BundleBuilder(ws.root())
         .add(FILE_TYPE_INSTRUCTIONS, "instructions.tag",
              e2e::instructions({"FIND_JVM 0 0", "JMP0 @N1@ none", "LAUNCH @S2@ 0", ":none"}))
@@ -52,11 +53,11 @@ bool hasArchiveMessage(const SString& output) {
     return output.find("[warning]") != SString::npos || output.find("[error") != SString::npos;
 }
 
-#define REQUIRE_JDK(jdk)                                                        \
-    if (access((SString(jdk.home) + "/bin/java").c_str(), X_OK) != 0) {         \
-        std::cout << "skipping " << jdk.home << ": not installed\n";             \
-        continue;                                                               \
-    }                                                                           \
+#define REQUIRE_JDK(jdk)                                                \
+    if (access((SString(jdk.home) + "/bin/java").c_str(), X_OK) != 0) { \
+        std::cout << "skipping " << jdk.home << ": not installed\n";    \
+        continue;                                                       \
+    }                                                                   \
     if (!exists(helloJar())) GTEST_SKIP() << "the demo's hello.jar was not built"
 
 }  // namespace
@@ -80,8 +81,8 @@ TEST(ClassData, TheSecondRunMapsTheArchiveOfTheFirst) {
         EXPECT_NE(second.out.find("Hello from a qnlaunch bundle!"), SString::npos);
         // The JVM's own account: the archive made by the first run, mapped.
         EXPECT_NE(second.out.find(archive), SString::npos) << jdk.home << "\n" << second.out;
-        EXPECT_NE(second.out.find("Mapped dynamic region"), SString::npos)
-            << jdk.home << "\n" << second.out;
+        EXPECT_NE(second.out.find("Mapped dynamic region"), SString::npos) << jdk.home << "\n"
+                                                                           << second.out;
         EXPECT_FALSE(hasArchiveMessage(second.out + second.err)) << jdk.home << second.out;
         EXPECT_NE(ws.logText().find("Using the class-data archive " + archive), SString::npos)
             << ws.logText();
@@ -107,7 +108,8 @@ TEST(ClassData, AnArchiveCutShortIsMadeAgainWithoutAWordOnTheTerminal) {
             ASSERT_EQ(r.status, 0) << r.err;
             // Nothing but the application's own output.
             EXPECT_EQ(r.out.compare(0, 29, "Hello from a qnlaunch bundle!"), 0)
-                << jdk.home << " run " << run << "\n" << r.out;
+                << jdk.home << " run " << run << "\n"
+                << r.out;
             EXPECT_EQ(r.out.find('['), SString::npos) << jdk.home << "\n" << r.out;
             EXPECT_EQ(r.err, "") << jdk.home;
         }
