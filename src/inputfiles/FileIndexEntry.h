@@ -44,6 +44,13 @@ public:
     // on an unsafe name, an existing entry, no space or a write error; a partly written
     // file is left for the caller's clean-up.
     SString extract(const SString& directory) const;
+    // Throws LauncherException for a name that extraction may not write or a negative
+    // offset or length.
+    void checkExtractable() const;
+    // Copies the embedded bytes to the open file `target`; 0, or the error number of a
+    // failed write. Throws LauncherException when the launcher cannot be read or the run
+    // was canceled.
+    int copyTo(int target) const;
 
     bool isTagFileType() const { return m_type >= 0 && m_type <= FILE_TYPE_LAUNCH_SCRIPT; }
 

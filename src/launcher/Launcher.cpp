@@ -7,6 +7,7 @@
 #include "jvm/CandidateReport.h"
 #include "jvm/VerifiedHomes.h"
 #include "platform/PlatformImpl.h"
+#include "platform/UserCache.h"
 
 SString Launcher::m_logFileName;
 bool Launcher::m_logFileInitialized = false;
@@ -67,6 +68,7 @@ SString applicationArchive(const SString* name) {
 
 Launcher::~Launcher() {
     PlatformImpl::cleanup();
+    UserCache::upkeep();
 }
 
 void Launcher::resetState() {

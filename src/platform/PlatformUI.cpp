@@ -12,6 +12,7 @@
 #include "platform/Console.h"
 #include "platform/MessageCatalogue.h"
 #include "platform/PlatformImpl.h"
+#include "platform/UserCache.h"
 
 SString g_title;
 long ui_progress = 0;
@@ -238,4 +239,5 @@ void PlatformImpl::resetState() {
     m_subStatusData.clear();
     m_canceled = false;
     resetFileState();
+    UserCache::resetState();
 }
