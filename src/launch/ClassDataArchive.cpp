@@ -143,6 +143,14 @@ SString ClassDataArchive::apply(const SString& jvmHome, const SString& jvmExe,
                    LOG_INFO);
         return command;
     }
+    // A dynamic archive sits on top of the JVM's own base archive; a runtime image made
+    // without one (jlink without --generate-cds-archive) refuses to start with the options.
+    if (!PlatformImpl::fileExists(jvmHome + "/lib/server/classes.jsa") &&
+        !PlatformImpl::fileExists(jvmHome + "/lib/server/classes_nocoops.jsa")) {
+        logMessage("No class-data archive: the JVM at " + jvmHome + " has no base archive.",
+                   LOG_INFO);
+        return command;
+    }
     const SString directory = UserCache::entryDirectory(
         kKind, digestName(jvmIdentity(jvmHome, exePath) + "\n" + command));
     if (directory.empty()) return command;

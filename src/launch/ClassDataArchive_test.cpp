@@ -3,6 +3,7 @@
 #include "launch/ClassDataArchive.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "launcher/Launcher.h"
 #include "platform/UserCache.h"
@@ -58,6 +59,7 @@ TEST(ClassDataArchive, OptionsGoAfterTheJvmOnlyWhenTheyApply) {
     ScopedEnv cache("QNLAUNCH_CACHE", dir.file("cache").c_str());
     UserCache::resetState();
     writeFile(dir.file("jdk/bin/java"), "#!/bin/sh\n", 0755);
+    writeFile(dir.file("jdk/lib/server/classes.jsa"), "base archive");
     const SString java = "\"" + dir.file("jdk/bin/java") + "\"";
     const SString command = java + " -cp app.jar Main";
     auto applied = [&](const char* release, const SString& text) {
@@ -86,5 +88,8 @@ TEST(ClassDataArchive, OptionsGoAfterTheJvmOnlyWhenTheyApply) {
           applied("JAVA_VERSION=\"21\"\nJVM_VARIANT=\"Openj9\"\n", command)}) {
         EXPECT_EQ(unchanged.find("-Xlog"), SString::npos) << unchanged;
     }
+    // A runtime image without the JVM's base archive (jlink's default) would not start.
+    ASSERT_EQ(unlink(dir.file("jdk/lib/server/classes.jsa").c_str()), 0);
+    EXPECT_EQ(applied("JAVA_VERSION=\"21.0.1\"\n", command), command);
     UserCache::resetState();
 }

@@ -146,7 +146,8 @@ SString launchScriptText(const AppOptions& options, const AppBundle& app,
     text += options.gui ? "QUIET: 0\n" : "QUIET: 1\n";
     text += "DISPLAY_CONSOLE: 1\n";
     text += "AUTO_SET_WORKING_DIR: 0\n";
-    // The warm-start cache's launch-script tag belongs here, with the tags above.
+    // Later runs start from a class-data archive kept in the per-user cache.
+    text += "CLASS_DATA: 1\n";
     text += "COMMAND: " + tagValueText(command) + "\n";
     text += "ARCHIVE: \"\"\"%APPLICATION_ARCHIVE%()\"\"\"\n";
     return text;

@@ -66,6 +66,7 @@ TEST(AppBundle, ManifestGivesMainClassClassPathAndJava) {
     EXPECT_EQ(app.descriptorName, "java-11+.jvm");
     EXPECT_NE(app.launchScript.find("DESC: tool\n"), SString::npos);
     EXPECT_NE(app.launchScript.find("QUIET: 1\n"), SString::npos);
+    EXPECT_NE(app.launchScript.find("CLASS_DATA: 1\n"), SString::npos);
     EXPECT_NE(app.instructions.find("EXIT 1"), SString::npos);
 
     // The command line wins over the manifest.
