@@ -33,6 +33,13 @@ static void loadAppendedFiles(bool loadTagFiles) {
 }
 
 // What a run of a file with nothing to run says, on standard error.
+// `path` joined to the current directory unless it is absolute or empty.
+static SString absolutePath(const SString& path) {
+    if (path.empty() || path[0] == '/') return path;
+    const SString cwd = PlatformImpl::currentDirectory();
+    return cwd.empty() ? path : cwd + "/" + path;
+}
+
 static SString brokenBundleText(bool hasAppendedData) {
     if (hasAppendedData) {
         return "this bundle carries no instructions; it was probably packed without "
@@ -74,11 +81,19 @@ int Launcher::processCmdLine(const StringDeque& args) {
                 PlatformImpl::showUIMessage("Missing original launcher file name.");
             }
         } else if (arg == "-qn:tempdir") {
-            if (hasValue) PlatformImpl::setSystemTempDir(args.at(++i));
+            if (hasValue) {
+                const SString dir = args.at(++i);
+                if (!PlatformImpl::isDirectoryPath(dir)) {
+                    PlatformImpl::showErrorLine("-qn:tempdir " + dir +
+                                                " is not a directory; it is not used.");
+                }
+                PlatformImpl::setSystemTempDir(dir);
+            }
         } else if (arg == "-qn:silent") {
             PlatformImpl::setSilent(true);
         } else if (arg == "-qn:javahome") {
-            if (hasValue) m_userJavaHome = args.at(++i);
+            // Made absolute now: it is checked here but run from the launcher's directory.
+            if (hasValue) m_userJavaHome = absolutePath(args.at(++i));
         } else if (arg == "-qn:extract") {
             loadAppendedFiles(false);
             try {

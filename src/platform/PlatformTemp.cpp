@@ -27,6 +27,9 @@ bool PlatformImpl::m_deleteLauncher = false;
 
 // Directories refused this run, so that each is reported once.
 static StringDeque g_refusedTempDirs;
+// Whether the temporary directory was given (-qn:tempdir): it then comes before TMPDIR, so
+// that the advice to use it when TMPDIR is full can work.
+static bool g_tempDirGiven = false;
 
 void PlatformImpl::resetFileState() {
     m_tempDir.clear();
@@ -34,6 +37,7 @@ void PlatformImpl::resetFileState() {
     m_sdqCreatedDrs.clear();
     m_deleteLauncher = false;
     g_refusedTempDirs.clear();
+    g_tempDirGiven = false;
     forgetPrivateDirectories();
     releaseRunLocks();
 }
@@ -44,7 +48,9 @@ static bool isDirectoryPath(const char* path) {
 }
 
 void PlatformImpl::setSystemTempDir(const SString& dir) {
-    if (isDirectoryPath(dir.c_str())) m_tempDir = dir;
+    if (!isDirectoryPath(dir.c_str())) return;
+    m_tempDir = dir;
+    g_tempDirGiven = true;
 }
 
 SString PlatformImpl::getSystemTempDirectory() {
@@ -81,13 +87,15 @@ static bool isSafeTempDirectory(const SString& dir) {
 }
 
 // A template for a unique name: the first of TMPDIR, the configured temporary directory
-// and /tmp that names a directory others cannot tamper with; then "/", the run's entry
-// prefix there and the characters mkstemp/mkdtemp fill. Throws LauncherException when none can be
-// used.
+// and /tmp that names a directory others cannot tamper with (a directory given with
+// -qn:tempdir comes before TMPDIR); then "/", the run's entry prefix there and the
+// characters mkstemp/mkdtemp fill. Throws LauncherException when none can be used.
 static std::vector<char> tempTemplate() {
     const char* tmpdir = getenv("TMPDIR");
     const SString configured = PlatformImpl::getSystemTempDirectory();
-    for (const char* candidate : {tmpdir, configured.c_str(), "/tmp"}) {
+    const char* first = g_tempDirGiven ? configured.c_str() : tmpdir;
+    const char* second = g_tempDirGiven ? tmpdir : configured.c_str();
+    for (const char* candidate : {first, second, "/tmp"}) {
         if (!isDirectoryPath(candidate)) continue;
         const SString dir = absoluteDirectory(candidate);
         if (!isSafeTempDirectory(dir)) continue;

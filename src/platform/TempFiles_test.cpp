@@ -57,7 +57,7 @@ TEST(TempDirectory, DefaultIsVarTmpAndOnlyExistingDirectoriesReplaceIt) {
     }
 }
 
-TEST(TempDirectory, NamesComeFromTmpdirThenConfiguredThenTmp) {
+TEST(TempDirectory, NamesComeFromTheGivenDirectoryThenTmpdirThenTmp) {
     testkit::ScopedTempDir tmp;
     const SString configured = tmp.file("conf"), fromEnv = tmp.file("env");
     testkit::makeDirs(configured);
@@ -71,8 +71,9 @@ TEST(TempDirectory, NamesComeFromTmpdirThenConfiguredThenTmp) {
         SString expectedDir;
     };
     const Case cases[] = {
-        {fromEnv.c_str(), configured, fromEnv},
-        {envSlash.c_str(), configured, fromEnv},
+        {fromEnv.c_str(), configured, configured},  // a given directory comes first
+        {fromEnv.c_str(), SString(), fromEnv},
+        {envSlash.c_str(), SString(), fromEnv},
         {missing.c_str(), configured, configured},
         {file.c_str(), configured, configured},
         {nullptr, configured, configured},

@@ -192,3 +192,28 @@ TEST(QuietTool, RunsFromADirectoryDeeperThanAnyFixedBuffer) {
 }
 
 }  // namespace
+
+namespace {
+
+// A relative -qn:javahome is taken from the directory the user typed it in, though the
+// application runs from the launcher's directory; a -qn:tempdir that names no directory
+// says so once.
+TEST(QuietTool, RelativeJavaHomeAndAMissingTempDirectory) {
+    Workspace ws;
+    StandInJvm::create(ws.file("other/jdk"), e2e::kStandInProperties);
+    SString script = kQuietScript;
+    script.replace(script.find("AUTO_SET_WORKING_DIR: 0"), 23, "AUTO_SET_WORKING_DIR: 1");
+    makeDirs(ws.file("bin"));
+    const SString bundle = quietBundle(ws, script);
+    ASSERT_EQ(rename(bundle.c_str(), ws.file("bin/tool").c_str()), 0);
+    RunResult r = run({ws.file("bin/tool"), "-qn:tempdir", ws.file("missing"), "-qn:tempdir",
+                       ws.tempDir(), "-qn:javahome", "other/jdk"},
+                      ws.root());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "stand-in application ran\n");
+    EXPECT_EQ(r.err,
+              "tool: -qn:tempdir " + ws.file("missing") + " is not a directory; it is not used.\n");
+    EXPECT_TRUE(ws.leftovers().empty());
+}
+
+}  // namespace

@@ -192,7 +192,7 @@ TEST(Security, InstallersRunAsProgramsWhateverTheirPathsHold) {
             .write(ws.file("app.bin"));
     const SString temp = ws.file("with blank");
     makeDirs(temp);
-    RunResult r = ws.run(bundle, {}, {{"TMPDIR", temp}});
+    RunResult r = ws.run(bundle, {"-qn:tempdir", temp}, {{"TMPDIR", temp}});
     EXPECT_NE(r.out.find("launched " + temp + "/qnj"), SString::npos) << r.out << ws.logText();
 
     writeFile(ws.file("my installer/install.sh"), installer, 0755);
