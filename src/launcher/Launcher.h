@@ -9,6 +9,9 @@
 #include "base/Log.h"
 
 class TagFile;
+namespace testkit {
+class StateAccess;
+}
 enum InstallJVMOption { INSTALL_TEMP_SILENT = 0, INSTALL_TEMP = 1, INSTALL_PROMPT = 2 };
 
 class Launcher {
@@ -89,6 +92,8 @@ public:
     static int m_exitStatus;
 
 private:
+    friend class testkit::StateAccess;
+
     // Handles one -qn:in input file; returns whether the instructions should run after all.
     static bool processInputFile(const SString& value);
 };

@@ -11,6 +11,9 @@
 #include "base/StringDeque.h"
 
 class FileFindListener;
+namespace testkit {
+class StateAccess;
+}
 
 enum UIStatus {
     Initializing = 0,
@@ -164,7 +167,11 @@ private:
     static StringDeque m_sdqCreatedFiles;
     static StringDeque m_sdqCreatedDrs;
 
-    friend class PlatformTestAccess;
+    // The display state kept in the status display's own file.
+    static SString& uiTitle();
+    static long& uiProgress();
+
+    friend class testkit::StateAccess;
 };
 
 // Restores the sub-status it found when it goes out of scope.

@@ -12,10 +12,21 @@
 #include "platform/Console.h"
 #include "platform/MessageCatalogue.h"
 #include "platform/PlatformImpl.h"
+#include "platform/ProcessControl.h"
 
+namespace {
 SString g_title;
 long ui_progress = 0;
 long ui_progressBlock = 0;
+}  // namespace
+
+SString& PlatformImpl::uiTitle() {
+    return g_title;
+}
+
+long& PlatformImpl::uiProgress() {
+    return ui_progress;
+}
 
 bool PlatformImpl::m_silent = false;
 bool PlatformImpl::m_quiet = false;
@@ -129,7 +140,7 @@ SubStatusWrapper::~SubStatusWrapper() {
 void PlatformImpl::advanceUIProgress(long count) {
     if (m_silent || m_quiet) return;
     ui_progress += count;
-    if (g_enableOutput) {
+    if (displayOutputEnabled()) {
         SString dot = get_msg(18, nullptr);
         for (long i = 0; i < count; ++i) write(dot.c_str());
     }
@@ -139,7 +150,7 @@ void PlatformImpl::advanceUIProgress(long count) {
 void PlatformImpl::setUIProgress(long value) {
     if (m_silent || m_quiet) return;
     ui_progress = value;
-    if (g_enableOutput && value / 70 > ui_progressBlock) {
+    if (displayOutputEnabled() && value / 70 > ui_progressBlock) {
         writeLine("");
         ui_progressBlock = value / 70;
     }
@@ -149,12 +160,12 @@ void PlatformImpl::showUI() {
     if (m_silent) {
         hideUI();
     } else {
-        g_enableOutput = true;
+        setDisplayOutput(true);
     }
 }
 
 void PlatformImpl::hideUI(short) {
-    g_enableOutput = false;
+    setDisplayOutput(false);
 }
 
 void PlatformImpl::setSilent(bool silent) {
@@ -170,7 +181,7 @@ bool PlatformImpl::isQuiet() {
 }
 
 bool PlatformImpl::isUIVisible() {
-    return g_enableOutput;
+    return displayOutputEnabled();
 }
 
 void PlatformImpl::showUIMessage(const SString& text) {
@@ -206,7 +217,8 @@ void PlatformImpl::setUITitle(const SString& title) {
     }
     // The title is already in the locale's own character set. Without one there is no
     // title line at all.
-    if (!m_silent && !m_quiet && g_enableOutput && !g_title.empty()) printLine(g_title, false);
+    if (!m_silent && !m_quiet && displayOutputEnabled() && !g_title.empty())
+        printLine(g_title, false);
 }
 
 SString PlatformImpl::wideToMultiByte(const wchar_t* text) {
@@ -229,7 +241,7 @@ SString PlatformImpl::promptJVMDestinationDirectory() {
 
 void PlatformImpl::resetState() {
     g_title.clear();
-    g_enableOutput = true;
+    setDisplayOutput(true);
     ui_progress = 0;
     ui_progressBlock = 0;
     m_silent = false;
@@ -238,4 +250,5 @@ void PlatformImpl::resetState() {
     m_subStatusData.clear();
     m_canceled = false;
     resetFileState();
+    resetSignalState();
 }
