@@ -10,7 +10,7 @@
 set -eu
 cd "$(dirname "$0")"
 
-PACKAGES="cmake g++ make libgtest-dev openjdk-17-jdk-headless"
+PACKAGES="cmake g++ make libgtest-dev zlib1g-dev openjdk-17-jdk-headless"
 # The arm64 stub, built with the cross compiler and tested under emulation on x86-64.
 ARM64_PACKAGES="g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user"
 if [ "$(uname -m)" = x86_64 ]; then ARM64=ON; else ARM64=OFF; ARM64_PACKAGES=""; fi

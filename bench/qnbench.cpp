@@ -5,7 +5,9 @@
 //   qnbench capture RUNS           median ms of a captured "echo" child, launcher vs direct
 //   qnbench time RUNS CMD...       median wall ms of CMD (output discarded)
 //   qnbench peakmem CMD...         peak resident memory (KiB) of CMD itself, not its children
+//   qnbench sweep RUNS DIR         median us of the dead-run sweep of DIR vs one listing of it
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
@@ -20,6 +22,7 @@
 
 #include "platform/FindFiles.h"
 #include "platform/PlatformImpl.h"
+#include "platform/RunLock.h"
 
 namespace {
 
@@ -144,6 +147,35 @@ int peakmem(char** argv) {
     return 0;
 }
 
+// Reads every name in `dir` once, as the cheapest look at a directory can.
+long listOnce(const char* dir) {
+    DIR* stream = opendir(dir);
+    if (!stream) exit(1);
+    long names = 0;
+    while (readdir(stream)) ++names;
+    closedir(stream);
+    return names;
+}
+
+int sweep(int runs, const char* dir) {
+    std::vector<double> swept, listed;
+    long names = 0;
+    for (int i = 0; i < runs; ++i) {
+        double t0 = nowMs();
+        if (sweepDeadRuns(dir) != 0) {
+            fprintf(stderr, "%s held leftovers to sweep\n", dir);
+            return 1;
+        }
+        double t1 = nowMs();
+        names = listOnce(dir);
+        double t2 = nowMs();
+        swept.push_back((t1 - t0) * 1e3);
+        listed.push_back((t2 - t1) * 1e3);
+    }
+    printf("%.1f %.1f %ld\n", median(swept), median(listed), names);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,8 +183,9 @@ int main(int argc, char** argv) {
     if (argc >= 3 && strcmp(argv[1], "capture") == 0) return capture(atoi(argv[2]));
     if (argc >= 4 && strcmp(argv[1], "time") == 0) return timeCommand(atoi(argv[2]), argv + 3);
     if (argc >= 3 && strcmp(argv[1], "peakmem") == 0) return peakmem(argv + 2);
+    if (argc >= 4 && strcmp(argv[1], "sweep") == 0) return sweep(atoi(argv[2]), argv[3]);
     fprintf(stderr,
             "usage: qnbench walk ROOT NAME | capture RUNS | time RUNS CMD... | "
-            "peakmem CMD...\n");
+            "peakmem CMD... | sweep RUNS DIR\n");
     return 2;
 }

@@ -2,6 +2,15 @@
 
 namespace {
 LogWriter g_logWriter = nullptr;
+LogAppender g_logAppender = nullptr;
+}  // namespace
+
+void setLogAppender(LogAppender appender) {
+    g_logAppender = appender;
+}
+
+bool appendToLog(const char* data, size_t size) {
+    return g_logAppender && g_logAppender(data, size);
 }
 
 void setLogWriter(LogWriter writer) {

@@ -16,6 +16,7 @@ public:
     bool validIndex(long i) const { return i >= 0 && i < size(); }
 
     void push_back(const SString& s) { m_items.push_back(s); }
+    void push_back(SString&& s) { m_items.push_back(std::move(s)); }
     // A negative index appends; an index at or past the count inserts nothing.
     void insert(long i, const SString& s);
     void erase(long i);

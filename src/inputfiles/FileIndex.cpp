@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "base/LauncherException.h"
+#include "platform/PlatformImpl.h"
 
 namespace {
 const FileIndex* g_bundleIndex = nullptr;
@@ -14,6 +15,7 @@ void FileIndex::load(FILE* stream, long indexOffset) {
     }
     long count = loadLongValue(stream, "Unable to read the file count.");
     for (long i = 0; i < count; ++i) {
+        if (i % 1024 == 0) PlatformImpl::checkInterrupted();
         auto entry = std::make_unique<FileIndexEntry>();
         entry->load(stream);
         m_entries.push_back(std::move(entry));

@@ -2,7 +2,7 @@
 
 #include "base/LauncherContext.h"
 #include "base/StdioFile.h"
-#include "base/TextLines.h"
+#include "inputfiles/LineReading.h"
 #include "platform/PlatformImpl.h"
 
 SString runtimeFileName(const char* extension) {
@@ -15,11 +15,13 @@ SString runtimeFileName(const char* extension) {
 
 StringDeque readRuntimeFile(const char* extension) {
     StringDeque lines;
-    StdioFile file = PlatformImpl::openFile(runtimeFileName(extension), "r");
+    const SString name = runtimeFileName(extension);
+    StdioFile file = PlatformImpl::openInputFile(name);
     if (!file) return lines;
+    long long bytesRead = 0;
     for (;;) {
         SString line;
-        if (!readLineFromStream(file.get(), line)) break;
+        if (!readInputLine(file.get(), line, bytesRead, name)) break;
         if (!line.empty()) lines.push_back(line);
     }
     return lines;

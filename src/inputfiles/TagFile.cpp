@@ -1,5 +1,6 @@
 #include "inputfiles/TagFile.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "base/ArgumentParsing.h"
@@ -8,23 +9,28 @@
 #include "base/Numbers.h"
 #include "base/StdioFile.h"
 #include "base/TextLines.h"
+#include "inputfiles/LineReading.h"
 #include "platform/PlatformImpl.h"
 
 TagFile::TagFile(const SString& fileName) {
-    StdioFile file = PlatformImpl::openFile(fileName, "r");
+    StdioFile file = PlatformImpl::openInputFile(fileName);
     if (!file) throw LauncherException("Unable to load input file: " + fileName);
     load(file.get(), fileName, 0, -1);
 }
 
 bool TagFile::readLine(FILE* stream, SString& line) {
     ++m_lineNumber;
-    return readLineFromStream(stream, line);
+    return readInputLine(stream, line, m_bytesRead, m_fileName);
 }
 
 void TagFile::load(FILE* stream, const SString& name, long offset, long length) {
     m_fileName = name;
     m_lineNumber = 0;
-    if (fseek(stream, offset, SEEK_SET) != 0) throw LauncherException("Unable to read tag file.");
+    m_bytesRead = 0;
+    // A pipe cannot be positioned, and needs not be when the whole stream is read.
+    if (fseek(stream, offset, SEEK_SET) != 0 && !(offset == 0 && length < 0 && errno == ESPIPE)) {
+        throw LauncherException("Unable to read tag file.");
+    }
 
     while (!feof(stream)) {
         if (length >= 0 && ftell(stream) >= offset + length) break;
@@ -50,9 +56,11 @@ void TagFile::load(FILE* stream, const SString& name, long offset, long length) 
             size_t position = start + 1;
             value = parseStringArgument(line, position, true);
         } else {
-            value = line.substr(start);
+            // The line becomes the value without a copy: a value may be megabytes long.
+            line.erase(0, start);
+            value = std::move(line);
         }
-        appendTagValue(tagName.c_str(), value);
+        appendMovedValue(tagName.c_str(), std::move(value));
     }
     m_loaded = true;
 }
@@ -68,15 +76,28 @@ void TagFile::readBlock(FILE* stream, const SString& name, long tagLine) {
         }
         if (line.empty()) continue;
         if (line == "/:") return;
-        appendTagValue(name.c_str(), line);
+        appendMovedValue(name.c_str(), std::move(line));
     }
 }
 
 TagFileEntry* TagFile::findEntry(const char* name) const {
-    for (long i = 0; i < m_entries.size(); ++i) {
-        if (m_entries.at(i)->m_name == name) return m_entries.at(i);
+    auto found = m_index.find(name);
+    return found == m_index.end() ? nullptr : m_entries[found->second].get();
+}
+
+TagFileEntry& TagFile::addEntry(const char* name) {
+    m_entries.push_back(std::make_unique<TagFileEntry>(name));
+    m_index[name] = m_entries.size() - 1;
+    return *m_entries.back();
+}
+
+std::vector<const TagFileEntry*> TagFile::entries() const {
+    std::vector<const TagFileEntry*> result;
+    result.reserve(m_entries.size() - m_removedCount);
+    for (const auto& entry : m_entries) {
+        if (entry) result.push_back(entry.get());
     }
-    return nullptr;
+    return result;
 }
 
 const StringDeque* TagFile::getValue(const char* name) const {
@@ -106,9 +127,7 @@ bool TagFile::getBoolTagValue(const char* name, bool defaultValue) const {
 void TagFile::setTagValue(const char* name, const SString& value) {
     TagFileEntry* entry = findEntry(name);
     if (!entry) {
-        auto created = std::make_unique<TagFileEntry>(name);
-        created->m_values.push_back(value);
-        m_entries.push_back(std::move(created));
+        addEntry(name).m_values.push_back(value);
         return;
     }
     StringDeque& values = entry->m_values;
@@ -121,12 +140,13 @@ void TagFile::setTagValue(const char* name, const SString& value) {
 }
 
 void TagFile::appendTagValue(const char* name, const SString& value) {
+    appendMovedValue(name, SString(value));
+}
+
+void TagFile::appendMovedValue(const char* name, SString&& value) {
     TagFileEntry* entry = findEntry(name);
-    if (!entry) {
-        setTagValue(name, value);
-    } else {
-        entry->m_values.push_back(value);
-    }
+    if (!entry) entry = &addEntry(name);
+    entry->m_values.push_back(std::move(value));
 }
 
 void TagFile::setBoolTagValue(const char* name, bool value) {
@@ -134,12 +154,21 @@ void TagFile::setBoolTagValue(const char* name, bool value) {
 }
 
 void TagFile::removeValue(const char* name) {
-    for (long i = 0; i < m_entries.size(); ++i) {
-        if (m_entries.at(i)->m_name == name) {
-            m_entries.erase(i);
-            return;
-        }
+    auto found = m_index.find(name);
+    if (found == m_index.end()) return;
+    m_entries[found->second].reset();
+    m_index.erase(found);
+    // Empty slots are squeezed out once they are the majority, which keeps a file that
+    // redefines its tags over and over linear too.
+    if (++m_removedCount * 2 <= m_entries.size()) return;
+    size_t kept = 0;
+    for (auto& entry : m_entries) {
+        if (!entry) continue;
+        m_index[entry->m_name] = kept;
+        m_entries[kept++] = std::move(entry);
     }
+    m_entries.resize(kept);
+    m_removedCount = 0;
 }
 
 void TagFile::setDynamicJVMTags(const SString& jvmHome, const SString& jvmFile, bool temporary) {
@@ -159,8 +188,7 @@ void TagFile::write(const SString& path) const {
 }
 
 void TagFile::write(FILE* out) const {
-    for (long i = 0; i < m_entries.size(); ++i) {
-        const TagFileEntry* entry = m_entries.at(i);
+    for (const TagFileEntry* entry : entries()) {
         const StringDeque& values = entry->m_values;
         if (values.empty()) continue;
         fwrite(entry->m_name.data(), 1, entry->m_name.size(), out);

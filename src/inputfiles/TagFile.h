@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <unordered_map>
+#include <vector>
 
 #include "base/PtrDeque.h"
 #include "base/SString.h"
@@ -16,8 +18,6 @@ public:
     SString m_name;
     StringDeque m_values;
 };
-
-using TagFileEntryPtrDeque = PtrDeque<TagFileEntry>;
 
 class TagFile {
 public:
@@ -58,15 +58,23 @@ public:
     [[noreturn]] void logSyntaxError(const SString& message, const SString& fileName,
                                      long line) const;
 
-    const TagFileEntryPtrDeque& entries() const { return m_entries; }
+    // The tags in entry order.
+    std::vector<const TagFileEntry*> entries() const;
 
 private:
     TagFileEntry* findEntry(const char* name) const;
+    TagFileEntry& addEntry(const char* name);
+    void appendMovedValue(const char* name, SString&& value);
     void readBlock(FILE* stream, const SString& name, long tagLine);
 
-    TagFileEntryPtrDeque m_entries;
+    // The tags in entry order, with an empty slot where one was removed; the index finds a
+    // tag's slot by name, so that loading stays linear in the number of tags.
+    std::vector<std::unique_ptr<TagFileEntry>> m_entries;
+    std::unordered_map<SString, size_t> m_index;
+    size_t m_removedCount = 0;
     bool m_loaded = false;
     long m_lineNumber = 0;
+    long long m_bytesRead = 0;
     SString m_fileName;
 };
 

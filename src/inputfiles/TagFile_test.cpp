@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <vector>
 
@@ -33,7 +35,7 @@ void loadText(TagFile& tags, const SString& content, long offset = 0, long lengt
 // Tag names in entry order.
 std::vector<SString> names(const TagFile& tags) {
     std::vector<SString> result;
-    for (long i = 0; i < tags.entries().size(); ++i) result.push_back(tags.entries().at(i)->m_name);
+    for (const TagFileEntry* entry : tags.entries()) result.push_back(entry->m_name);
     return result;
 }
 
@@ -304,6 +306,72 @@ TEST(TagFileWriter, PathInAMissingDirectoryWritesNothing) {
     tags.setTagValue("A", "1");
     tags.write(dir.file("missing/out.tag"));
     EXPECT_TRUE(testkit::listDir(dir.path()).empty());
+}
+
+TEST(TagFileReader, DirectoryFailsAsUnreadableInsteadOfLoopingForever) {
+    testkit::ScopedTempDir dir;
+    try {
+        TagFile tags(dir.path());
+        ADD_FAILURE() << "loaded a directory";
+    } catch (const LauncherException& e) {
+        EXPECT_EQ(e.getMessage(), "Unable to load input file: " + dir.path());
+    }
+    // A stream that only gives read errors ends the load.
+    FILE* stream = fopen(dir.path().c_str(), "r");
+    ASSERT_NE(stream, nullptr);
+    TagFile tags;
+    try {
+        tags.load(stream, "d", 0, -1);
+        ADD_FAILURE() << "loaded a directory stream";
+    } catch (const LauncherException& e) {
+        EXPECT_EQ(e.getMessage(), "Unable to read tag file.");
+    }
+    fclose(stream);
+}
+
+TEST(TagFileReader, ManyTagsLoadInOrderWithRedefinitionsMovedToTheEnd) {
+    // 200,000 distinct tags, then every other one of the first half redefined.
+    const int count = 200000;
+    SString text;
+    for (int i = 0; i < count; ++i)
+        text += "T" + std::to_string(i) + ": " + std::to_string(i) + "\n";
+    for (int i = 0; i < count / 2; i += 2) text += "T" + std::to_string(i) + ": again\n";
+    TagFile tags;
+    loadText(tags, text);
+    std::vector<SString> order = names(tags);
+    ASSERT_EQ(order.size(), static_cast<size_t>(count));
+    EXPECT_EQ(order[0], "T1");
+    EXPECT_EQ(order[count - count / 4 - 1], "T" + std::to_string(count - 1));
+    EXPECT_EQ(order[count - count / 4], "T0");
+    EXPECT_EQ(order.back(), "T" + std::to_string(count / 2 - 2));
+    EXPECT_EQ(values(tags, "T0"), std::vector<SString>{"again"});
+    EXPECT_EQ(values(tags, "T1"), std::vector<SString>{"1"});
+    EXPECT_EQ(tags.getTagValueCount("T199999"), 1);
+    // Removing most tags keeps the others findable and in order.
+    for (int i = 0; i < count; ++i) {
+        if (i % 1000 != 7) tags.removeValue(("T" + std::to_string(i)).c_str());
+    }
+    order = names(tags);
+    ASSERT_EQ(order.size(), 200u);
+    EXPECT_EQ(order[0], "T7");
+    EXPECT_EQ(values(tags, "T1007"), std::vector<SString>{"1007"});
+    tags.appendTagValue("T7", "more");
+    EXPECT_EQ(values(tags, "T7"), (std::vector<SString>{"7", "more"}));
+}
+
+TEST(TagFileReader, PipeIsReadAsAStreamFromItsStart) {
+    int fds[2];
+    ASSERT_EQ(0, pipe(fds));
+    const SString text = "A: 1\nB:\n  x\n  y\n/:\n";
+    ASSERT_EQ(static_cast<ssize_t>(text.size()), write(fds[1], text.data(), text.size()));
+    close(fds[1]);
+    FILE* stream = fdopen(fds[0], "r");
+    TagFile tags;
+    tags.load(stream, "pipe", 0, -1);
+    fclose(stream);
+    EXPECT_TRUE(tags.isLoaded());
+    EXPECT_EQ(names(tags), (std::vector<SString>{"A", "B"}));
+    EXPECT_EQ(values(tags, "B"), (std::vector<SString>{"x", "y"}));
 }
 
 }  // namespace

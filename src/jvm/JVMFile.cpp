@@ -4,6 +4,7 @@
 #include <set>
 
 #include "base/Log.h"
+#include "base/Numbers.h"
 #include "base/Paths.h"
 #include "base/TextLines.h"
 #include "inputfiles/TagFile.h"
@@ -13,6 +14,7 @@
 #include "jvm/PathHints.h"
 #include "jvm/VerifiedHomes.h"
 #include "jvm/VerifierCommand.h"
+#include "platform/CappedStrings.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ShellLiterals.h"
 #include "platform/TrustedPath.h"
@@ -157,12 +159,30 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
                LOG_INFO);
     PlatformImpl::setEnvironmentVariable("JAVA_HOME", jvmHome);
     SString stdOut, errOut;
-    PlatformImpl::executeArguments(command.arguments, command.workingDir, true, &stdOut, &errOut);
+    CappedStrings capped(stdOut, errOut, kVerifyOutputLimit);
+    ChildLimits limits;
+    limits.sink = &capped;
+    limits.timeLimitSeconds = kVerifyTimeLimitSeconds;
+    ChildOutcome outcome = CHILD_ENDED;
+    PlatformImpl::executeArguments(command.arguments, command.workingDir, true, &stdOut, &errOut,
+                                   limits, &outcome);
     logMessage("Output from the launch script execution", LOG_INFO);
     logMessage("StdOut:", LOG_INFO);
     logMessage(stdOut, LOG_INFO);
     logMessage("ErrOut:", LOG_INFO);
     logMessage(errOut, LOG_INFO);
+    if (outcome != CHILD_ENDED) {
+        const SString why =
+            "its verification " +
+            (outcome == CHILD_TIMED_OUT
+                 ? "did not end within " + convertToString(kVerifyTimeLimitSeconds) + " seconds"
+                 : SString("printed more than ") +
+                       convertToString(static_cast<long>(kVerifyOutputLimit >> 20)) + " MiB");
+        logMessage("The JVM at " + jvmHome + " is not used: " + why + ".", LOG_WARNING);
+        if (reason) *reason = why;
+        PlatformImpl::advanceUIProgress(6);
+        return false;
+    }
     if (!realExe.empty()) VerifiedHomes::remember(realExe, names, stdOut);
     bool result = verifyJVMOutput(stdOut, expected, reason);
     PlatformImpl::advanceUIProgress(6);

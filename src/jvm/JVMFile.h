@@ -78,3 +78,7 @@ using JVMFilePtrDeque = PtrDeque<JVMFile>;
 
 // The magic line the verifier prints before the property values.
 constexpr const char* kVerifyMagicLine = "1739021872";
+// A verification that runs longer is ended (its process group killed) and the JVM refused.
+constexpr int kVerifyTimeLimitSeconds = 60;
+// Bytes of each output stream a verification may print; past them the JVM is refused.
+constexpr size_t kVerifyOutputLimit = 1 << 20;

@@ -6,9 +6,12 @@
 #include "base/Log.h"
 #include "base/TextLines.h"
 #include "inputfiles/FileIndex.h"
+#include "inputfiles/LineReading.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
 #include "launch/LaunchScript.h"
+#include "launch/OutputToLog.h"
+#include "platform/CappedStrings.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ShellWords.h"
 
@@ -142,9 +145,21 @@ int LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs
     PlatformImpl::setEnvironmentVariable("JAVA_HOME", descriptorTag(jvm, "JVM_HOME"));
     const bool console = m_displayConsole || showConsole;
     const bool capture = console ? false : m_captureOutput;
+    CappedStrings capped(m_stdOut, m_errOut, m_outputLimit);
+    const bool streaming = capture && m_streamOutputToLog;
+    OutputToLog streamed(streaming);
+    ChildLimits limits;
+    if (streaming) {
+        limits.sink = &streamed;
+    } else if (m_outputLimit > 0) {
+        limits.sink = &capped;
+    }
+    limits.timeLimitSeconds = m_timeLimitSeconds;
     const int status = PlatformImpl::executeProcess(command, workingDir, console, capture, true,
-                                                    &m_stdOut, &m_errOut);
-    if (!console && m_captureOutput) {
+                                                    &m_stdOut, &m_errOut, limits, &m_outcome);
+    if (streaming) {
+        streamed.finish();
+    } else if (capture) {
         logMessage("Output from the launch script execution", LOG_INFO);
         logMessage("StdOut:", LOG_INFO);
         logMessage(m_stdOut, LOG_INFO);

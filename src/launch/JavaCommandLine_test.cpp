@@ -279,9 +279,40 @@ TEST_F(JavaCommandLine, WithoutAutoWorkingDirTheChildKeepsTheCurrentDirectory) {
     tags.setTagValue("AUTO_SET_WORKING_DIR", "0");
     LaunchScript script(tags, true);
     script.execute(m_jvm, nullptr, false);
-    EXPECT_EQ(script.m_stdOut, realPath(m_dir.file("other")) + "\n");
-    EXPECT_NE(log().find("Executing launch script command: pwd -P in current working directory\n"),
-              SString::npos);
+    EXPECT_NE(log().find("Executing launch script command: pwd -P in current working directory\n"
+                         "Output from the launch script execution\nStdOut:\n" +
+                         realPath(m_dir.file("other")) + "\n\nErrOut:\n\n"),
+              SString::npos)
+        << log();
+}
+
+TEST_F(JavaCommandLine, CapturedApplicationOutputIsLoggedAsItArrivesNotKept) {
+    // Streams that alternate many times end up in the log as two whole blocks.
+    TagFile tags;
+    tags.setTagValue("COMMAND",
+                     "i=0; while [ $i -lt 300 ]; do echo out$i; echo err$i >&2; "
+                     "head -c 1000 /dev/zero | tr '\\0' x; i=$((i+1)); done");
+    LaunchScript script(tags, true);
+    script.execute(m_jvm, nullptr, false);
+    SString out, err;
+    for (int i = 0; i < 300; ++i) {
+        out += "out" + std::to_string(i) + "\n" + SString(1000, 'x');
+        err += "err" + std::to_string(i) + "\n";
+    }
+    const SString block =
+        "Output from the launch script execution\nStdOut:\n" + out + "\nErrOut:\n" + err + "\n";
+    const SString text = log();
+    ASSERT_GE(text.size(), block.size());
+    EXPECT_EQ(text.substr(text.size() - block.size()), block);
+    EXPECT_TRUE(script.m_stdOut.empty());
+    EXPECT_TRUE(script.m_errOut.empty());
+
+    // Without a log file the output is neither logged nor kept.
+    Launcher::setLogFileName(SString());
+    LaunchScript again(tags, true);
+    again.execute(m_jvm, nullptr, false);
+    EXPECT_TRUE(again.m_stdOut.empty());
+    EXPECT_EQ(log(), text);
 }
 
 TEST_F(JavaCommandLine, ConsoleRunsCaptureNothingAndLogNoOutputBlock) {

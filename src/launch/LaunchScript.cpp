@@ -15,6 +15,7 @@
 LaunchScript::LaunchScript(const TagFile& script, bool captureOutput)
     : m_command(script.getTagValue("COMMAND", 0)),
       m_captureOutput(captureOutput),
+      m_streamOutputToLog(true),
       m_displayConsole(script.getBoolTagValue("DISPLAY_CONSOLE", false)),
       m_autoSetWorkingDir(script.getBoolTagValue("AUTO_SET_WORKING_DIR", true)),
       m_extractArchives(true),

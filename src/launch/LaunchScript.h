@@ -6,6 +6,7 @@
 #include "base/StringDeque.h"
 #include "inputfiles/MacroHandler.h"
 #include "inputfiles/RuntimeFiles.h"
+#include "platform/PlatformImpl.h"
 #include "platform/ShellLiterals.h"
 
 class JVMFile;
@@ -68,12 +69,22 @@ public:
     SString buildRuntimeJavaArgs(const JVMFile& jvm) const;
 
     // Resolves the command, appends the pass-through arguments (may be null), exports
-    // JAVA_HOME and runs it as a child, waiting for it; captured output is kept and logged.
-    // Runs the resolved command and returns the child's raw wait status.
+    // JAVA_HOME and runs it as a child, waiting for it. Captured output of a launch-script
+    // tag file is written to the log as it arrives; of a bare command it is kept, then logged.
+    // Returns the child's raw wait status.
     int execute(const JVMFile& jvm, const StringDeque* passThroughArgs, bool showConsole);
 
     SString m_command;
     bool m_captureOutput;
+    // Captured bytes kept per stream, 0 for all; a child that prints more is stopped.
+    size_t m_outputLimit = 0;
+    // Seconds a captured child may run, 0 for no limit.
+    int m_timeLimitSeconds = 0;
+    // Captured output goes to the log as it arrives and is not kept in the strings (the
+    // application's run); otherwise it is kept and logged afterwards (a verification's).
+    bool m_streamOutputToLog = false;
+    // How the last execute's child ended.
+    ChildOutcome m_outcome = CHILD_ENDED;
     bool m_displayConsole = false;
     bool m_autoSetWorkingDir = true;
     SString m_stdOut;

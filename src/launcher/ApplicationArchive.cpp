@@ -35,12 +35,13 @@ SString Launcher::getApplicationArchive(const SString& name) {
 
     int writeError = 0;
     {
-        StdioFile in = PlatformImpl::openFile(source, "rb");
+        StdioFile in = PlatformImpl::openInputFile(source);
         StdioFile out = in ? createFileStreamIn(directory, base) : StdioFile();
         if (in && out) {
             std::vector<char> buffer(4096);
             size_t n;
             while ((n = fread(buffer.data(), 1, buffer.size(), in.get())) > 0) {
+                PlatformImpl::checkInterrupted();
                 if (fwrite(buffer.data(), 1, n, out.get()) < n && writeError == 0) {
                     writeError = errno;
                 }

@@ -125,7 +125,7 @@ bool Launcher::processInputFile(const SString& value) {
 
     SString path = value;
     stripQuotes(path);
-    StdioFile stream = value.empty() ? StdioFile() : PlatformImpl::openFile(path, "r");
+    StdioFile stream = value.empty() ? StdioFile() : PlatformImpl::openInputFile(path);
     if (!stream) {
         PlatformImpl::showUIMessage(couldNotLoad + cannotOpen);
         throw LauncherException(cannotOpen);

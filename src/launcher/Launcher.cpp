@@ -24,6 +24,25 @@ int Launcher::m_exitStatus = 0;
 
 namespace {
 
+// The log file opened for appending, with the line that starts each run's part written
+// first; an empty handle without a log file.
+StdioFile openLog() {
+    if (Launcher::m_logFileName.empty()) return StdioFile();
+    StdioFile file = PlatformImpl::openForAppending(Launcher::m_logFileName);
+    if (file && !Launcher::m_logFileInitialized) {
+        fputs("------------------\n", file.get());
+        Launcher::m_logFileInitialized = true;
+    }
+    return file;
+}
+
+bool appendRawToLog(const char* data, size_t size) {
+    StdioFile file = openLog();
+    if (!file) return false;
+    if (size > 0) fwrite(data, 1, size, file.get());
+    return true;
+}
+
 SString applicationArchive(const SString* name) {
     return name ? Launcher::getApplicationArchive(*name) : Launcher::getApplicationArchive();
 }
@@ -33,6 +52,7 @@ SString applicationArchive(const SString* name) {
 [[maybe_unused]] const bool g_contextInstalled = [] {
     setLogWriter(
         [](const char* message, LogMessageType type) { Launcher::logMessage(message, type); });
+    setLogAppender(&appendRawToLog);
     LauncherContext::Hooks hooks;
     hooks.launcherFileName = &Launcher::getLauncherFileName;
     hooks.originalLauncherFileName = &Launcher::getOriginalLauncherFileName;
@@ -68,16 +88,10 @@ void Launcher::resetState() {
 }
 
 void Launcher::logMessage(const char* message, LogMessageType type) {
-    if (m_logFileName.empty()) return;
-    StdioFile file = PlatformImpl::openFile(m_logFileName, "a");
+    StdioFile file = openLog();
     if (!file) return;
-    if (!m_logFileInitialized) {
-        fputs("------------------\n", file.get());
-        m_logFileInitialized = true;
-    }
     const char* prefix = type == LOG_WARNING ? "WARNING: " : type == LOG_ERROR ? "ERROR: " : "";
     fprintf(file.get(), "%s%s\n", prefix, message);
-    fflush(file.get());
 }
 
 void Launcher::logMessage(const SString& message, LogMessageType type) {

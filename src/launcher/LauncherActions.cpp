@@ -196,9 +196,9 @@ void Launcher::installJVM(InstallJVMOption option) {
     if (destination.empty()) return;
 
     SString program = installer->extract(destination);
-    SString stdOut, errOut;
-    // Installers run as the program they are, whatever their path holds.
-    PlatformImpl::executeArguments({program}, destination, true, &stdOut, &errOut);
+    // Installers run as the program they are, whatever their path holds; their output is
+    // read and dropped.
+    PlatformImpl::executeArguments({program}, destination, true, nullptr, nullptr);
     PlatformImpl::deleteFile(program);
 
     SString descriptorPath = destination;

@@ -1,6 +1,7 @@
 #include "launcher/Launcher.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
@@ -72,7 +73,10 @@ TEST(LauncherLog, UnopenableFileIsSilentAndKeepsTheSeparatorForLater) {
     testkit::LauncherState state;
     testkit::ScopedTempDir dir;
     testkit::writeFile(dir.file("plain"), "x");
-    for (const SString& name : {dir.file("missing/log"), dir.file("plain/log"), dir.path()}) {
+    // A named pipe that no one reads must not hold the launcher up.
+    ASSERT_EQ(0, mkfifo(dir.file("fifo").c_str(), 0600));
+    for (const SString& name :
+         {dir.file("missing/log"), dir.file("plain/log"), dir.path(), dir.file("fifo")}) {
         Launcher::setLogFileName(name);
         Launcher::logMessage("lost", LOG_ERROR);
     }

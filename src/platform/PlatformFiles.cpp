@@ -1,6 +1,7 @@
 // File services of the platform layer: existence, deletion, disk scans, permissions,
 // free space and the big-endian decoders of the appended data.
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -36,6 +37,16 @@ void PlatformImpl::findFiles(const StringDeque& names, FileFindListener& listene
 
 StdioFile PlatformImpl::openFile(const SString& path, const char* mode) {
     return StdioFile(fopen(path.c_str(), mode));
+}
+
+StdioFile PlatformImpl::openForAppending(const SString& path) {
+    // A pipe that no one reads fails at once (ENXIO) instead of waiting for a reader.
+    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return StdioFile();
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FILE* stream = fdopen(fd, "a");
+    if (!stream) close(fd);
+    return StdioFile(stream);
 }
 
 bool PlatformImpl::fileExists(const SString& path) {

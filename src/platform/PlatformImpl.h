@@ -15,6 +15,26 @@ namespace testkit {
 class StateAccess;
 }
 
+// Receives the output of a captured child as it arrives.
+class CaptureSink {
+public:
+    virtual ~CaptureSink() = default;
+    // Bytes from standard output (`stream` 1) or standard error (2). False stops the child:
+    // its process group is killed and nothing more is read.
+    virtual bool received(int stream, const char* data, size_t size) = 0;
+};
+
+// What a captured child run may use, beyond the defaults.
+struct ChildLimits {
+    // Takes the output instead of the two strings (null: the strings get it).
+    CaptureSink* sink = nullptr;
+    // Seconds the child may run, 0 for no limit; past it its process group is killed.
+    int timeLimitSeconds = 0;
+};
+
+// How a child run ended.
+enum ChildOutcome { CHILD_ENDED = 0, CHILD_TIMED_OUT = 1, CHILD_STOPPED_BY_SINK = 2 };
+
 enum UIStatus {
     Initializing = 0,
     SearchingForJVM = 1,
@@ -65,6 +85,12 @@ public:
     static bool fileExists(const SString& path);
     // Opens a C stream with fopen's `mode`; an empty handle when it cannot be opened.
     static StdioFile openFile(const SString& path, const char* mode);
+    // `path` opened for appending, created when missing, without ever waiting: a named
+    // pipe with no reader gives an empty handle.
+    static StdioFile openForAppending(const SString& path);
+    // Opens a text input (tag file, input file, runtime file) for reading: a regular file or
+    // a stream such as a pipe; an empty handle for a directory or what cannot be opened.
+    static StdioFile openInputFile(const SString& path);
     // Deletes a file, or a directory with everything below it; failures are only logged.
     static void deleteFile(const SString& path);
     // The size of the file at `path` (links followed); -1 when it cannot be examined.
@@ -107,16 +133,22 @@ public:
 
     // --- processes and environment ---
     // Runs `command` through the shell as a child and waits for it (inChild), or replaces
-    // the launcher by it. With `capture`, the child's output is appended to the strings.
-    // Returns the child's raw wait status (0 when nothing was started as a child).
+    // the launcher by it. With `capture`, the child's output is appended to the strings
+    // (either may be null: that stream is read and dropped) or handed to `limits.sink`;
+    // the limits apply to captured children only. Returns the child's raw wait status (0
+    // when nothing was started as a child); `outcome`, when given, tells how it ended.
     static int executeProcess(const SString& command, const SString& workingDir, bool console,
-                              bool capture, bool inChild, SString* stdOut, SString* errOut);
+                              bool capture, bool inChild, SString* stdOut, SString* errOut,
+                              const ChildLimits& limits = ChildLimits(),
+                              ChildOutcome* outcome = nullptr);
     // Runs the program `arguments[0]` (looked up in PATH when it holds no "/") with exactly
     // these arguments, without a shell, as a child in `workingDir` and waits for it; the
     // rest as for executeProcess. A program that cannot be started reports so on its
     // standard error.
     static int executeArguments(const std::vector<SString>& arguments, const SString& workingDir,
-                                bool capture, SString* stdOut, SString* errOut);
+                                bool capture, SString* stdOut, SString* errOut,
+                                const ChildLimits& limits = ChildLimits(),
+                                ChildOutcome* outcome = nullptr);
     // Ends the run (TerminationRequest) when an interruption signal has arrived; called
     // between steps of long work.
     static void checkInterrupted();
@@ -161,7 +193,8 @@ private:
     // Runs `words` as they are, or the shell `command` when `words` is empty or cannot be
     // started; without `command` only `words`, looked up in PATH. Returns the wait status.
     static int runChild(std::vector<SString> words, const SString* command,
-                        const SString& workingDir, bool capture, SString* stdOut, SString* errOut);
+                        const SString& workingDir, bool capture, SString* stdOut, SString* errOut,
+                        const ChildLimits& limits, ChildOutcome* outcome);
 
     static SString m_tempDir;
     static StringDeque m_sdqCreatedFiles;

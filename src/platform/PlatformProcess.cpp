@@ -4,9 +4,13 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <time.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +21,7 @@
 #include "platform/CmdLine.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ProcessControl.h"
+#include "platform/RunLock.h"
 #include "platform/ShellWords.h"
 #include "platform/SystemError.h"
 
@@ -54,45 +59,104 @@ void childError(const char* context, int errorNumber) {
     (void)ignored;
 }
 
-// Reads what is available on `fd` into `text`; false at end of file.
-bool drain(int fd, SString* text) {
+// Appends each stream to its string (a null string drops that stream).
+class StringSink : public CaptureSink {
+public:
+    StringSink(SString* stdOut, SString* errOut) : m_targets{stdOut, errOut} {}
+    bool received(int stream, const char* data, size_t size) override {
+        if (SString* target = m_targets[stream == 1 ? 0 : 1]) target->append(data, size);
+        return true;
+    }
+
+private:
+    SString* m_targets[2];
+};
+
+enum DrainResult { DRAIN_DATA, DRAIN_END, DRAIN_STOP };
+
+// Reads up to `limit` bytes available on `fd` and hands them to `sink` as stream `stream`.
+DrainResult drain(int fd, int stream, CaptureSink& sink, size_t limit = 4096) {
     char buffer[4096];
     ssize_t n;
     do {
-        n = read(fd, buffer, sizeof buffer);
+        n = read(fd, buffer, std::min(limit, sizeof buffer));
     } while (n < 0 && errno == EINTR);
     PlatformImpl::advanceUIProgress(1);
-    if (n <= 0) return false;
-    if (text) text->append(buffer, static_cast<size_t>(n));
+    if (n <= 0) return DRAIN_END;
+    return sink.received(stream, buffer, static_cast<size_t>(n)) ? DRAIN_DATA : DRAIN_STOP;
+}
+
+double monotonicSeconds() {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
+}
+
+// Hands what `fd` holds at this moment to the sink, and no more: a process that outlived
+// the child may go on writing. False when the sink asked to stop.
+bool drainWhatIsThere(int fd, int stream, CaptureSink& sink) {
+    int available = 0;
+    if (ioctl(fd, FIONREAD, &available) != 0) return true;
+    size_t left = static_cast<size_t>(available);
+    while (left > 0) {
+        char buffer[4096];
+        ssize_t n = read(fd, buffer, std::min(left, sizeof buffer));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        left -= static_cast<size_t>(n);
+        if (!sink.received(stream, buffer, static_cast<size_t>(n))) return false;
+    }
     return true;
 }
 
-// Collects both output pipes until each reaches end of file, in arrival order per stream.
-void collectOutput(ChildProcess& child, int outFd, int errFd, SString* stdOut, SString* errOut) {
+// Collects both output pipes, in arrival order per stream, until each reaches end of file
+// or the child has ended (what its descendants write later is not waited for), or the
+// child runs out of time, or the sink asks to stop it.
+ChildOutcome collectOutput(ChildProcess& child, int outFd, int errFd, CaptureSink& sink,
+                           int timeLimitSeconds) {
     struct pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-    SString* targets[2] = {stdOut, errOut};
+    const double deadline = timeLimitSeconds > 0 ? monotonicSeconds() + timeLimitSeconds : 0;
+    double nextEndCheck = monotonicSeconds() + 0.1;
     int open = 2;
     while (open > 0) {
-        // Once interrupted, the signal is repeated now and then for processes the child
-        // started after it went out and that still hold the pipes.
-        int ready = poll(fds, 2, pendingSignal() != 0 ? 200 : -1);
-        if (ready == 0) {
+        // The wait is bounded so that the child's end and the deadline are noticed; once
+        // interrupted, the signal is repeated now and then for processes the child started.
+        int ready = poll(fds, 2, pendingSignal() != 0 ? 200 : 100);
+        if (ready < 0 && errno != EINTR) break;
+        const double now = monotonicSeconds();
+        if (deadline > 0 && now >= deadline) {
+            child.killGroup();
+            return CHILD_TIMED_OUT;
+        }
+        if (ready <= 0 || now >= nextEndCheck) {
+            nextEndCheck = now + 0.1;
+            if (child.hasEnded()) {
+                for (int i = 0; i < 2; ++i) {
+                    if (fds[i].fd >= 0 && !drainWhatIsThere(fds[i].fd, i + 1, sink)) {
+                        return CHILD_STOPPED_BY_SINK;
+                    }
+                }
+                return CHILD_ENDED;
+            }
+        }
+        if (ready <= 0) {
             child.resignal();
             continue;
         }
-        if (ready < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
         for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) {
-                if (!drain(fds[i].fd, targets[i])) {
-                    fds[i].fd = -1;
-                    --open;
-                }
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            DrainResult result = drain(fds[i].fd, i + 1, sink);
+            if (result == DRAIN_STOP) {
+                child.killGroup();
+                return CHILD_STOPPED_BY_SINK;
+            }
+            if (result == DRAIN_END) {
+                fds[i].fd = -1;
+                --open;
             }
         }
     }
+    return CHILD_ENDED;
 }
 
 void replaceProcess(const SString& command) {
@@ -104,6 +168,7 @@ void replaceProcess(const SString& command) {
         argv.push_back(const_cast<char*>(cmdLine.getOption(i)));
     }
     argv.push_back(nullptr);
+    keepRunLocksAcrossExec();
     execvp(argv[0], argv.data());
 }
 
@@ -121,7 +186,9 @@ int readFromFile(FILE* stream, SString* text) {
 }
 
 int PlatformImpl::executeProcess(const SString& command, const SString& workingDir, bool,
-                                 bool capture, bool inChild, SString* stdOut, SString* errOut) {
+                                 bool capture, bool inChild, SString* stdOut, SString* errOut,
+                                 const ChildLimits& limits, ChildOutcome* outcome) {
+    if (outcome) *outcome = CHILD_ENDED;
     if (!inChild) {
         replaceProcess(command);
         return 0;
@@ -131,18 +198,20 @@ int PlatformImpl::executeProcess(const SString& command, const SString& workingD
     std::vector<SString> words;
     const bool simple = splitSimpleCommand(command, words);
     return runChild(simple ? words : std::vector<SString>(), &command, workingDir, capture, stdOut,
-                    errOut);
+                    errOut, limits, outcome);
 }
 
 int PlatformImpl::executeArguments(const std::vector<SString>& arguments, const SString& workingDir,
-                                   bool capture, SString* stdOut, SString* errOut) {
+                                   bool capture, SString* stdOut, SString* errOut,
+                                   const ChildLimits& limits, ChildOutcome* outcome) {
+    if (outcome) *outcome = CHILD_ENDED;
     if (arguments.empty()) return 0;
-    return runChild(arguments, nullptr, workingDir, capture, stdOut, errOut);
+    return runChild(arguments, nullptr, workingDir, capture, stdOut, errOut, limits, outcome);
 }
 
 int PlatformImpl::runChild(std::vector<SString> words, const SString* command,
                            const SString& workingDir, bool capture, SString* stdOut,
-                           SString* errOut) {
+                           SString* errOut, const ChildLimits& limits, ChildOutcome* outcome) {
     // Only the child moves to the working directory: the launcher's own directory, against
     // which its log file and the user's relative paths are read, never changes.
     UniqueFd directory;
@@ -186,14 +255,18 @@ int PlatformImpl::runChild(std::vector<SString> words, const SString* command,
         childError("Error running /bin/sh: ", errno);
         _exit(127);
     }
+    ChildOutcome ended = CHILD_ENDED;
     if (capture) {
         outPipe.closeWrite();
         errPipe.closeWrite();
-        collectOutput(child, outPipe.readEnd(), errPipe.readEnd(), stdOut, errOut);
+        StringSink strings(stdOut, errOut);
+        ended = collectOutput(child, outPipe.readEnd(), errPipe.readEnd(),
+                              limits.sink ? *limits.sink : strings, limits.timeLimitSeconds);
     }
     if (!child.wait()) {
         throw LauncherException(systemErrorText("Error waiting for child process: ", errno));
     }
+    if (outcome) *outcome = ended;
     return child.status();
 }
 

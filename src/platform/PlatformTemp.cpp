@@ -16,6 +16,7 @@
 #include "base/Log.h"
 #include "platform/FileMode.h"
 #include "platform/PlatformImpl.h"
+#include "platform/RunLock.h"
 #include "platform/SecureDir.h"
 #include "platform/TrustedPath.h"
 
@@ -34,6 +35,7 @@ void PlatformImpl::resetFileState() {
     m_deleteLauncher = false;
     g_refusedTempDirs.clear();
     forgetPrivateDirectories();
+    releaseRunLocks();
 }
 
 static bool isDirectoryPath(const char* path) {
@@ -79,8 +81,9 @@ static bool isSafeTempDirectory(const SString& dir) {
 }
 
 // A template for a unique name: the first of TMPDIR, the configured temporary directory
-// and /tmp that names a directory others cannot tamper with; then "/qnj" and the
-// characters mkstemp/mkdtemp fill. Throws LauncherException when none can be used.
+// and /tmp that names a directory others cannot tamper with; then "/", the run's entry
+// prefix there and the characters mkstemp/mkdtemp fill. Throws LauncherException when none can be
+// used.
 static std::vector<char> tempTemplate() {
     const char* tmpdir = getenv("TMPDIR");
     const SString configured = PlatformImpl::getSystemTempDirectory();
@@ -88,7 +91,10 @@ static std::vector<char> tempTemplate() {
         if (!isDirectoryPath(candidate)) continue;
         const SString dir = absoluteDirectory(candidate);
         if (!isSafeTempDirectory(dir)) continue;
-        const SString name = dir + "/qnjXXXXXX";
+        // The run's entry prefix there ties each name to the run's lock (see RunLock.h).
+        SString prefix = runEntryPrefix(dir);
+        if (prefix.empty()) prefix = "qnj";
+        const SString name = dir + "/" + prefix + "XXXXXX";
         return std::vector<char>(name.c_str(), name.c_str() + name.size() + 1);
     }
     throw LauncherException(
@@ -137,6 +143,7 @@ void PlatformImpl::cleanup() {
     for (const SString& file : m_sdqCreatedFiles) deleteFile(file);
     for (const SString& dir : m_sdqCreatedDrs) removeCreatedTree(dir);
     if (m_deleteLauncher) deleteLauncher();
+    releaseRunLocks();
 }
 
 void PlatformImpl::deleteLauncher() {
@@ -145,4 +152,5 @@ void PlatformImpl::deleteLauncher() {
     SString directory = slash == SString::npos ? SString() : launcher.substr(0, slash);
     unlink(launcher.c_str());
     if (!directory.empty()) rmdir(directory.c_str());
+    releaseInheritedRunLock(directory);
 }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -14,7 +15,7 @@ volatile sig_atomic_t g_pendingSignal = 0;
 // Process group of the running child, 0 while none runs.
 volatile sig_atomic_t g_childGroup = 0;
 
-const int kInterruptions[] = {SIGINT, SIGTERM, SIGHUP};
+const int kInterruptions[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ};
 
 void onInterruption(int signal) {
     int savedErrno = errno;
@@ -85,8 +86,14 @@ void dieBySignal(int signal) {
 
 pid_t ChildProcess::start(bool interactive) {
     m_terminal = interactive ? foregroundTerminal() : -1;
+    const pid_t launcher = getpid();
     m_pid = fork();
     if (m_pid == 0) {
+        // Should the launcher die without passing an interruption on (SIGKILL, a crash), the
+        // child is ended as by a forwarded SIGTERM. A launcher that died before this was set
+        // has left the child to another parent already.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != launcher) _exit(128 + SIGTERM);
         setpgid(0, 0);
         if (m_terminal >= 0) setForeground(m_terminal, getpid());
         if (!interactive && isatty(0)) {
@@ -112,6 +119,19 @@ pid_t ChildProcess::start(bool interactive) {
 
 void ChildProcess::resignal() {
     if (m_pid > 0 && g_pendingSignal != 0) kill(-m_pid, g_pendingSignal);
+}
+
+bool ChildProcess::hasEnded() const {
+    siginfo_t info = {};
+    if (m_pid <= 0) return true;
+    if (waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+        return errno != EINTR;
+    }
+    return info.si_pid != 0;
+}
+
+void ChildProcess::killGroup() {
+    if (m_pid > 0) kill(-m_pid, SIGKILL);
 }
 
 bool ChildProcess::wait() {

@@ -1,8 +1,9 @@
 #pragma once
 // Children and signals. Each child runs in its own process group; an interactive child
 // holds the terminal while it runs. The interruption signals the launcher receives
-// (SIGINT, SIGTERM, SIGHUP) are passed on to the running child, and once no child runs
-// they end the launcher through a TerminationRequest, after its clean-up.
+// (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ) are passed on to the running child, and once
+// no child runs they end the launcher through a TerminationRequest, after its clean-up. A
+// child gets SIGTERM when the launcher dies without passing a signal on.
 
 #include <sys/types.h>
 
@@ -17,7 +18,7 @@ private:
     int m_signal;
 };
 
-// Records SIGINT, SIGTERM and SIGHUP instead of dying at once, and ignores SIGPIPE (a
+// Records the interruption signals instead of dying at once, and ignores SIGPIPE (a
 // caller that stops reading the results must not keep the launcher from cleaning up).
 void installSignalHandlers();
 // The last interruption signal received, 0 when none.
@@ -49,6 +50,10 @@ public:
 
     // Sends the pending interruption signal to the child's process group again.
     void resignal();
+    // Whether the child has ended; it stays to be collected by wait().
+    bool hasEnded() const;
+    // Kills the child's whole process group at once.
+    void killGroup();
 
     // The raw wait status of the ended child.
     int status() const { return m_status; }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -176,6 +177,68 @@ TEST(ExecuteProcess, ProgressAdvancesOncePerRead) {
     testkit::StateAccess::setProgress(0);
     runCaptured("head -c 20000 /dev/zero");
     EXPECT_GE(testkit::StateAccess::progress(), 20000 / 4096 + 1 + 2);
+}
+
+TEST(ExecuteProcess, TimeLimitKillsTheWholeProcessGroup) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir tmp;
+    Watchdog watchdog(60);
+    const SString pidFile = tmp.file("pid");
+    SString out, err;
+    ChildLimits limits;
+    limits.timeLimitSeconds = 1;
+    ChildOutcome outcome = CHILD_ENDED;
+    PlatformImpl::executeProcess("sleep 120 & echo $! > " + pidFile + "; echo started; wait", "",
+                                 false, true, true, &out, &err, limits, &outcome);
+    EXPECT_EQ(CHILD_TIMED_OUT, outcome);
+    EXPECT_EQ("started\n", out);
+    pid_t descendant = atoi(testkit::readFile(pidFile).c_str());
+    ASSERT_GT(descendant, 0);
+    // Killed with its group; it may linger as a zombie of the reaper for a moment.
+    bool gone = false;
+    for (int i = 0; i < 200 && !gone; ++i) {
+        SString state = testkit::readFile("/proc/" + std::to_string(descendant) + "/stat");
+        gone = state.empty() || state.find(") Z") != SString::npos;
+        if (!gone) usleep(10000);
+    }
+    EXPECT_TRUE(gone);
+}
+
+TEST(ExecuteProcess, SinkThatRefusesMoreStopsTheChild) {
+    testkit::LauncherState state;
+    Watchdog watchdog(60);
+    struct FirstBytes : CaptureSink {
+        SString kept;
+        bool received(int stream, const char* data, size_t size) override {
+            if (stream != 1 || kept.size() >= 10000) return false;
+            kept.append(data, size);
+            return true;
+        }
+    } sink;
+    ChildLimits limits;
+    limits.sink = &sink;
+    ChildOutcome outcome = CHILD_ENDED;
+    PlatformImpl::executeProcess("yes", "", false, true, true, nullptr, nullptr, limits, &outcome);
+    EXPECT_EQ(CHILD_STOPPED_BY_SINK, outcome);
+    EXPECT_GE(sink.kept.size(), 10000u);
+    EXPECT_EQ(0u, sink.kept.find("y\ny\n"));
+}
+
+TEST(ExecuteProcess, DescendantHoldingTheOutputOpenDoesNotKeepTheCallWaiting) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir tmp;
+    Watchdog watchdog(60);
+    const SString pidFile = tmp.file("pid");
+    // Plain, and detached into a session of its own like a daemon.
+    for (const SString start : {"sleep 120 &", "setsid sleep 120 &"}) {
+        auto begin = std::chrono::steady_clock::now();
+        Captured c = runCaptured(start + " echo $! > " + pidFile + "; echo out; echo err >&2");
+        EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(30)) << start;
+        EXPECT_EQ("out\n", c.out) << start;
+        EXPECT_EQ("err\n", c.err) << start;
+        pid_t descendant = atoi(testkit::readFile(pidFile).c_str());
+        if (descendant > 0) kill(descendant, SIGKILL);
+    }
 }
 
 TEST(ReadFromFile, ReadsToTheEndAndReturnsTheLastCount) {

@@ -152,12 +152,17 @@ TEST(Discovery, UnsetVariablesAndDirectoriesWithoutJvmsAreSkippedQuietly) {
     EXPECT_EQ(log.find("NO_SUCH_VARIABLE"), SString::npos) << log;
 }
 
-TEST(Discovery, HomesWithBlanksAndParenthesesAreFoundAndRun) {
+TEST(Discovery, HomesWithBlanksAndShellSyntaxAreFoundAndRunNothing) {
     Machine m;
-    m.jvm("home/.jdks/My JDK (21)", "21.0.1");
+    const SString name = "home/.jdks/My JDK (21) $(touch p1);`touch p2`\"q\"&";
+    m.jvm(name, "21.0.1");
     RunResult r = m.run(m.bundle("17+", {"#HOME#/.jdks/*"}));
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "ran home/.jdks/My JDK (21)\n") << r.err;
+    EXPECT_EQ(r.out, "ran " + name + "\n") << r.err;
+    for (const SString& dir : {m.ws().root(), m.root() + "/home/.jdks", SString(".")}) {
+        EXPECT_FALSE(exists(dir + "/p1")) << dir;
+        EXPECT_FALSE(exists(dir + "/p2")) << dir;
+    }
 }
 
 }  // namespace

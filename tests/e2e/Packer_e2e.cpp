@@ -65,6 +65,35 @@ TEST(Packer, RefusesWhatTheLauncherWouldFailOn) {
          {"--launch-script", "%D/l.tag"},
          {{"l.tag", "COMMAND: java %SYSTEMPROP%(\"a\")\n"}},
          "%D/l.tag: Launch script error: SYSTEMPROP function requires 2 arguments."},
+        {"no instructions",
+         {"--jvm", "%D/j.jvm"},
+         {{"j.jvm", "DESC: j\nJVM_PROPERTIES: java.version=17+\n"}},
+         "qnpack: no instructions: the bundle would have nothing to run; add --instructions "
+         "FILE, or let qnpack write them with --main-jar APP.jar\n"},
+        {"LAUNCH without a launch script",
+         {"--instructions", "%D/i.tag"},
+         {{"i.tag", "INSTRUCTIONS:\n  LAUNCH @S2@ 0\n/:\n"}},
+         "%D/i.tag line 2: LAUNCH needs a launch script, but none is embedded; add "
+         "--launch-script FILE\n"},
+        {"FIND_JVM without a descriptor",
+         {"--instructions", "%D/i.tag", "--verify-archive", "%D/v.jar"},
+         {{"i.tag", "INSTRUCTIONS:\n  FIND_JVM 0 1\n/:\n"}, {"v.jar", "x"}},
+         "%D/i.tag line 2: FIND_JVM needs a JVM descriptor, but none is embedded"},
+        {"FIND_JVM without a verifier",
+         {"--instructions", "%D/i.tag", "--jvm", "%D/j.jvm"},
+         {{"i.tag", "INSTRUCTIONS:\n  FIND_JVM 0 1\n/:\n"},
+          {"j.jvm", "DESC: j\nJVM_PROPERTIES: java.version=17+\n"}},
+         "%D/i.tag line 2: FIND_JVM verifies each JVM with the Verify class, but no verifier "
+         "is embedded"},
+        {"a descriptor without JVM_PROPERTIES",
+         {"--jvm", "%D/j.jvm"},
+         {{"j.jvm", "DESC: j\nJVM_EXE: bin/java\n"}},
+         "%D/j.jvm line 1: the descriptor has no JVM_PROPERTIES"},
+        {"text after a quoted value",
+         {"--launch-script", "%D/l.tag"},
+         {{"l.tag", "COMMAND: \"@JVM_HOME@/@JVM_EXE@\" %CP%() Main\n"}},
+         "%D/l.tag line 1: COMMAND: the text after the closing quote ( %CP%() Main) would be "
+         "dropped"},
         {"a malformed version constraint",
          {"--jvm", "%D/j.jvm"},
          {{"j.jvm", "DESC: j\nJVM_EXE: bin/java\nJVM_PROPERTIES: java.version=17++\n"}},
@@ -88,6 +117,53 @@ TEST(Packer, RefusesWhatTheLauncherWouldFailOn) {
             EXPECT_EQ(readFile(ws.file("out.bin")), old->second) << refusal.what;
         }
     }
+}
+
+TEST(Packer, ACompleteHandWrittenBundlePacksWithoutAWord) {
+    Workspace ws;
+    writeFile(ws.file("i.tag"),
+              "INSTRUCTIONS:\n  FIND_JVM 0 1\n  JMP0 @N1@ no\n"
+              "  LAUNCH @S2@ 0\n  :no\n  EXIT 1\n/:\n");
+    writeFile(ws.file("l.tag"), "DESC: t\nCOMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" %CP%() Main\"\n");
+    writeFile(ws.file("j.jvm"), "DESC: j\nJVM_EXE: bin/java\nJVM_PROPERTIES: java.version=17+\n");
+    RunResult r = run({qnpackPath(), "create", "-o", ws.file("out"), "--instructions",
+                       ws.file("i.tag"), "--launch-script", ws.file("l.tag"), "--jvm",
+                       ws.file("j.jvm"), "--verify-archive", verifyJarPath()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "");
+}
+
+TEST(Packer, AMissingStubNamesTheOptionAndThePlacesSearched) {
+    Workspace ws;
+    makeDirs(ws.file("alone"));
+    writeFile(ws.file("alone/qnpack"), readFile(qnpackPath()), 0755);
+    writeFile(ws.file("i.tag"), "INSTRUCTIONS:\n  EXIT 3\n/:\n");
+    RunResult r = run({ws.file("alone/qnpack"), "create", "-o", ws.file("out"), "--instructions",
+                       ws.file("i.tag")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "qnpack: no launcher stub (qnlaunch) found; give one with --stub FILE "
+              "(looked at " +
+                  ws.file("alone/qnlaunch-stripped") + ", " + ws.file("alone/qnlaunch") + ")\n");
+    // Beside a stub it packs.
+    writeFile(ws.file("alone/qnlaunch"), readFile(hostStubPath()), 0755);
+    r = run({ws.file("alone/qnpack"), "create", "-o", ws.file("out"), "--instructions",
+             ws.file("i.tag")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(run({ws.file("out")}).status, 3);
+}
+
+TEST(Packer, TheDefaultStubIsStripped) {
+    Workspace ws;
+    writeFile(ws.file("i.tag"), "INSTRUCTIONS:\n  EXIT 0\n/:\n");
+    RunResult r =
+        run({qnpackPath(), "create", "-o", ws.file("out"), "--instructions", ws.file("i.tag")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const SString stripped = readFile(SString(QN_BIN_DIR) + "/qnlaunch-stripped");
+    ASSERT_FALSE(stripped.empty());
+    EXPECT_LT(stripped.size(), readFile(hostStubPath()).size());
+    EXPECT_EQ(readFile(ws.file("out")).compare(0, stripped.size(), stripped), 0);
 }
 
 TEST(Packer, ListSaysWhenThereIsNoAppendedData) {
@@ -136,7 +212,8 @@ TEST(Packer, ArchPicksTheStubBesideThePackerAndRefusesAStubOfAnother) {
 
     RunResult own = create("own.bin", {});
     ASSERT_EQ(own.status, 0) << own.err;
-    EXPECT_TRUE(startsWith(ws.file("own.bin"), readFile(binDir + "/qnlaunch")));
+    // The default is the stripped copy of the stub.
+    EXPECT_TRUE(startsWith(ws.file("own.bin"), readFile(binDir + "/qnlaunch-stripped")));
 
     const std::vector<std::pair<SString, SString>> names = {{"x86-64", "x86-64"},
                                                             {"x86_64", "x86-64"},
@@ -144,15 +221,16 @@ TEST(Packer, ArchPicksTheStubBesideThePackerAndRefusesAStubOfAnother) {
                                                             {"arm64", "arm64"},
                                                             {"aarch64", "arm64"}};
     for (const auto& name : names) {
-        const SString stub = name.second == kOwnArch ? binDir + "/qnlaunch"
-                                                     : binDir + "/" + name.second + "/qnlaunch";
+        const SString dir = name.second == kOwnArch ? binDir : binDir + "/" + name.second;
+        const SString stub = dir + "/qnlaunch-stripped";
         RunResult r = create(name.first + ".bin", {"--arch", name.first});
         if (exists(stub)) {
             EXPECT_EQ(r.status, 0) << name.first << ": " << r.err;
             EXPECT_TRUE(startsWith(ws.file(name.first + ".bin"), readFile(stub))) << name.first;
         } else {  // this build made no stub for that architecture
             EXPECT_EQ(r.status, 1) << name.first;
-            EXPECT_NE(r.err.find("qnpack: " + stub + ": No such file or directory\n"),
+            EXPECT_NE(r.err.find("give one with --stub FILE (looked at " + stub + ", " + dir +
+                                 "/qnlaunch)\n"),
                       SString::npos)
                 << r.err;
         }

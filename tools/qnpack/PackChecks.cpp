@@ -13,7 +13,7 @@
 #include "platform/PlatformImpl.h"
 
 bool loadForCheck(const SString& path, TagFile& tagFile, std::vector<SString>& problems) {
-    StdioFile file = PlatformImpl::openFile(path, "r");
+    StdioFile file = PlatformImpl::openInputFile(path);
     if (!file) {
         problems.push_back(path + ": cannot be read");
         return false;
@@ -156,5 +156,120 @@ void checkJVMDescriptor(const SString& path, const TagFile& descriptor,
         if (static_cast<long>(lines.size()) == properties->size())
             where += " line " + convertToString(lines[line]);
         problems.push_back(where + ": " + name + "=" + value + ": " + error);
+    }
+}
+
+void checkInstructionNeeds(const SString& path, const TagFile& instructions,
+                           const BundleContents& contents, std::vector<SString>& problems) {
+    const StringDeque* lines = instructions.getValue(Instructions::g_instructionsTag);
+    if (!lines) return;
+    const std::vector<long> fileLines = valueLines(path, Instructions::g_instructionsTag);
+    bool verifierReported = false;
+    for (long i = 0; i < lines->size(); ++i) {
+        size_t pos = 0;
+        bool noToken = false;
+        const SString command = getTokenFromString(lines->at(i), pos, noToken);
+        const SString where =
+            path + " line " +
+            convertToString(static_cast<long>(fileLines.size()) == lines->size() ? fileLines[i]
+                                                                                 : i + 1) +
+            ": ";
+        if ((command == "LAUNCH" || command == "ILAUNCH") && !contents.launchScript) {
+            problems.push_back(where + command +
+                               " needs a launch script, but none is embedded; add "
+                               "--launch-script FILE");
+        }
+        if (command != "FIND_JVM" && command != "VERIFY") continue;
+        if (!contents.descriptor) {
+            problems.push_back(where + command +
+                               " needs a JVM descriptor, but none is embedded; add --jvm FILE "
+                               "(qnpack init writes one)");
+        }
+        if (!contents.verifier && !verifierReported) {
+            verifierReported = true;
+            problems.push_back(where + command +
+                               " verifies each JVM with the Verify class, but no verifier is "
+                               "embedded, so every JVM would be refused; add --verify-archive "
+                               "verify.jar");
+        }
+    }
+}
+
+void checkDescriptorProperties(const SString& path, const TagFile& descriptor,
+                               std::vector<SString>& problems) {
+    if (descriptor.getTagValueCount("JVM_PROPERTIES") > 0) return;
+    problems.push_back(path +
+                       " line 1: the descriptor has no JVM_PROPERTIES, so the launcher never "
+                       "tries its hints; add a line such as JVM_PROPERTIES: java.version=17+");
+}
+
+namespace {
+
+// The problem of one value text that starts with a quote, or nothing.
+SString quotedValueProblem(const SString& tag, const SString& value, bool inBlock) {
+    size_t position = 1;
+    try {
+        parseStringArgument(value, position, true);
+    } catch (const LauncherException&) {
+        return SString();  // an unclosed quote is reported when the file is loaded
+    }
+    if (position == SString::npos) return SString();
+    const SString rest = value.substr(position);
+    if (rest.find_first_not_of(whitespaceChars) == SString::npos) return SString();
+    SString doubled = "\"";
+    for (char c : value) {
+        doubled += c;
+        if (c == '"') doubled += '"';
+    }
+    doubled += '"';
+    return tag + ": the text after the closing quote (" + rest +
+           ") would be dropped; to keep the quotes, double each one and quote the whole " +
+           (inBlock ? "line: " : "value: " + tag + ": ") + doubled +
+           (inBlock ? SString()
+                    : ", or write the value as a block (" + tag +
+                          ": alone on a "
+                          "line, the value, then /:)");
+}
+
+}  // namespace
+
+void checkQuotedValues(const SString& path, std::vector<SString>& problems) {
+    StdioFile file = PlatformImpl::openFile(path, "r");
+    if (!file) return;
+    TagFile counter;
+    SString blockTag;
+    bool inBlock = false;
+    try {
+        while (!feof(file.get())) {
+            SString line;
+            counter.readLine(file.get(), line);
+            SString problem;
+            if (inBlock) {
+                if (line == "/:") {
+                    inBlock = false;
+                } else if (!line.empty() && line[0] == '"') {
+                    problem = quotedValueProblem(blockTag, line, true);
+                }
+            } else {
+                const size_t colon = line.find(':');
+                if (colon == SString::npos) continue;
+                SString name = line.substr(0, colon);
+                trim(name, whitespaceChars);
+                if (colon + 1 == line.size()) {
+                    inBlock = true;
+                    blockTag = name;
+                    continue;
+                }
+                const size_t start = line.find_first_not_of(whitespaceChars, colon + 1);
+                if (start != SString::npos && line[start] == '"') {
+                    problem = quotedValueProblem(name, line.substr(start), false);
+                }
+            }
+            if (!problem.empty()) {
+                problems.push_back(path + " line " + convertToString(counter.getLineNumber()) +
+                                   ": " + problem);
+            }
+        }
+    } catch (const LauncherException&) {
     }
 }

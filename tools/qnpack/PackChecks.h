@@ -19,3 +19,21 @@ void checkLaunchScript(const SString& path, const TagFile& script, std::vector<S
 // version constraint ("17+", "11..17") but is malformed.
 void checkJVMDescriptor(const SString& path, const TagFile& descriptor,
                         std::vector<SString>& problems);
+
+// What a bundle embeds besides its instructions, for the checks that need it.
+struct BundleContents {
+    bool launchScript = false;
+    bool descriptor = false;
+    bool verifier = false;
+};
+
+// Adds "FILE line N: ..." for each instruction that needs a file the bundle lacks: a launch
+// script for LAUNCH and ILAUNCH, a descriptor and the verifier for FIND_JVM and VERIFY.
+void checkInstructionNeeds(const SString& path, const TagFile& instructions,
+                           const BundleContents& contents, std::vector<SString>& problems);
+// Adds a problem when the descriptor has no JVM_PROPERTIES: its hints would never be tried.
+void checkDescriptorProperties(const SString& path, const TagFile& descriptor,
+                               std::vector<SString>& problems);
+// Adds "FILE line N: TAG: ..." for each value that starts with a quoted text and goes on
+// after its closing quote: the rest would be dropped without a word.
+void checkQuotedValues(const SString& path, std::vector<SString>& problems);

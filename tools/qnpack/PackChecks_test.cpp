@@ -133,4 +133,64 @@ TEST(PackChecks, GoodVersionConstraintsHaveNoProblems) {
     EXPECT_TRUE(problems.empty());
 }
 
+TEST(PackChecks, TextAfterAClosingQuoteIsReportedWithTheFix) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir dir;
+    const SString path = dir.file("l.tag");
+    testkit::writeFile(path,
+                       "DESC: \"My tool\"\n"
+                       "COMMAND: \"@JVM_HOME@/@JVM_EXE@\" %CP%() Main\n"
+                       "ARCHIVE: \"\"\"%APPLICATION_ARCHIVE%()\"\"\"\n"
+                       "EXTRA:\n"
+                       "  \"a b\"  \n"
+                       "  \"x\" y\n"
+                       "/:\n");
+    std::vector<SString> problems;
+    checkQuotedValues(path, problems);
+    EXPECT_EQ(problems,
+              (std::vector<SString>{
+                  path + " line 2: COMMAND: the text after the closing quote ( %CP%() Main) would "
+                         "be dropped; to keep the quotes, double each one and quote the whole "
+                         "value: COMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" %CP%() Main\", or write "
+                         "the value as a block (COMMAND: alone on a line, the value, then /:)",
+                  path + " line 6: EXTRA: the text after the closing quote ( y) would be "
+                         "dropped; to keep the quotes, double each one and quote the whole "
+                         "line: \"\"\"x\"\" y\""}));
+}
+
+TEST(PackChecks, InstructionsNeedTheFilesTheyUse) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir dir;
+    const SString path = dir.file("i.tag");
+    testkit::writeFile(path,
+                       "INSTRUCTIONS:\n  FIND_JVM 0 1\n  JMP0 @N1@ end\n\n  LAUNCH @S2@ 0\n"
+                       "  VERIFY 0 0 1\n  :end\n/:\n");
+    TagFile tags;
+    std::vector<SString> problems;
+    ASSERT_TRUE(loadForCheck(path, tags, problems));
+    checkInstructionNeeds(path, tags, BundleContents{}, problems);
+    EXPECT_EQ(problems,
+              (std::vector<SString>{
+                  path + " line 2: FIND_JVM needs a JVM descriptor, but none is embedded; add "
+                         "--jvm FILE (qnpack init writes one)",
+                  path + " line 2: FIND_JVM verifies each JVM with the Verify class, but no "
+                         "verifier is embedded, so every JVM would be refused; add "
+                         "--verify-archive verify.jar",
+                  path + " line 5: LAUNCH needs a launch script, but none is embedded; add "
+                         "--launch-script FILE",
+                  path + " line 6: VERIFY needs a JVM descriptor, but none is embedded; add "
+                         "--jvm FILE (qnpack init writes one)"}));
+    problems.clear();
+    checkInstructionNeeds(path, tags, BundleContents{true, true, true}, problems);
+    EXPECT_TRUE(problems.empty());
+
+    TagFile descriptor;
+    descriptor.setTagValue("DESC", "x");
+    checkDescriptorProperties("x.jvm", descriptor, problems);
+    EXPECT_EQ(problems, std::vector<SString>{"x.jvm line 1: the descriptor has no "
+                                             "JVM_PROPERTIES, so the launcher never tries its "
+                                             "hints; add a line such as JVM_PROPERTIES: "
+                                             "java.version=17+"});
+}
+
 }  // namespace

@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <set>
 
 #include "base/LauncherException.h"
@@ -16,7 +18,10 @@
 #include "launcher/Launcher.h"
 #include "launcher/LauncherInputFiles.h"
 #include "platform/PlatformImpl.h"
+#include "qnpack/AppBundle.h"
+#include "qnpack/Companions.h"
 #include "qnpack/PackChecks.h"
+#include "qnpack/RuntimeInstaller.h"
 
 namespace {
 
@@ -38,17 +43,39 @@ const TypeOption kTypes[] = {
 };
 
 const char* const kUsage =
-    "usage: qnpack create -o OUT [--arch ARCH] [--stub STUB] FILE-OPTIONS...\n"
+    "usage: qnpack create -o OUT [--arch ARCH] --main-jar APP.jar [APP-OPTIONS...] "
+    "[FILE-OPTIONS...]\n"
+    "       qnpack create -o OUT [--arch ARCH] [--stub STUB] FILE-OPTIONS...\n"
+    "       qnpack init DIR --main-jar APP.jar [APP-OPTIONS...]\n"
     "       qnpack list BUNDLE\n"
-    "Run 'qnpack create --help' or 'qnpack list --help' for details.\n";
+    "Run 'qnpack create --help' for details.\n";
 
 const char* const kCreateHelp =
-    "usage: qnpack create -o OUT [--arch ARCH] [--stub STUB] FILE-OPTIONS...\n"
+    "usage: qnpack create -o OUT [--arch ARCH] --main-jar APP.jar [APP-OPTIONS...] "
+    "[FILE-OPTIONS...]\n"
+    "       qnpack create -o OUT [--arch ARCH] [--stub STUB] FILE-OPTIONS...\n"
+    "       qnpack init DIR --main-jar APP.jar [APP-OPTIONS...]\n"
     "\n"
-    "Copies the launcher stub to OUT and appends the files, their index and the trailer.\n"
-    "The stub is the one for ARCH (arm64 or x86-64; by default this machine's): the qnlaunch\n"
-    "beside qnpack for this machine, ARCH/qnlaunch beside qnpack for the other; --stub names\n"
-    "the stub instead; with --arch, a stub for another architecture is refused.\n"
+    "With --main-jar, qnpack writes the instructions, the launch script and the JVM\n"
+    "descriptor itself and embeds the jar, its Class-Path jars and the verifier: the\n"
+    "bundle runs the application as java -jar would. 'init' writes those files into DIR\n"
+    "instead and prints the create command that packs them.\n"
+    "\n"
+    "  --main-jar APP.jar         the application jar\n"
+    "  --main-class CLASS         instead of the manifest's Main-Class\n"
+    "  --class-path JAR[:JAR...]  instead of the manifest's Class-Path (may repeat)\n"
+    "  --java CONSTRAINT          the Java versions accepted, as 17+ or 11..17\n"
+    "                             (default: what the main class's class file needs)\n"
+    "  --java-option OPT          a JVM option (may repeat)\n"
+    "  --name NAME                the title (default: the jar's name)\n"
+    "  --gui                      show the status display, for a GUI application\n"
+    "  --runtime DIR              a JDK or jlink image, installed when no JVM fits\n"
+    "  --stub STUB                the launcher stub (default: the stripped qnlaunch)\n"
+    "  --arch ARCH                the stub for arm64 or x86-64 (default: this machine's):\n"
+    "                             the qnlaunch beside qnpack for this machine,\n"
+    "                             ARCH/qnlaunch beside qnpack for the other; with --arch,\n"
+    "                             a stub for another architecture is refused\n"
+    "\n"
     "Each file option takes PATH or ID=PATH and may repeat; ids default to 1, 2, 3 ... in\n"
     "command-line order, skipping ids already taken. The index keeps command-line order;\n"
     "an entry's name is the base name of its PATH.\n"
@@ -63,7 +90,8 @@ const char* const kCreateHelp =
     "  --embedded-launcher PATH   a further launcher, started by EXECUTE_LAUNCHER\n"
     "\n"
     "Tag files are parsed, instructions and launch scripts checked, names, ids and sizes\n"
-    "validated; on any problem nothing is written and the exit status is 1.\n";
+    "validated, and the bundle checked for the files its instructions need; on any\n"
+    "problem nothing is written and the exit status is 1.\n";
 
 const char* const kListHelp =
     "usage: qnpack list BUNDLE\n"
@@ -116,17 +144,6 @@ const char* ownArchitecture() {
 #endif
 }
 
-// The stub for `arch` next to the running qnpack: qnlaunch for this machine, ARCH/qnlaunch
-// for another.
-SString defaultStub(const char* argv0, const SString& arch) {
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    SString path = n > 0 ? SString(self, static_cast<size_t>(n)) : SString(argv0 ? argv0 : "");
-    size_t slash = path.rfind('/');
-    SString dir = slash == SString::npos ? SString(".") : path.substr(0, slash);
-    return arch == ownArchitecture() ? dir + "/qnlaunch" : dir + "/" + arch + "/qnlaunch";
-}
-
 const unsigned char kElfMagic[] = {0x7f, 'E', 'L', 'F'};
 
 // The ELF machine number of the program at `path`; 0 when it is no ELF file.
@@ -165,72 +182,225 @@ bool hasAppendedData(const SString& path) {
     return result;
 }
 
-int create(int argc, char** argv, FILE* out, FILE* err) {
-    PackRequest request;
-    struct Pending {
-        long type;
-        bool hasId;
-        long id;
-        SString path;
-    };
-    std::vector<Pending> pending;
-    for (int i = 2; i < argc; ++i) {
+struct PendingFile {
+    long type;
+    bool hasId;
+    long id;
+    SString path;
+};
+
+// The options of "create" and "init".
+struct PackCommand {
+    SString output;  // -o for create, DIR for init
+    SString stub;
+    SString arch;
+    AppOptions app;
+    std::vector<PendingFile> files;
+    bool help = false;
+};
+
+bool hasFileOfType(const std::vector<PendingFile>& files, long type) {
+    for (const PendingFile& file : files) {
+        if (file.type == type) return true;
+    }
+    return false;
+}
+
+// Parses argv[first...]; false after printing the problem to `err`.
+bool parsePackCommand(int argc, char** argv, int first, bool init, PackCommand& command,
+                      FILE* err) {
+    for (int i = first; i < argc; ++i) {
         SString arg = argv[i];
         if (arg == "--help" || arg == "-h") {
-            fputs(kCreateHelp, out);
-            return 0;
+            command.help = true;
+            return true;
+        }
+        if (arg == "--gui") {
+            command.app.gui = true;
+            continue;
+        }
+        if (init && command.output.empty() && !arg.empty() && arg[0] != '-') {
+            command.output = arg;
+            continue;
         }
         if (i + 1 >= argc) {
             fprintf(err, "qnpack: %s needs a value\n", arg.c_str());
-            return 1;
+            return false;
         }
         SString value = argv[++i];
-        if (arg == "-o") {
-            request.output = value;
-            continue;
-        }
-        if (arg == "--stub") {
-            request.stub = value;
-            continue;
-        }
-        if (arg == "--arch") {
+        if (arg == "-o" && !init) {
+            command.output = value;
+        } else if (arg == "--stub" && !init) {
+            command.stub = value;
+        } else if (arg == "--arch" && !init) {
             const Architecture* arch = findArchitecture(value);
             if (!arch) {
                 fprintf(err, "qnpack: unknown architecture %s (arm64 or x86-64)\n", value.c_str());
-                return 1;
+                return false;
             }
-            request.arch = arch->name;
-            continue;
+            command.arch = arch->name;
+        } else if (arg == "--main-jar") {
+            command.app.mainJar = value;
+        } else if (arg == "--main-class") {
+            command.app.mainClass = value;
+        } else if (arg == "--class-path") {
+            command.app.classPathGiven = true;
+            size_t start = 0;
+            while (start <= value.size()) {
+                size_t end = value.find(':', start);
+                if (end == SString::npos) end = value.size();
+                if (end > start) command.app.classPath.push_back(value.substr(start, end - start));
+                start = end + 1;
+            }
+        } else if (arg == "--java") {
+            command.app.java = value;
+        } else if (arg == "--java-option") {
+            command.app.javaOptions.push_back(value);
+        } else if (arg == "--name") {
+            command.app.name = value;
+        } else if (arg == "--runtime") {
+            command.app.runtime = value;
+        } else {
+            const TypeOption* option = nullptr;
+            for (const TypeOption& t : kTypes) {
+                if (arg == t.option) option = &t;
+            }
+            if (!option || (init && option->type != FILE_TYPE_VERIFY_ARCHIVE)) {
+                fprintf(err, "qnpack: unknown option %s\n", arg.c_str());
+                return false;
+            }
+            PendingFile p{option->type, false, 0, value};
+            p.hasId = splitId(value, p.id, p.path);
+            if (!p.hasId) p.path = value;
+            command.files.push_back(p);
         }
-        const TypeOption* option = nullptr;
-        for (const TypeOption& t : kTypes) {
-            if (arg == t.option) option = &t;
-        }
-        if (!option) {
-            fprintf(err, "qnpack: unknown option %s\n", arg.c_str());
-            return 1;
-        }
-        Pending p{option->type, false, 0, value};
-        p.hasId = splitId(value, p.id, p.path);
-        if (!p.hasId) p.path = value;
-        pending.push_back(p);
     }
-    if (request.output.empty()) {
-        fputs("qnpack: create needs -o OUT\n", err);
-        return 1;
+    if (command.output.empty()) {
+        fputs(init ? "qnpack: init needs a DIR\n" : "qnpack: create needs -o OUT\n", err);
+        return false;
     }
-    if (request.stub.empty()) {
-        if (request.arch.empty()) request.arch = ownArchitecture();
-        request.stub = defaultStub(argv[0], request.arch);
+    if (init && command.app.mainJar.empty()) {
+        fputs("qnpack: init needs --main-jar APP.jar\n", err);
+        return false;
+    }
+    return true;
+}
+
+bool writeText(const SString& path, const SString& text, FILE* err) {
+    StdioFile file = PlatformImpl::openFile(path, "w");
+    if (!file || fwrite(text.data(), 1, text.size(), file.get()) != text.size() ||
+        fflush(file.get()) != 0) {
+        fprintf(err, "qnpack: %s: %s\n", path.c_str(), strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+// A directory for generated files that is removed with what it holds.
+class ScratchDirectory {
+public:
+    ScratchDirectory() {
+        const char* tmp = getenv("TMPDIR");
+        SString pattern = SString(tmp && *tmp ? tmp : "/tmp") + "/qnpack.XXXXXX";
+        if (mkdtemp(&pattern[0])) m_path = pattern;
+    }
+    ~ScratchDirectory() {
+        if (m_path.empty()) return;
+        for (const SString& name : m_files) unlink((m_path + "/" + name).c_str());
+        rmdir(m_path.c_str());
+    }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    const SString& path() const { return m_path; }
+    SString add(const SString& name) {
+        m_files.push_back(name);
+        return m_path + "/" + name;
     }
 
-    // Explicit ids first; the others take 1, 2, 3 ... skipping those already taken.
+private:
+    SString m_path;
+    std::vector<SString> m_files;
+};
+
+// Generates the application's files into `dir` (through `place`, which names each file)
+// and adds them with the jars and the verifier to `command.files`, ahead of the files
+// given by hand. Types given by hand are not generated.
+bool addApplicationFiles(PackCommand& command, const char* argv0,
+                         const std::function<SString(const SString&)>& place, FILE* err) {
+    AppBundle app;
+    try {
+        app = generateAppBundle(command.app);
+    } catch (const LauncherException& e) {
+        fprintf(err, "qnpack: %s\n", e.getMessage().c_str());
+        return false;
+    }
+    for (const SString& warning : app.warnings)
+        fprintf(err, "qnpack: warning: %s\n", warning.c_str());
+    const SString packerDir = packerDirectory(argv0);
+    std::vector<PendingFile> generated;
+    auto addText = [&](long type, const SString& name, const SString& text) {
+        if (hasFileOfType(command.files, type)) return true;
+        const SString path = place(name);
+        generated.push_back({type, false, 0, path});
+        return writeText(path, text, err);
+    };
+    if (!addText(FILE_TYPE_INSTRUCTIONS, "instructions.tag", app.instructions) ||
+        !addText(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag", app.launchScript)) {
+        return false;
+    }
+    if (!hasFileOfType(command.files, FILE_TYPE_JVM)) {
+        // A tree that ships descriptors of its own (an installed qnlaunch) provides them.
+        Companion shipped = findDescriptor(packerDir, app.descriptorName);
+        if (!shipped.path.empty()) {
+            generated.push_back({FILE_TYPE_JVM, false, 0, shipped.path});
+        } else if (!addText(FILE_TYPE_JVM, app.descriptorName, app.descriptor)) {
+            return false;
+        }
+    }
+    if (!hasFileOfType(command.files, FILE_TYPE_VERIFY_ARCHIVE)) {
+        Companion verifier = findVerifier(packerDir);
+        if (verifier.path.empty()) {
+            fprintf(err, "qnpack: %s\n",
+                    missingCompanionMessage("--verify-archive", "verifier archive (verify.jar)",
+                                            verifier)
+                        .c_str());
+            return false;
+        }
+        generated.push_back({FILE_TYPE_VERIFY_ARCHIVE, false, 0, verifier.path});
+    }
+    if (!hasFileOfType(command.files, FILE_TYPE_APPLICATION_ARCHIVE)) {
+        generated.push_back({FILE_TYPE_APPLICATION_ARCHIVE, false, 0, command.app.mainJar});
+    }
+    for (const SString& jar : app.classPath) {
+        generated.push_back({FILE_TYPE_CLASSPATH_ARCHIVE, false, 0, jar});
+    }
+    command.files.insert(command.files.begin(), generated.begin(), generated.end());
+    if (command.app.runtime.empty()) return true;
+    // The runtime's descriptor comes after all others: the JVMs of the machine go first.
+    try {
+        const SString installer = place("install-runtime");
+        BundledRuntime runtime = writeRuntimeInstaller(command.app.runtime, installer);
+        const SString descriptor = place("runtime.jvm");
+        if (!writeText(descriptor, runtime.descriptor, err)) return false;
+        command.files.push_back({FILE_TYPE_JVM_INSTALLER, false, 0, installer});
+        command.files.push_back({FILE_TYPE_JVM, false, 0, descriptor});
+    } catch (const LauncherException& e) {
+        fprintf(err, "qnpack: %s\n", e.getMessage().c_str());
+        return false;
+    }
+    return true;
+}
+
+// Turns the pending files into the request's files: explicit ids first, the others
+// take 1, 2, 3 ... skipping those already taken.
+void assignIds(const std::vector<PendingFile>& pending, PackRequest& request) {
     std::set<long> taken;
-    for (const Pending& p : pending) {
+    for (const PendingFile& p : pending) {
         if (p.hasId) taken.insert(p.id);
     }
     long next = 1;
-    for (const Pending& p : pending) {
+    for (const PendingFile& p : pending) {
         BundleFile file;
         file.type = p.type;
         file.sourcePath = p.path;
@@ -244,6 +414,40 @@ int create(int argc, char** argv, FILE* out, FILE* err) {
         }
         request.files.push_back(file);
     }
+}
+
+int create(int argc, char** argv, FILE* out, FILE* err) {
+    PackCommand command;
+    if (!parsePackCommand(argc, argv, 2, false, command, err)) return 1;
+    if (command.help) {
+        fputs(kCreateHelp, out);
+        return 0;
+    }
+    PackRequest request;
+    request.output = command.output;
+    request.stub = command.stub;
+    request.arch = command.arch;
+    if (request.stub.empty()) {
+        if (request.arch.empty()) request.arch = ownArchitecture();
+        Companion stub = findStub(packerDirectory(argv[0]),
+                                  request.arch == ownArchitecture() ? SString() : request.arch);
+        if (stub.path.empty()) {
+            fprintf(err, "qnpack: %s\n",
+                    missingCompanionMessage("--stub", "launcher stub (qnlaunch)", stub).c_str());
+            return 1;
+        }
+        request.stub = stub.path;
+    }
+    ScratchDirectory scratch;
+    if (!command.app.mainJar.empty()) {
+        if (scratch.path().empty()) {
+            fprintf(err, "qnpack: cannot create a temporary directory: %s\n", strerror(errno));
+            return 1;
+        }
+        auto place = [&](const SString& name) { return scratch.add(name); };
+        if (!addApplicationFiles(command, argv[0], place, err)) return 1;
+    }
+    assignIds(command.files, request);
 
     std::vector<SString> problems = checkRequest(request);
     if (!problems.empty()) {
@@ -257,6 +461,58 @@ int create(int argc, char** argv, FILE* out, FILE* err) {
         fprintf(err, "qnpack: %s\n", e.getMessage().c_str());
         return 1;
     }
+    return 0;
+}
+
+// `text` as one shell word, for the printed command.
+SString shellWord(const SString& text) {
+    bool plain = !text.empty();
+    for (char c : text) {
+        plain = plain && (isalnum(static_cast<unsigned char>(c)) ||
+                          SString("-_./=:,+@%").find(c) != SString::npos);
+    }
+    if (plain) return text;
+    SString word = "'";
+    for (char c : text) word += c == '\'' ? SString("'\\''") : SString(1, c);
+    return word + "'";
+}
+
+int init(int argc, char** argv, FILE* out, FILE* err) {
+    PackCommand command;
+    if (!parsePackCommand(argc, argv, 2, true, command, err)) return 1;
+    if (command.help) {
+        fputs(kCreateHelp, out);
+        return 0;
+    }
+    const SString dir = command.output;
+    if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
+        fprintf(err, "qnpack: %s: %s\n", dir.c_str(), strerror(errno));
+        return 1;
+    }
+    bool exists = false;
+    auto place = [&](const SString& name) {
+        const SString path = dir + "/" + name;
+        if (access(path.c_str(), F_OK) == 0) {
+            fprintf(err,
+                    "qnpack: %s exists; init does not overwrite edited files: remove it or "
+                    "choose another DIR\n",
+                    path.c_str());
+            exists = true;
+            return SString(dir + "/.qnpack-unused");
+        }
+        return path;
+    };
+    const bool generated = addApplicationFiles(command, argv[0], place, err);
+    unlink((dir + "/.qnpack-unused").c_str());
+    if (!generated || exists) return 1;
+    fprintf(out, "qnpack create -o %s", shellWord(applicationName(command.app)).c_str());
+    for (const PendingFile& file : command.files) {
+        for (const TypeOption& t : kTypes) {
+            if (t.type == file.type)
+                fprintf(out, " \\\n  %s %s", t.option, shellWord(file.path).c_str());
+        }
+    }
+    fputs("\n", out);
     return 0;
 }
 
@@ -302,6 +558,19 @@ std::vector<SString> checkRequest(const PackRequest& request) {
     std::vector<SString> problems;
     std::set<SString> names;
     std::set<long> ids;
+    BundleContents contents;
+    const BundleFile* instructions = nullptr;
+    for (const BundleFile& file : request.files) {
+        if (file.type == FILE_TYPE_INSTRUCTIONS && !instructions) instructions = &file;
+        if (file.type == FILE_TYPE_LAUNCH_SCRIPT) contents.launchScript = true;
+        if (file.type == FILE_TYPE_JVM) contents.descriptor = true;
+        if (file.type == FILE_TYPE_VERIFY_ARCHIVE) contents.verifier = true;
+    }
+    if (!instructions) {
+        problems.push_back(
+            "no instructions: the bundle would have nothing to run; add --instructions FILE, "
+            "or let qnpack write them with --main-jar APP.jar");
+    }
     for (const BundleFile& file : request.files) {
         if (file.name.empty() || file.name == "." || file.name == ".." ||
             file.name.find('/') != SString::npos) {
@@ -324,11 +593,19 @@ std::vector<SString> checkRequest(const PackRequest& request) {
         if (file.type > FILE_TYPE_LAUNCH_SCRIPT) continue;
         TagFile tagFile;
         if (!loadForCheck(file.sourcePath, tagFile, problems)) continue;
-        if (file.type == FILE_TYPE_INSTRUCTIONS)
+        checkQuotedValues(file.sourcePath, problems);
+        if (file.type == FILE_TYPE_INSTRUCTIONS) {
             checkInstructions(file.sourcePath, tagFile, problems);
+            // Only the first instructions file runs.
+            if (&file == instructions)
+                checkInstructionNeeds(file.sourcePath, tagFile, contents, problems);
+        }
         if (file.type == FILE_TYPE_LAUNCH_SCRIPT)
             checkLaunchScript(file.sourcePath, tagFile, problems);
-        if (file.type == FILE_TYPE_JVM) checkJVMDescriptor(file.sourcePath, tagFile, problems);
+        if (file.type == FILE_TYPE_JVM) {
+            checkJVMDescriptor(file.sourcePath, tagFile, problems);
+            checkDescriptorProperties(file.sourcePath, tagFile, problems);
+        }
     }
     // Reading a file while the output grows over it would never end.
     struct stat out;
@@ -369,6 +646,7 @@ int qnpackMain(int argc, char** argv, FILE* out, FILE* err) {
     }
     SString command = argv[1];
     if (command == "create") return create(argc, argv, out, err);
+    if (command == "init") return init(argc, argv, out, err);
     if (command == "list") return list(argc, argv, out, err);
     fprintf(err, "qnpack: unknown command %s\n%s", command.c_str(), kUsage);
     return 1;

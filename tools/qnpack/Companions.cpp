@@ -1,0 +1,50 @@
+#include "qnpack/Companions.h"
+
+#include <unistd.h>
+
+namespace {
+
+Companion firstReadable(const std::vector<SString>& places) {
+    Companion companion;
+    companion.searched = places;
+    for (const SString& place : places) {
+        if (access(place.c_str(), R_OK) == 0) {
+            companion.path = place;
+            break;
+        }
+    }
+    return companion;
+}
+
+}  // namespace
+
+SString packerDirectory(const char* argv0) {
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    SString path = n > 0 ? SString(self, static_cast<size_t>(n)) : SString(argv0 ? argv0 : "");
+    size_t slash = path.rfind('/');
+    return slash == SString::npos ? SString(".") : path.substr(0, slash);
+}
+
+Companion findStub(const SString& packerDir, const SString& arch) {
+    const SString dir = arch.empty() ? packerDir : packerDir + "/" + arch;
+    return firstReadable({dir + "/qnlaunch-stripped", dir + "/qnlaunch"});
+}
+
+Companion findVerifier(const SString& packerDir) {
+    return firstReadable({packerDir + "/../share/qnlaunch/verify.jar",
+                          packerDir + "/../java/verify.jar", packerDir + "/verify.jar"});
+}
+
+Companion findDescriptor(const SString& packerDir, const SString& name) {
+    return firstReadable({packerDir + "/../share/qnlaunch/descriptors/" + name});
+}
+
+SString missingCompanionMessage(const char* option, const char* what, const Companion& companion) {
+    SString message =
+        SString("no ") + what + " found; give one with " + option + " FILE (looked at ";
+    for (size_t i = 0; i < companion.searched.size(); ++i) {
+        message += (i ? ", " : "") + companion.searched[i];
+    }
+    return message + ")";
+}

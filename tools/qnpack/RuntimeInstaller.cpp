@@ -1,0 +1,312 @@
+#include "qnpack/RuntimeInstaller.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "base/LauncherException.h"
+#include "base/StdioFile.h"
+#include "platform/PlatformImpl.h"
+
+namespace {
+
+// The script in front of the archive. @ID@, @VERSION@ and @OFFSET@ are filled in; the
+// offset has a fixed width so that the script's length does not depend on it.
+const char* const kScript = R"SH(#!/bin/sh
+# Installs the Java runtime appended to this script. Run by the launcher in the directory
+# where it expects the JVM: the runtime is unpacked once into the per-user cache and
+# linked here; with no usable cache it is unpacked here, for this run only.
+id='@ID@'
+offset=@OFFSET@
+self=$0
+case "${QNLAUNCH_CACHE:-}" in
+    off) cache= ;;
+    '') if [ -n "${XDG_CACHE_HOME:-}" ]; then cache=$XDG_CACHE_HOME/qnlaunch
+        elif [ -n "${HOME:-}" ]; then cache=$HOME/.cache/qnlaunch
+        else cache=; fi ;;
+    *) cache=$QNLAUNCH_CACHE ;;
+esac
+unpack() {
+    tail -c +"$offset" "$self" | gzip -dc | tar -xf - -C "$1"
+}
+# A directory of the cache is used only when it is the user's own, no link, and writable
+# by nobody else.
+private() {
+    [ -d "$1" ] && [ ! -L "$1" ] && [ -O "$1" ] &&
+        [ -z "$(find "$1" -prune \( -perm -020 -o -perm -002 \) -print)" ]
+}
+home=
+if [ -n "$cache" ]; then
+    (umask 077 && mkdir -p "$cache/runtimes") 2>/dev/null
+    if private "$cache" && private "$cache/runtimes"; then
+        home=$cache/runtimes/$id
+        if [ ! -x "$home/bin/java" ]; then
+            # Unpacked under a name of its own and renamed, so runs at the same time never
+            # see half a runtime.
+            tmp=$cache/runtimes/.$id.$$
+            rm -rf "$tmp"
+            if mkdir -m 700 "$tmp" && unpack "$tmp" && [ ! -e "$home" ]; then
+                mv "$tmp" "$home" 2>/dev/null
+            fi
+            rm -rf "$tmp" "$home/.$id.$$"
+            [ -x "$home/bin/java" ] || home=
+        fi
+    fi
+fi
+if [ -n "$home" ]; then
+    for entry in "$home"/*; do ln -s "$entry" . || exit 1; done
+else
+    unpack . || exit 1
+fi
+cat > jvm <<'EOF'
+DESC: Bundled Java @VERSION@
+JVM_EXE: bin/java
+CLASSPATH: "-cp "
+CLASSPATH_SEPARATOR: :
+SYSTEM: -D
+SYSTEM_SEPARATOR: =
+JVM_PROPERTIES: java.version=@VERSION@
+EOF
+exit 0
+)SH";
+
+const int kOffsetWidth = 12;
+
+void replaceAll(SString& text, const SString& from, const SString& to) {
+    for (size_t p = text.find(from); p != SString::npos; p = text.find(from, p + to.size())) {
+        text.replace(p, from.size(), to);
+    }
+}
+
+// `value` as width - 1 octal digits and a NUL; false when it does not fit.
+bool octal(char* field, size_t width, unsigned long long value) {
+    field[width - 1] = '\0';
+    for (size_t i = width - 1; i-- > 0;) {
+        field[i] = static_cast<char>('0' + (value & 7));
+        value >>= 3;
+    }
+    return value == 0;
+}
+
+class TarWriter {
+public:
+    explicit TarWriter(const SString& path) : m_path(path) {
+        m_out = gzopen(path.c_str(), "wb6");
+        if (!m_out) throw LauncherException(path + ": cannot be written");
+    }
+    ~TarWriter() {
+        if (m_out) gzclose(m_out);
+    }
+    TarWriter(const TarWriter&) = delete;
+    TarWriter& operator=(const TarWriter&) = delete;
+
+    // Adds the tree below `dir` with names relative to it; links are followed, so the
+    // archive holds what they point to.
+    void addTree(const SString& dir, const SString& prefix) {
+        DIR* handle = opendir(dir.c_str());
+        if (!handle) throw LauncherException(dir + ": " + strerror(errno));
+        std::vector<SString> names;
+        while (dirent* entry = readdir(handle)) {
+            const SString name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        closedir(handle);
+        std::sort(names.begin(), names.end());
+        for (const SString& name : names) {
+            const SString path = dir + "/" + name;
+            const SString archived = prefix + name;
+            struct stat st;
+            if (stat(path.c_str(), &st) != 0) continue;  // a dangling link
+            if (S_ISDIR(st.st_mode)) {
+                header(archived + "/", '5', st.st_mode & 07777, 0, st.st_mtime);
+                addTree(path, archived + "/");
+            } else if (S_ISREG(st.st_mode)) {
+                addFile(path, archived, st);
+            }
+        }
+    }
+
+    void finish() {
+        char zeros[1024] = {};
+        write(zeros, sizeof zeros);
+        if (gzclose(m_out) != Z_OK) throw LauncherException(m_path + ": cannot be written");
+        m_out = nullptr;
+    }
+
+private:
+    void write(const char* data, size_t size) {
+        if (size && gzwrite(m_out, data, static_cast<unsigned>(size)) != static_cast<int>(size)) {
+            throw LauncherException(m_path + ": cannot be written");
+        }
+    }
+
+    void header(const SString& name, char type, unsigned mode, unsigned long long size,
+                long long mtime) {
+        char block[512];
+        if (!tarHeader(name, type, mode, size, mtime, block)) {
+            throw LauncherException(
+                name + ": the path is too long, or the file too large, for the runtime archive");
+        }
+        write(block, sizeof block);
+    }
+
+    void addFile(const SString& path, const SString& name, const struct stat& st) {
+        StdioFile in = PlatformImpl::openFile(path, "rb");
+        if (!in) throw LauncherException(path + ": cannot be read");
+        header(name, '0', st.st_mode & 07777, static_cast<unsigned long long>(st.st_size),
+               st.st_mtime);
+        char buffer[65536];
+        unsigned long long left = static_cast<unsigned long long>(st.st_size);
+        while (left > 0) {
+            size_t n =
+                fread(buffer, 1, std::min<unsigned long long>(sizeof buffer, left), in.get());
+            if (n == 0) throw LauncherException(path + ": cannot be read");
+            write(buffer, n);
+            left -= n;
+        }
+        char padding[512] = {};
+        write(padding, (512 - st.st_size % 512) % 512);
+    }
+
+    SString m_path;
+    gzFile m_out = nullptr;
+};
+
+SString readWhole(const SString& path) {
+    StdioFile file = PlatformImpl::openFile(path, "rb");
+    SString text;
+    if (!file) return text;
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, file.get())) > 0) text.append(buffer, n);
+    return text;
+}
+
+}  // namespace
+
+bool tarHeader(const SString& name, char type, unsigned mode, unsigned long long size,
+               long long mtime, char header[512]) {
+    memset(header, 0, 512);
+    SString prefix;
+    SString last = name;
+    if (name.size() > 100) {
+        // Split at a slash: up to 155 bytes of prefix, up to 100 of name.
+        size_t slash = name.rfind('/', name.size() - 2);
+        while (slash != SString::npos && (slash > 155 || name.size() - slash - 1 > 100)) {
+            slash = slash ? name.rfind('/', slash - 1) : SString::npos;
+            if (slash != SString::npos && name.size() - slash - 1 > 100) return false;
+        }
+        if (slash == SString::npos) return false;
+        prefix = name.substr(0, slash);
+        last = name.substr(slash + 1);
+    }
+    memcpy(header, last.data(), last.size());
+    octal(header + 100, 8, mode & 07777);
+    octal(header + 108, 8, 0);
+    octal(header + 116, 8, 0);
+    if (!octal(header + 124, 12, size)) return false;
+    octal(header + 136, 12, static_cast<unsigned long long>(mtime < 0 ? 0 : mtime));
+    memset(header + 148, ' ', 8);
+    header[156] = type;
+    memcpy(header + 257, "ustar", 6);
+    memcpy(header + 263, "00", 2);
+    memcpy(header + 345, prefix.data(), prefix.size());
+    unsigned sum = 0;
+    for (int i = 0; i < 512; ++i) sum += static_cast<unsigned char>(header[i]);
+    octal(header + 148, 7, sum);
+    header[155] = ' ';
+    return true;
+}
+
+SString releaseValue(const SString& releaseText, const SString& key) {
+    size_t at = 0;
+    while (at < releaseText.size()) {
+        size_t end = releaseText.find('\n', at);
+        if (end == SString::npos) end = releaseText.size();
+        const SString line = releaseText.substr(at, end - at);
+        at = end + 1;
+        if (line.compare(0, key.size() + 1, key + "=") != 0) continue;
+        SString value = line.substr(key.size() + 1);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
+        return value;
+    }
+    return SString();
+}
+
+BundledRuntime writeRuntimeInstaller(const SString& runtimeDir, const SString& path) {
+    struct stat st;
+    if (stat((runtimeDir + "/bin/java").c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        throw LauncherException("--runtime " + runtimeDir +
+                                ": no bin/java there; give a JDK or an image made with jlink");
+    }
+    BundledRuntime runtime;
+    runtime.version = releaseValue(readWhole(runtimeDir + "/release"), "JAVA_VERSION");
+    if (runtime.version.empty() ||
+        runtime.version.find_first_not_of("0123456789._-+abcdefghijklmnopqrstuvwxyz") !=
+            SString::npos) {
+        throw LauncherException("--runtime " + runtimeDir +
+                                ": its release file names no JAVA_VERSION; give a JDK or an "
+                                "image made with jlink");
+    }
+    const SString archive = path + ".tar.gz";
+    {
+        TarWriter tar(archive);
+        tar.addTree(runtimeDir, SString());
+        tar.finish();
+    }
+    const SString payload = readWhole(archive);
+    remove(archive.c_str());
+    const unsigned long crc =
+        crc32(crc32(0, Z_NULL, 0), reinterpret_cast<const Bytef*>(payload.data()),
+              static_cast<uInt>(payload.size()));
+    char checksum[16];
+    snprintf(checksum, sizeof checksum, "%08lx", crc);
+    runtime.id = runtime.version + "-" + checksum;
+
+    SString script = kScript;
+    replaceAll(script, "@ID@", runtime.id);
+    replaceAll(script, "@VERSION@", runtime.version);
+    SString offset(kOffsetWidth, '0');
+    replaceAll(script, "@OFFSET@", offset);
+    // tail -c +N starts at byte N, counted from 1.
+    snprintf(&offset[0], kOffsetWidth + 1, "%0*lu", kOffsetWidth,
+             static_cast<unsigned long>(script.size() + 1));
+    replaceAll(script, SString(kOffsetWidth, '0'), offset);
+    runtime.installer = script;
+
+    StdioFile out = PlatformImpl::openFile(path, "wb");
+    if (!out || fwrite(script.data(), 1, script.size(), out.get()) != script.size() ||
+        fwrite(payload.data(), 1, payload.size(), out.get()) != payload.size() ||
+        fflush(out.get()) != 0) {
+        throw LauncherException(path + ": cannot be written");
+    }
+
+    runtime.descriptor = "DESC: Bundled Java " + runtime.version +
+                         "\n"
+                         "JVM_EXE: bin/java\n"
+                         "CLASSPATH: \"-cp \"\n"
+                         "CLASSPATH_SEPARATOR: :\n"
+                         "SYSTEM: -D\n"
+                         "SYSTEM_SEPARATOR: =\n"
+                         "JVM_PROPERTIES: java.version=" +
+                         runtime.version +
+                         "\n"
+                         "PATH_HINT:\n"
+                         "  #QNLAUNCH_CACHE#/runtimes/" +
+                         runtime.id +
+                         "\n"
+                         "  #XDG_CACHE_HOME#/qnlaunch/runtimes/" +
+                         runtime.id +
+                         "\n"
+                         "  #HOME#/.cache/qnlaunch/runtimes/" +
+                         runtime.id +
+                         "\n"
+                         "/:\n";
+    return runtime;
+}
