@@ -16,15 +16,16 @@ namespace {
 class SavedHandlers {
 public:
     SavedHandlers() {
-        for (size_t i = 0; i < 3; ++i) sigaction(kSignals[i], nullptr, &m_saved[i]);
+        for (size_t i = 0; i < kCount; ++i) sigaction(kSignals[i], nullptr, &m_saved[i]);
     }
     ~SavedHandlers() {
-        for (size_t i = 0; i < 3; ++i) sigaction(kSignals[i], &m_saved[i], nullptr);
+        for (size_t i = 0; i < kCount; ++i) sigaction(kSignals[i], &m_saved[i], nullptr);
     }
 
 private:
-    static constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
-    struct sigaction m_saved[3];
+    static constexpr size_t kCount = 5;
+    static constexpr int kSignals[kCount] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ};
+    struct sigaction m_saved[kCount];
 };
 
 TEST(StateReset, ForgetsAReceivedSignalAndWhatTheRunSet) {
