@@ -25,7 +25,7 @@ int Launcher::process(const StringDeque& args, const SString& launcherPath) {
 // Loads the launcher's own index (and tag files), adding the index context to a failure.
 static void loadAppendedFiles(bool loadTagFiles) {
     try {
-        Launcher::m_inputFiles.load(loadTagFiles);
+        Launcher::inputFiles().load(loadTagFiles);
     } catch (const LauncherException& e) {
         throw LauncherException(PlatformImpl::getMessageText(MSG_UNABLE_TO_LOAD_INDEX) +
                                 e.getMessage());

@@ -241,14 +241,14 @@ static void launchWith(TagFile& descriptor, short seconds) {
         PlatformImpl::setUISubStatus(None, SString());
     }
     PlatformImpl::hideUI(seconds);
-    const int status = Launcher::m_inputFiles.m_launchScript->execute(
-        jvmFile, &Launcher::m_passThroughArgs, Launcher::m_showJavaConsole);
+    const int status = Launcher::inputFiles().m_launchScript->execute(
+        jvmFile, &Launcher::getPassThroughArgs(), Launcher::showsJavaConsole());
     if (WIFSIGNALED(status)) throw TerminationRequest(WTERMSIG(status));
     Launcher::setExitStatus(WIFEXITED(status) ? WEXITSTATUS(status) : 1);
 }
 
 static void requireLaunchScript() {
-    if (!Launcher::m_inputFiles.m_launchScript) {
+    if (!Launcher::inputFiles().m_launchScript) {
         throw LauncherException(
             "The application cannot be started: the launcher carries no launch script (pack "
             "it with --launch-script).");
