@@ -52,7 +52,7 @@ static SString brokenBundleText(bool hasAppendedData) {
 
 int Launcher::processCmdLine(const StringDeque& args) {
     bool runInstructions = true;
-    PlatformImpl::m_deleteLauncher = false;
+    PlatformImpl::setDeleteLauncher(false);
     PlatformImpl::setUIProgress(0);
 
     const long count = args.size();
@@ -69,7 +69,7 @@ int Launcher::processCmdLine(const StringDeque& args) {
         } else if (arg == "-qn:orig") {
             if (hasValue) {
                 m_origLauncherFileName = args.at(++i);
-                PlatformImpl::m_deleteLauncher = true;
+                PlatformImpl::setDeleteLauncher(true);
             } else {
                 PlatformImpl::showUIMessage("Missing original launcher file name.");
             }

@@ -77,7 +77,7 @@ void Launcher::findJVM(bool showUI, bool showFailMsg) {
         } else {
             SString m = PlatformImpl::getMessageText(MSG_NO_MATCHING_JVM);
             logMessage(m, LOG_INFO);
-            if (showFailMsg && !PlatformImpl::m_canceled) {
+            if (showFailMsg && !PlatformImpl::isCanceled()) {
                 PlatformImpl::showUIMessage(m);
                 for (const SString& line : CandidateReport::lines(m_inputFiles.m_jvmFiles)) {
                     PlatformImpl::showErrorLine(line);

@@ -131,7 +131,8 @@ void PlatformImpl::setUISubStatus(UISubStatus subStatus, const SString& text) {
 }
 
 SubStatusWrapper::SubStatusWrapper()
-    : m_subStatusData(PlatformImpl::m_subStatusData), m_subStatus(PlatformImpl::m_subStatus) {}
+    : m_subStatusData(PlatformImpl::getUISubStatusText()),
+      m_subStatus(PlatformImpl::getUISubStatus()) {}
 
 SubStatusWrapper::~SubStatusWrapper() {
     PlatformImpl::setUISubStatus(m_subStatus, m_subStatusData);
