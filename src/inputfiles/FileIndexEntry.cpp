@@ -16,6 +16,7 @@
 #include "base/UniqueFd.h"
 #include "platform/PlatformImpl.h"
 #include "platform/SecureDir.h"
+#include "platform/TrustedPath.h"
 
 unsigned getBytes(FILE* stream, char* buffer, unsigned count) {
     unsigned n = 0;
@@ -60,6 +61,7 @@ void FileIndexEntry::load(FILE* stream) {
         name += static_cast<char>(c);
         if (c == '\n') break;
     }
+    m_indexName = name;
     m_name = name.substr(0, name.find('\0'));
 }
 
@@ -70,7 +72,10 @@ void FileIndexEntry::loadTagFile(FILE* stream) {
 }
 
 bool isSafeFileName(const SString& name) {
-    return name.find('/') == SString::npos && name != "." && name != "..";
+    // A NUL would cut the name short, a line break would end its line in the replaying
+    // input file and in the log.
+    return name.find_first_of(SString("/\n\r\0", 4)) == SString::npos && name != "." &&
+           name != "..";
 }
 
 namespace {
@@ -136,30 +141,23 @@ static LauncherException writeError(int errorNumber) {
                              PlatformImpl::getMessageText(MSG_NOT_ENOUGH_SPACE));
 }
 
-SString FileIndexEntry::extract(const SString& directory) const {
-    if (!isSafeFileName(m_name) || m_name.empty()) {
-        throw LauncherException("Invalid file name in file index: " + m_name);
+void FileIndexEntry::checkExtractable() const {
+    if (!isSafeFileName(m_indexName) || m_name.empty()) {
+        throw LauncherException("Invalid file name in file index: " + showLineBreaks(m_indexName));
     }
     if (m_offset < 0 || m_length < 0) {
         throw LauncherException("Invalid offset or length in file index for " + m_name + ".");
     }
-    if (!PlatformImpl::checkFreeSpace(directory, m_length)) {
-        throw LauncherException(PlatformImpl::getMessageText(MSG_ERROR_WRITING_FILE) +
-                                PlatformImpl::getMessageText(MSG_NOT_ENOUGH_SPACE));
-    }
-    SString target = directory;
-    appendPathSeparator(target);
-    target += m_name;
+}
 
+int FileIndexEntry::copyTo(int target) const {
     UniqueFd source(open(LauncherContext::launcherFileName().c_str(), O_RDONLY | O_CLOEXEC));
     if (!source) throw LauncherException("Cannot open launcher file.");
     int pendingError = 0;
-    UniqueFd out = createFileIn(directory, m_name);
-    if (!out) pendingError = errno;
 
     // The bytes go over in blocks of many chunks, copied by the kernel where it can, and
     // each chunk counts as one step of the progress display.
-    ChunkCopier copier(source.get(), out.get());
+    ChunkCopier copier(source.get(), target);
     const off_t chunkSize = kExtractChunkSize;
     // Dots on the screen want small blocks; without them fewer, larger copies are faster.
     const off_t chunksPerCopy = PlatformImpl::isUIVisible() && !PlatformImpl::isSilent()
@@ -180,6 +178,21 @@ SString FileIndexEntry::extract(const SString& directory) const {
         for (off_t i = 0; i < chunks; ++i) PlatformImpl::advanceUIProgress(1);
         if (copied < wanted) break;  // the launcher file ends early, or an error is pending
     }
+    return pendingError;
+}
+
+SString FileIndexEntry::extract(const SString& directory) const {
+    checkExtractable();
+    if (!PlatformImpl::checkFreeSpace(directory, m_length)) {
+        throw LauncherException(PlatformImpl::getMessageText(MSG_ERROR_WRITING_FILE) +
+                                PlatformImpl::getMessageText(MSG_NOT_ENOUGH_SPACE));
+    }
+    SString target = directory;
+    appendPathSeparator(target);
+    target += m_name;
+
+    UniqueFd out = createFileIn(directory, m_name);
+    int pendingError = out ? copyTo(out.get()) : errno;
     if (out && !out.close() && pendingError == 0) pendingError = errno;
     if (pendingError != 0) throw writeError(pendingError);
 

@@ -44,6 +44,13 @@ public:
     // on an unsafe name, an existing entry, no space or a write error; a partly written
     // file is left for the caller's clean-up.
     SString extract(const SString& directory) const;
+    // Throws LauncherException for a name that extraction may not write or a negative
+    // offset or length.
+    void checkExtractable() const;
+    // Copies the embedded bytes to the open file `target`; 0, or the error number of a
+    // failed write. Throws LauncherException when the launcher cannot be read or the run
+    // was canceled.
+    int copyTo(int target) const;
 
     bool isTagFileType() const { return m_type >= 0 && m_type <= FILE_TYPE_LAUNCH_SCRIPT; }
 
@@ -53,6 +60,8 @@ public:
     long m_length = 0;
     long m_offset = 0;
     SString m_name;
+    // The name's bytes as the index holds them; m_name stops at a NUL among them.
+    SString m_indexName;
 };
 
 using FileIndexEntryPtrDeque = PtrDeque<FileIndexEntry>;

@@ -13,11 +13,14 @@
 #include "jvm/JavaVersion.h"
 #include "jvm/PathHints.h"
 #include "jvm/VerifiedHomes.h"
+#include "jvm/VerifiedJVMs.h"
 #include "jvm/VerifierCommand.h"
 #include "platform/CappedStrings.h"
+#include "platform/FileIdentity.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ShellLiterals.h"
 #include "platform/TrustedPath.h"
+#include "platform/UserCache.h"
 
 SString JVMFile::resolve(const SString& text) const {
     return MacroHandler::resolve(text, '@');
@@ -152,6 +155,38 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
         logMessage("Using the earlier verification of " + realExe, LOG_INFO);
         return verifyJVMOutput(*output, expected, reason);
     }
+    // The answers of an unchanged JVM are kept between runs when they depend on its files
+    // alone.
+    const bool cacheable =
+        m_descriptor.getTagValue("VERIFY_CACHE", 0) != "0" && UserCache::available();
+    const SString identity = cacheable ? jvmIdentity(jvmHome, exePath) : SString();
+    SString stdOut;
+    if (!identity.empty() && VerifiedJVMs::lookup(identity, names, stdOut)) {
+        logMessage("Verification of " + exePath + " taken from the cache.", LOG_INFO);
+        PlatformImpl::setEnvironmentVariable("JAVA_HOME", jvmHome);
+    } else {
+        SString why;
+        stdOut = runVerifier(jvmHome, verifyClassPath, verifyClassName, names, why);
+        // A verification cut off at its time or output limit answers nothing.
+        if (!why.empty()) {
+            if (reason) *reason = why;
+            PlatformImpl::advanceUIProgress(6);
+            return false;
+        }
+        if (!identity.empty()) VerifiedJVMs::store(identity, names, stdOut);
+    }
+    if (!realExe.empty()) VerifiedHomes::remember(realExe, names, stdOut);
+    bool result = verifyJVMOutput(stdOut, expected, reason);
+    PlatformImpl::advanceUIProgress(6);
+    return result;
+}
+
+SString JVMFile::runVerifier(const SString& jvmHome, SString verifyClassPath,
+                             SString verifyClassName, const StringDeque& names, SString& why) {
+    why.clear();
+    if (verifyClassPath.empty() && verifyClassName.empty() && m_prepareVerifier) {
+        m_prepareVerifier(verifyClassPath, verifyClassName);
+    }
     const VerifierCommand command =
         buildVerifierCommand(*this, jvmHome, verifyClassPath, verifyClassName, names);
     logMessage("Executing launch script command: " + command.shown + " in working directory " +
@@ -172,21 +207,14 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
     logMessage("ErrOut:", LOG_INFO);
     logMessage(errOut, LOG_INFO);
     if (outcome != CHILD_ENDED) {
-        const SString why =
-            "its verification " +
-            (outcome == CHILD_TIMED_OUT
-                 ? "did not end within " + convertToString(kVerifyTimeLimitSeconds) + " seconds"
-                 : SString("printed more than ") +
-                       convertToString(static_cast<long>(kVerifyOutputLimit >> 20)) + " MiB");
+        why = "its verification " +
+              (outcome == CHILD_TIMED_OUT
+                   ? "did not end within " + convertToString(kVerifyTimeLimitSeconds) + " seconds"
+                   : SString("printed more than ") +
+                         convertToString(static_cast<long>(kVerifyOutputLimit >> 20)) + " MiB");
         logMessage("The JVM at " + jvmHome + " is not used: " + why + ".", LOG_WARNING);
-        if (reason) *reason = why;
-        PlatformImpl::advanceUIProgress(6);
-        return false;
     }
-    if (!realExe.empty()) VerifiedHomes::remember(realExe, names, stdOut);
-    bool result = verifyJVMOutput(stdOut, expected, reason);
-    PlatformImpl::advanceUIProgress(6);
-    return result;
+    return stdOut;
 }
 
 bool JVMFile::verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected,

@@ -2,10 +2,12 @@
 // One JVM descriptor: expands its @TAG@ macros for launch scripts and verifies candidate
 // homes by running their JVM on the verifier class.
 
+#include <functional>
 #include <memory>
 
 #include "base/PtrDeque.h"
 #include "base/SString.h"
+#include "base/StringDeque.h"
 #include "inputfiles/MacroHandler.h"
 
 class TagFile;
@@ -50,15 +52,22 @@ public:
                                                   const SString& verifyClassName);
     std::unique_ptr<JVMMatch> verifyWithPlatformHints(const SString& verifyClassPath,
                                                       const SString& verifyClassName);
-    // Runs the verifier in `jvmHome` (which becomes the descriptor's JVM_HOME), without a
-    // shell, and checks its output; `reason` (may be null) gets why a candidate was refused.
-    // Process errors pass as LauncherException.
+    // Checks the JVM in `jvmHome` (which becomes the descriptor's JVM_HOME): answers stored in
+    // the user's cache for an unchanged JVM stand for the verifier's output when every
+    // property asked depends on the JVM's files alone and the descriptor does not say
+    // VERIFY_CACHE: 0; otherwise the verifier runs, without a shell. `reason` (may be null)
+    // gets why a candidate was refused. Process errors pass as LauncherException.
     bool performVerify(const SString& jvmHome, const SString& verifyClassPath,
                        const SString& verifyClassName, SString* reason = nullptr);
     // Whether the verifier's output holds the magic line and then the expected values;
     // `reason` (may be null) gets why not.
     static bool verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected,
                                 SString* reason = nullptr);
+
+    // Called for an empty verifier class path and name when the verifier is about to run,
+    // to provide them (the embedded verifier is extracted only when a run needs it).
+    using VerifierPreparation = std::function<void(SString& classPath, SString& className)>;
+    void setVerifierPreparation(VerifierPreparation prepare) { m_prepareVerifier = prepare; }
 
     TagFile& getTagFile() const { return m_descriptor; }
     SString getDescription() const;
@@ -70,8 +79,14 @@ private:
                                               const SString& verifyClassPath,
                                               const SString& verifyClassName, bool found);
 
+    // Runs the verifier and returns its standard output; `why` gets why the run was cut off
+    // (its time or output limit), empty when it ended by itself.
+    SString runVerifier(const SString& jvmHome, SString verifyClassPath, SString verifyClassName,
+                        const StringDeque& names, SString& why);
+
     TagFile& m_descriptor;
     mutable ShellLiterals* m_literals = nullptr;
+    VerifierPreparation m_prepareVerifier;
 };
 
 using JVMFilePtrDeque = PtrDeque<JVMFile>;

@@ -3,12 +3,14 @@
 #include "base/LauncherContext.h"
 #include "base/LauncherException.h"
 #include "base/Log.h"
+#include "inputfiles/ExtractedArchives.h"
 #include "inputfiles/FileIndex.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/CandidateReport.h"
 #include "jvm/JVMFile.h"
 #include "jvm/JVMMatch.h"
 #include "platform/PlatformImpl.h"
+#include "platform/UserCache.h"
 
 void UnverifiedJVMMatch::addJVMHome(const SString& jvmHome) {
     for (const SString& home : m_jvmHomes) {
@@ -36,6 +38,9 @@ void JVMFiles::clear() {
 }
 
 void JVMFiles::addJVMFile(std::unique_ptr<JVMFile> jvmFile) {
+    // The embedded verifier is extracted when a verification first needs to run.
+    jvmFile->setVerifierPreparation(
+        [this](SString& classPath, SString& className) { writeVerifyJar(classPath, className); });
     m_jvmFileList.push_back(std::move(jvmFile));
 }
 
@@ -47,14 +52,21 @@ void JVMFiles::setVerifyClass(const SString& verifyClassPath, const SString& ver
 void JVMFiles::writeVerifyJar() {
     if (!m_verifyClassPath.empty() || !m_verifyClassName.empty()) return;
     SString path;
-    for (const FileIndexEntry* entry :
-         FileIndex::bundle().entriesOfType(FILE_TYPE_VERIFY_ARCHIVE)) {
-        path = entry->extract(PlatformImpl::createTempSubDirectory());
+    const auto entries = FileIndex::bundle().entriesOfType(FILE_TYPE_VERIFY_ARCHIVE);
+    const ExtractedArchives cached(entries);
+    for (const FileIndexEntry* entry : entries) {
+        SString directory;
+        path = cached.extract(*entry, directory);
     }
     if (!path.empty()) {
         m_verifyClassPath = "\"" + path + "\"";
         m_verifyClassName = "\"Verify\"";
     }
+}
+
+void JVMFiles::prepareVerifier() {
+    // Without the cache every verification runs the verifier: it is extracted up front.
+    if (!UserCache::available()) writeVerifyJar();
 }
 
 void JVMFiles::writeVerifyJar(SString& verifyClassPath, SString& verifyClassName) {
@@ -66,7 +78,7 @@ void JVMFiles::writeVerifyJar(SString& verifyClassPath, SString& verifyClassName
 void JVMFiles::search(JVMMatchPtrDeque& matches) {
     m_match.reset();
     CandidateReport::clear();
-    writeVerifyJar();
+    prepareVerifier();
     const SString& userHome = LauncherContext::userJavaHome();
     if (!userHome.empty()) {
         logMessage("Checking user specified Java home directory => " + userHome, LOG_INFO);
@@ -97,7 +109,7 @@ void JVMFiles::search(JVMMatchPtrDeque& matches) {
 
 void JVMFiles::searchAll(JVMMatchPtrDeque& matches, bool stopAtFirst) {
     m_match.reset();
-    writeVerifyJar();
+    prepareVerifier();
     m_stopAtFirst = stopAtFirst;
     exhaustiveSearch(matches);
     if (m_match) matches.push_back(std::move(m_match));

@@ -40,9 +40,12 @@ public:
 
     void addJVMFile(std::unique_ptr<JVMFile> jvmFile);
     void setVerifyClass(const SString& verifyClassPath, const SString& verifyClassName);
-    // Extracts the embedded verifier archive once, unless a verifier class was given.
+    // Extracts the embedded verifier archive once, unless a verifier class was given; the
+    // descriptors call it when a verification is about to run.
     void writeVerifyJar();
     void writeVerifyJar(SString& verifyClassPath, SString& verifyClassName);
+    // Before a search: extracts the verifier now unless the cache may answer for it.
+    void prepareVerifier();
 
     // Finds one JVM and appends its match to `matches`.
     void search(JVMMatchPtrDeque& matches);

@@ -5,10 +5,12 @@
 #include "base/LauncherContext.h"
 #include "base/Log.h"
 #include "base/TextLines.h"
+#include "inputfiles/ExtractedArchives.h"
 #include "inputfiles/FileIndex.h"
 #include "inputfiles/LineReading.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
+#include "launch/ClassDataArchive.h"
 #include "launch/LaunchScript.h"
 #include "launch/OutputToLog.h"
 #include "platform/CappedStrings.h"
@@ -41,11 +43,12 @@ SString LaunchScript::buildJVMClasspath(const JVMFile& jvm) const {
 SString LaunchScript::buildJARClasspath(const JVMFile& jvm) const {
     SString classpath;
     if (!m_extractArchives) return classpath;
-    SString directory = PlatformImpl::createTempSubDirectory();
-    for (const FileIndexEntry* entry :
-         FileIndex::bundle().entriesOfType(FILE_TYPE_CLASSPATH_ARCHIVE)) {
+    const auto entries = FileIndex::bundle().entriesOfType(FILE_TYPE_CLASSPATH_ARCHIVE);
+    const ExtractedArchives cached(entries);
+    SString directory = cached.available() ? SString() : PlatformImpl::createTempSubDirectory();
+    for (const FileIndexEntry* entry : entries) {
         addToClasspath(jvm, classpath,
-                       m_literals.mark(entry->extract(directory), ShellLiterals::Word));
+                       m_literals.mark(cached.extract(*entry, directory), ShellLiterals::Word));
     }
     return classpath;
 }
@@ -125,7 +128,12 @@ SString LaunchScript::classpathValue(const JVMFile& jvm, const StringDeque& args
 
 int LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs,
                           bool showConsole) {
+    ClassDataArchive classData;
     SString command = resolve(jvm);
+    if (m_classData) {
+        command =
+            classData.apply(descriptorTag(jvm, "JVM_HOME"), descriptorTag(jvm, "JVM_EXE"), command);
+    }
     SString workingDir;
     if (m_autoSetWorkingDir) {
         workingDir = LauncherContext::launcherFileName();
@@ -157,6 +165,7 @@ int LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs
     limits.timeLimitSeconds = m_timeLimitSeconds;
     const int status = PlatformImpl::executeProcess(command, workingDir, console, capture, true,
                                                     &m_stdOut, &m_errOut, limits, &m_outcome);
+    classData.finish();
     if (streaming) {
         streamed.finish();
     } else if (capture) {

@@ -21,7 +21,8 @@ LaunchScript::LaunchScript(const TagFile& script, bool captureOutput)
       m_extractArchives(true),
       m_quiet(script.getBoolTagValue("QUIET", false)),
       m_description(script.getTagValue("DESC", 0)),
-      m_archive(script.getTagValue("ARCHIVE", 0)) {}
+      m_archive(script.getTagValue("ARCHIVE", 0)),
+      m_classData(script.getBoolTagValue("CLASS_DATA", false)) {}
 
 LaunchScript::LaunchScript(const SString& command, bool captureOutput, bool extractArchives)
     : m_command(command), m_captureOutput(captureOutput), m_extractArchives(extractArchives) {}

@@ -35,7 +35,7 @@ struct LaunchScriptFunction {
 class LaunchScript : public MacroHandler {
 public:
     // From a launch-script tag file (COMMAND, DISPLAY_CONSOLE, AUTO_SET_WORKING_DIR, QUIET,
-    // DESC, ARCHIVE); embedded class-path archives are added to the class path.
+    // DESC, ARCHIVE, CLASS_DATA); embedded class-path archives are added to the class path.
     LaunchScript(const TagFile& script, bool captureOutput);
     // From a bare command, as JVM verification builds one.
     LaunchScript(const SString& command, bool captureOutput, bool extractArchives);
@@ -95,6 +95,8 @@ public:
     bool m_quiet = false;
     SString m_description;
     SString m_archive;
+    // CLASS_DATA: the application runs with a class-data archive in the user's cache.
+    bool m_classData = false;
 
 private:
     const JVMFile& currentJVM() const;

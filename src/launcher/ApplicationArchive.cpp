@@ -7,6 +7,7 @@
 #include "base/LauncherException.h"
 #include "base/Numbers.h"
 #include "base/StdioFile.h"
+#include "inputfiles/ExtractedArchives.h"
 #include "inputfiles/FileIndexEntry.h"
 #include "launcher/Launcher.h"
 #include "platform/PlatformImpl.h"
@@ -14,10 +15,11 @@
 
 const SString& Launcher::getApplicationArchive() {
     if (m_applicationArchive.empty()) {
-        SString directory = PlatformImpl::createTempSubDirectory();
-        for (const FileIndexEntry* entry :
-             m_inputFiles.entriesOfType(FILE_TYPE_APPLICATION_ARCHIVE)) {
-            m_applicationArchive = entry->extract(directory);
+        const auto entries = m_inputFiles.entriesOfType(FILE_TYPE_APPLICATION_ARCHIVE);
+        const ExtractedArchives cached(entries);
+        SString directory = cached.available() ? SString() : PlatformImpl::createTempSubDirectory();
+        for (const FileIndexEntry* entry : entries) {
+            m_applicationArchive = cached.extract(*entry, directory);
         }
     }
     return m_applicationArchive;

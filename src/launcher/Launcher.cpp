@@ -7,6 +7,7 @@
 #include "jvm/CandidateReport.h"
 #include "jvm/VerifiedHomes.h"
 #include "platform/PlatformImpl.h"
+#include "platform/UserCache.h"
 
 SString Launcher::m_logFileName;
 bool Launcher::m_logFileInitialized = false;
@@ -65,6 +66,7 @@ bool Launcher::appendRawToLog(const char* data, size_t size) {
 
 Launcher::~Launcher() {
     PlatformImpl::cleanup();
+    UserCache::upkeep();
 }
 
 void Launcher::resetState() {

@@ -22,6 +22,7 @@
 #include "launcher/Launcher.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ProcessControl.h"
+#include "platform/UserCache.h"
 
 namespace {
 
@@ -149,8 +150,11 @@ void Launcher::verifyJVM(bool showUI, bool showFailMsg, TagFile& descriptor,
     setLongVariable(1, 0);
     if (showUI) PlatformImpl::setUISubStatus(Verifying, descriptor.getTagValue("DESC", 0));
     JVMFile jvmFile(descriptor);
+    jvmFile.setVerifierPreparation([](SString& classPath, SString& className) {
+        m_inputFiles.m_jvmFiles.writeVerifyJar(classPath, className);
+    });
     SString classPath, className;
-    m_inputFiles.m_jvmFiles.writeVerifyJar(classPath, className);
+    if (!UserCache::available()) m_inputFiles.m_jvmFiles.writeVerifyJar(classPath, className);
     std::unique_ptr<JVMMatch> match(javaHome.empty()
                                         ? jvmFile.verify(classPath, className)
                                         : jvmFile.verify(javaHome, classPath, className));

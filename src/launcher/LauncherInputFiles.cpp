@@ -9,6 +9,7 @@
 #include "platform/PlatformImpl.h"
 #include "platform/SecureDir.h"
 #include "platform/SystemError.h"
+#include "platform/TrustedPath.h"
 
 // The input file that -qn:extract writes beside the extracted files to replay them.
 static const char* const kReplayFileName = "input.tag";
@@ -141,12 +142,14 @@ void LauncherInputFiles::extractAll() const {
     // symbolic link standing under one of the names is followed.
     StringDeque names;
     names.push_back(kReplayFileName);
-    for (long i = 0; i < m_fileIndex.size(); ++i) names.push_back(m_fileIndex.at(i)->m_name);
+    for (long i = 0; i < m_fileIndex.size(); ++i) names.push_back(m_fileIndex.at(i)->m_indexName);
     for (long i = 0; i < names.size(); ++i) {
         bool twice = false;
         for (long j = 0; j < i; ++j) twice = twice || names.at(j) == names.at(i);
-        // An unsafe name is refused by the extraction itself, after the names before it.
-        if (!isSafeFileName(names.at(i)) || names.at(i).empty()) continue;
+        if (!isSafeFileName(names.at(i)) || names.at(i).empty()) {
+            throw LauncherException("Invalid file name in file index: " +
+                                    showLineBreaks(names.at(i)) + "; nothing was extracted.");
+        }
         if (twice || entryExists(SString(), names.at(i))) {
             throw LauncherException(names.at(i) + " exists already; nothing was extracted.");
         }

@@ -13,6 +13,7 @@
 #include "platform/MessageCatalogue.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ProcessControl.h"
+#include "platform/UserCache.h"
 
 namespace {
 SString g_title;
@@ -252,4 +253,5 @@ void PlatformImpl::resetState() {
     m_canceled = false;
     resetFileState();
     resetSignalState();
+    UserCache::resetState();
 }

@@ -106,6 +106,8 @@ SString showLineBreaks(const SString& text) {
             shown += "\\n";
         } else if (c == '\r') {
             shown += "\\r";
+        } else if (c == '\0') {
+            shown += "\\0";
         } else {
             shown += c;
         }

@@ -16,5 +16,6 @@ SString untrustedPathReason(const SString& path);
 // into a descriptor or prints as a result line may hold.
 bool holdsLineBreak(const SString& text);
 
-// `text` with line feeds and carriage returns shown as \n and \r, for one-line messages.
+// `text` with line feeds, carriage returns and NULs shown as \n, \r and \0, for one-line
+// messages.
 SString showLineBreaks(const SString& text);

@@ -79,6 +79,25 @@ TEST(Security, ExtractNeverWritesThroughPlantedLinksNorOverExistingFiles) {
     EXPECT_EQ(readFile(out + "/launch.tag"), "mine");
 }
 
+// Names that would be written shortened or would break the replaying input file stop the
+// extraction before anything is written.
+TEST(Security, ExtractRefusesNamesWithLineBreaksOrNulBeforeWritingAnything) {
+    Workspace ws;
+    for (const SString& bad : {SString("two\nlines.jar"), SString("cut\0short.jar", 14)}) {
+        SString bundle = BundleBuilder(ws.root())
+                             .add(FILE_TYPE_INSTRUCTIONS, "ins.tag", "INSTRUCTIONS: NOP\n")
+                             .add(FILE_TYPE_APPLICATION_ARCHIVE, bad, "jar")
+                             .write(ws.file("app.bin"));
+        const SString out = ws.file("out");
+        makeDirs(out);
+        RunResult r = ws.run(bundle, {"-qn:extract"}, {}, out);
+        EXPECT_NE(r.out.find("Invalid file name in file index: "), SString::npos) << r.out;
+        EXPECT_NE(r.out.find("; nothing was extracted."), SString::npos) << r.out;
+        EXPECT_EQ(listDir(out), std::vector<SString>{});
+        removeTree(out);
+    }
+}
+
 // Homes named by the user or found by a hint, environment values and the launcher's own
 // directory hold shell syntax: the application starts with them as they are, and nothing
 // else runs.

@@ -22,6 +22,9 @@ namespace {
 // The tests expect the English texts, whatever language the machine running them uses;
 // a test about another language sets LANG itself.
 const bool g_englishTexts = (setenv("LANG", "C", 1), unsetenv("LANGUAGE"), true);
+// Runs keep nothing between them unless a test names a cache of its own, so each test sees
+// the launcher's behaviour without one, whatever the user running them has cached.
+const bool g_noUserCache = (setenv("QNLAUNCH_CACHE", "off", 1), true);
 }  // namespace
 
 ScopedTempDir::ScopedTempDir() {

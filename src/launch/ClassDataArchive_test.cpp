@@ -1,0 +1,90 @@
+// What decides whether a launch gets class-data options, and which ones.
+
+#include "launch/ClassDataArchive.h"
+
+#include <gtest/gtest.h>
+
+#include "launcher/Launcher.h"
+#include "platform/UserCache.h"
+#include "support/TestKit.h"
+
+using testkit::ScopedEnv;
+using testkit::writeFile;
+
+TEST(HotSpotRelease, ReadsTheReleaseFile) {
+    testkit::ScopedTempDir dir;
+    struct Case {
+        const char* release;
+        int expected;
+    };
+    for (const Case& c : {Case{"JAVA_VERSION=\"17.0.15\"\nIMPLEMENTOR=\"Debian\"\n", 17},
+                          Case{"JVM_VARIANT=\"Hotspot\"\nJAVA_VERSION=\"25.0.3\"\n", 25},
+                          Case{"JAVA_VERSION=\"1.8.0_402\"\n", 8},
+                          Case{"JAVA_VERSION=\"21\"\nJVM_VARIANT=\"Openj9\"\n", 0},
+                          Case{"JAVA_VERSION_DATE=\"2025-04-15\"\n", 0}}) {
+        writeFile(dir.file("release"), c.release);
+        EXPECT_EQ(hotSpotRelease(dir.path()), c.expected) << c.release;
+    }
+    EXPECT_EQ(hotSpotRelease(dir.file("missing")), 0);
+}
+
+TEST(FirstShellWord, UnquotesThePlainFirstWord) {
+    struct Case {
+        const char* command;
+        const char* word;  // null: not a plain word
+        size_t end;
+    };
+    for (const Case& c :
+         {Case{"\"/opt/my jdk/bin/java\" -cp a Main", "/opt/my jdk/bin/java", 22},
+          Case{"  /jdk/bin/java", "/jdk/bin/java", 15},
+          Case{"'/jdk/bin/ja'\"va\" x", "/jdk/bin/java", 17},
+          Case{"/my\\ jdk/java x", "/my jdk/java", 13},
+          Case{"\"$JAVA_HOME/bin/java\" x", nullptr, 0}, Case{"A=1 java", nullptr, 0},
+          Case{"(java)", nullptr, 0}, Case{"\"unclosed", nullptr, 0}, Case{"", nullptr, 0}}) {
+        SString word;
+        const size_t end = firstShellWord(c.command, word);
+        if (!c.word) {
+            EXPECT_EQ(end, SString::npos) << c.command;
+            continue;
+        }
+        EXPECT_EQ(word, c.word) << c.command;
+        EXPECT_EQ(end, c.end) << c.command;
+    }
+}
+
+TEST(ClassDataArchive, OptionsGoAfterTheJvmOnlyWhenTheyApply) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir dir;
+    ScopedEnv cache("QNLAUNCH_CACHE", dir.file("cache").c_str());
+    UserCache::resetState();
+    writeFile(dir.file("jdk/bin/java"), "#!/bin/sh\n", 0755);
+    const SString java = "\"" + dir.file("jdk/bin/java") + "\"";
+    const SString command = java + " -cp app.jar Main";
+    auto applied = [&](const char* release, const SString& text) {
+        writeFile(dir.file("jdk/release"), release);
+        ClassDataArchive archive;
+        return archive.apply(dir.file("jdk"), "bin/java", text);
+    };
+
+    const SString automatic = applied("JAVA_VERSION=\"21.0.1\"\n", command);
+    EXPECT_EQ(automatic.compare(0, java.size() + 1, java + " "), 0) << automatic;
+    EXPECT_NE(
+        automatic.find(" -Xlog:cds*=off -XX:+AutoCreateSharedArchive -XX:SharedArchiveFile=\"" +
+                       dir.file("cache/classdata/")),
+        SString::npos)
+        << automatic;
+    EXPECT_EQ(automatic.substr(automatic.size() - 17), " -cp app.jar Main");
+
+    // Release 13 to 18 write the archive on the first run.
+    const SString create = applied("JAVA_VERSION=\"17.0.15\"\n", command);
+    EXPECT_NE(create.find(" -Xlog:cds*=off -XX:ArchiveClassesAtExit=\""), SString::npos) << create;
+
+    for (const SString& unchanged :
+         {applied("JAVA_VERSION=\"11.0.2\"\n", command),
+          applied("JAVA_VERSION=\"21\"\n", command + " -XX:SharedArchiveFile=/mine.jsa"),
+          applied("JAVA_VERSION=\"21\"\n", "/usr/bin/env " + command),
+          applied("JAVA_VERSION=\"21\"\nJVM_VARIANT=\"Openj9\"\n", command)}) {
+        EXPECT_EQ(unchanged.find("-Xlog"), SString::npos) << unchanged;
+    }
+    UserCache::resetState();
+}

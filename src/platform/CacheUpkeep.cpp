@@ -1,0 +1,118 @@
+// The upkeep of the per-user cache: expiry of entries unused for 30 days, the size bound
+// with least-recently-used eviction, and the removal of what interrupted runs left.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+#include <vector>
+
+#include "base/UniqueFd.h"
+#include "platform/DeleteFullDir.h"
+#include "platform/FileIdentity.h"
+#include "platform/UserCache.h"
+
+namespace {
+
+constexpr time_t kDay = 24 * 60 * 60;
+constexpr time_t kExpiry = 30 * kDay;
+
+class DirectoryStream {
+public:
+    explicit DirectoryStream(const SString& path) : m_dir(opendir(path.c_str())) {}
+    ~DirectoryStream() {
+        if (m_dir) closedir(m_dir);
+    }
+    DirectoryStream(const DirectoryStream&) = delete;
+    DirectoryStream& operator=(const DirectoryStream&) = delete;
+    // The next name other than "." and ".."; false at the end.
+    bool next(SString& name) {
+        while (m_dir) {
+            struct dirent* entry = readdir(m_dir);
+            if (!entry) return false;
+            name = entry->d_name;
+            if (name != "." && name != "..") return true;
+        }
+        return false;
+    }
+
+private:
+    DIR* m_dir;
+};
+
+struct Entry {
+    SString path;
+    time_t used;
+    uint64_t size;
+};
+
+// Calls `visit` with the name, path and status of each entry of the directory `path`.
+template <typename Visit>
+void forEachEntry(const SString& path, Visit visit) {
+    DirectoryStream dir(path);
+    SString name;
+    while (dir.next(name)) {
+        const SString child = path + "/" + name;
+        FileFacts info;
+        if (fileFacts(child, false, info)) visit(name, child, info);
+    }
+}
+
+// Bytes taken by `path`: a file's size, or the sizes of everything below a directory.
+uint64_t treeSize(const SString& path, const FileFacts& info) {
+    if (!info.isDirectory) return info.size;
+    uint64_t total = 0;
+    forEachEntry(path, [&](const SString&, const SString& child, const FileFacts& childInfo) {
+        total += treeSize(child, childInfo);
+    });
+    return total;
+}
+
+bool upkeepDue(const SString& stamp, bool wrote, time_t now) {
+    FileFacts info;
+    if (!wrote && fileFacts(stamp, true, info) && now - info.mtime < kDay) return false;
+    UniqueFd fd(open(stamp.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (fd) futimens(fd.get(), nullptr);
+    return true;
+}
+
+}  // namespace
+
+void UserCache::upkeep() {
+    if (!s_opened || s_directory.empty()) return;
+    const time_t now = time(nullptr);
+    if (!upkeepDue(s_directory + "/.upkeep", s_written > 0, now)) return;
+
+    std::vector<Entry> entries;
+    uint64_t total = 0;
+    forEachEntry(
+        s_directory, [&](const SString& kind, const SString& kindPath, const FileFacts& kindInfo) {
+            if (kind[0] == '.' || !kindInfo.isDirectory) return;
+            forEachEntry(kindPath,
+                         [&](const SString& name, const SString& path, const FileFacts& info) {
+                             if (name[0] == '.') {
+                                 // Left by a run that ended before it could rename or remove it.
+                                 if (now - info.mtime > kDay) DeleteFullDir().process(path);
+                             } else if (now - info.mtime > kExpiry) {
+                                 removeEntry(path);
+                             } else {
+                                 entries.push_back(Entry{path, info.mtime, treeSize(path, info)});
+                                 total += entries.back().size;
+                             }
+                         });
+        });
+    const uint64_t bound = cacheSizeBound();
+    if (total <= bound) return;
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.used < b.used; });
+    for (const Entry& entry : entries) {
+        if (total <= bound) break;
+        // What this run uses stays, even when it alone is larger than the bound.
+        if (entry.used >= s_runStart) continue;
+        removeEntry(entry.path);
+        total -= entry.size;
+    }
+}
