@@ -13,10 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!f) return 0;
     fwrite(data, 1, size, f);
     fclose(f);
-    Launcher::m_launcherFileName = path;
+    Launcher::setLauncherFileName(path);
     try {
-        Launcher::m_inputFiles.load(true);
-        const LauncherInputFiles& files = Launcher::m_inputFiles;
+        Launcher::inputFiles().load(true);
+        const LauncherInputFiles& files = Launcher::inputFiles();
         for (long i = 0; i < files.getFileCount(); ++i) files.getFile(files.getFileAt(i)->m_id);
     } catch (const LauncherException&) {
     }

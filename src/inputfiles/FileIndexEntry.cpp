@@ -160,14 +160,14 @@ int FileIndexEntry::copyTo(int target) const {
     ChunkCopier copier(source.get(), target);
     const off_t chunkSize = kExtractChunkSize;
     // Dots on the screen want small blocks; without them fewer, larger copies are faster.
-    const off_t chunksPerCopy = PlatformImpl::isUIVisible() && !PlatformImpl::m_silent
+    const off_t chunksPerCopy = PlatformImpl::isUIVisible() && !PlatformImpl::isSilent()
                                     ? kChunksPerVisibleCopy
                                     : kChunksPerQuietCopy;
     off_t position = m_offset;
     const off_t endPosition = static_cast<off_t>(m_offset) + m_length;
     while (position < endPosition && pendingError == 0) {
         PlatformImpl::checkInterrupted();
-        if (PlatformImpl::m_canceled) {
+        if (PlatformImpl::isCanceled()) {
             throw LauncherException(PlatformImpl::getMessageText(MSG_CANCELED));
         }
         const off_t wanted = std::min(chunksPerCopy * chunkSize, endPosition - position);

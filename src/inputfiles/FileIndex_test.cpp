@@ -15,9 +15,8 @@
 #include "launcher/LauncherInputFiles.h"
 #include "platform/PlatformImpl.h"
 #include "support/Bundles.h"
+#include "support/StateAccess.h"
 #include "support/TestKit.h"
-
-extern long ui_progress;
 
 namespace {
 
@@ -61,17 +60,17 @@ LoadResult loadLauncher(const SString& bytes) {
     testkit::LauncherState state;
     testkit::ScopedTempDir dir;
     testkit::writeFile(dir.file("launcher"), bytes);
-    Launcher::m_launcherFileName = dir.file("launcher");
+    testkit::StateAccess::setLauncherFile(dir.file("launcher"));
     LoadResult result;
     try {
-        Launcher::m_inputFiles.load(false);
+        testkit::StateAccess::inputFiles().load(false);
     } catch (const LauncherException& e) {
         result.message = e.getMessage();
     }
-    for (long i = 0; i < Launcher::m_inputFiles.getFileCount(); ++i) {
-        result.names.push_back(Launcher::m_inputFiles.getFileAt(i)->m_name);
+    for (long i = 0; i < testkit::StateAccess::inputFiles().getFileCount(); ++i) {
+        result.names.push_back(testkit::StateAccess::inputFiles().getFileAt(i)->m_name);
     }
-    result.loaded = Launcher::m_inputFiles.isLoaded();
+    result.loaded = testkit::StateAccess::inputFiles().isLoaded();
     return result;
 }
 
@@ -148,12 +147,12 @@ TEST(LauncherTrailer, MessagesOfBrokenTrailers) {
 TEST(LauncherTrailer, MissingLauncherCannotBeOpened) {
     testkit::LauncherState state("/nonexistent/launcher");
     try {
-        Launcher::m_inputFiles.load(false);
+        testkit::StateAccess::inputFiles().load(false);
         FAIL() << "no exception";
     } catch (const LauncherException& e) {
         EXPECT_EQ(e.getMessage(), "Cannot open launcher file.");
     }
-    EXPECT_FALSE(Launcher::m_inputFiles.isLoaded());
+    EXPECT_FALSE(testkit::StateAccess::inputFiles().isLoaded());
 }
 
 TEST(LauncherTrailer, NoIdentificationValueMeansNoIndex) {
@@ -255,11 +254,11 @@ protected:
     }
     SString bundle(testkit::BundleBuilder& builder) {
         SString path = builder.stub(dir.file("stub")).write(dir.file("bundle"));
-        Launcher::m_launcherFileName = path;
-        Launcher::m_inputFiles.load(false);
+        testkit::StateAccess::setLauncherFile(path);
+        testkit::StateAccess::inputFiles().load(false);
         return path;
     }
-    const FileIndexEntry& file(long i) { return *Launcher::m_inputFiles.getFileAt(i); }
+    const FileIndexEntry& file(long i) { return *testkit::StateAccess::inputFiles().getFileAt(i); }
     SString failure(const FileIndexEntry& entry, const SString& directory) {
         try {
             entry.extract(directory);
@@ -289,11 +288,11 @@ TEST_F(Extraction, CopiesByteIdenticalInChunksWithOneProgressStepEach) {
     bundle(builder);
     testkit::makeDirs(dir.file("out"));
     for (size_t i = 0; i < sizes.size(); ++i) {
-        long before = ui_progress;
+        long before = testkit::StateAccess::progress();
         SString path = file(i).extract(dir.file("out"));
         EXPECT_EQ(path, dir.file("out/f" + std::to_string(i)));
         EXPECT_EQ(testkit::readFile(path), pattern(sizes[i].first)) << sizes[i].first;
-        EXPECT_EQ(ui_progress - before, sizes[i].second) << sizes[i].first;
+        EXPECT_EQ(testkit::StateAccess::progress() - before, sizes[i].second) << sizes[i].first;
     }
 }
 
@@ -308,14 +307,14 @@ TEST_F(Extraction, LargeFilesArePageAlignedAndCountEveryChunkOnScreen) {
     testkit::makeDirs(dir.file("out"));
     for (bool visible : {false, true}) {
         if (visible) PlatformImpl::showUI();
-        long before = ui_progress;
+        long before = testkit::StateAccess::progress();
         testkit::StdoutCapture capture;
         SString path = file(1).extract(dir.file("out"));
         SString shown = capture.finish();
         EXPECT_EQ(testkit::readFile(path), pattern(size));
-        EXPECT_EQ(ui_progress - before, 71);
+        EXPECT_EQ(testkit::StateAccess::progress() - before, 71);
         EXPECT_EQ(shown, visible ? SString(70, '.') + "\n." : SString());
-        ui_progress = 0;
+        testkit::StateAccess::setProgress(0);
         unlink(path.c_str());
     }
 }
@@ -439,7 +438,7 @@ TEST_F(Extraction, ExistingEntriesAreNeverOverwrittenOrFollowed) {
 TEST_F(Extraction, LauncherThatCannotBeReopenedIsReported) {
     testkit::BundleBuilder builder(dir.path());
     bundle(builder.add(3, "data", "0123456789"));
-    Launcher::m_launcherFileName = dir.file("gone");
+    testkit::StateAccess::setLauncherFile(dir.file("gone"));
     EXPECT_EQ(failure(file(0), dir.path()), "Cannot open launcher file.");
 }
 

@@ -137,7 +137,7 @@ void JVMFiles::verifyCandidates(JVMMatchPtrDeque& matches) {
     for (long i = 0; i < m_unverifiedMatches.size() && !stop; ++i) {
         UnverifiedJVMMatch* candidate = m_unverifiedMatches.at(i);
         for (const SString& home : candidate->m_jvmHomes) {
-            if (stop || PlatformImpl::m_canceled) break;
+            if (stop || PlatformImpl::isCanceled()) break;
             auto match =
                 candidate->m_jvmFile->verifyFound(home, m_verifyClassPath, m_verifyClassName);
             if (match) {
@@ -145,7 +145,7 @@ void JVMFiles::verifyCandidates(JVMMatchPtrDeque& matches) {
                 stop = m_stopAtFirst;
             }
         }
-        stop = stop || PlatformImpl::m_canceled;
+        stop = stop || PlatformImpl::isCanceled();
     }
 }
 

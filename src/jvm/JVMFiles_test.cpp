@@ -15,6 +15,7 @@
 #include "platform/FindFiles.h"
 #include "platform/PlatformImpl.h"
 #include "support/Bundles.h"
+#include "support/StateAccess.h"
 #include "support/TestKit.h"
 
 using namespace testkit;
@@ -64,7 +65,7 @@ TEST_F(SearchTest, UserJavaHomeIsTriedWithEveryDescriptorBeforeAnyHintAndRunOnce
     StandInJvm hinted = home("hinted", kJava11);
     addDescriptor("J11", "11", {hinted.home});
     addDescriptor("J17", "17", {hinted.home});
-    Launcher::m_userJavaHome = user.home;
+    testkit::StateAccess::setUserJavaHome(user.home);
 
     JVMMatchPtrDeque matches;
     m_files.search(matches);
@@ -97,7 +98,7 @@ TEST_F(SearchTest, SearchAllEndsTheHintStageAfterItsOwnDescriptor) {
     addDescriptor("B", "17", {b.home}, "SEARCH_ALL: 1\n");
     addDescriptor("C", "17", {c.home});
     // The disk scan that follows ends at once when the search is cancelled.
-    PlatformImpl::m_canceled = true;
+    testkit::StateAccess::setCanceled(true);
 
     JVMMatchPtrDeque matches;
     m_files.search(matches);
@@ -288,7 +289,7 @@ TEST_F(SearchTest, FoundJvmsOthersCouldHavePlantedAreNeverRun) {
         EXPECT_NE(log.find("WARNING: Not running the JVM at " + reason), SString::npos) << log;
     }
 
-    Launcher::m_userJavaHome = theirs.home;
+    testkit::StateAccess::setUserJavaHome(theirs.home);
     m_files.search(matches);
     ASSERT_EQ(matches.size(), 1);
     EXPECT_EQ(theirs.callCount(), 1);
@@ -336,7 +337,7 @@ TEST_F(SearchTest, HomesHoldingLineBreaksAreRefused) {
     StandInJvm named = home("named\nJVM_EXE: ../evil.sh", kJava17);
     StandInJvm found = home("found\r", kJava17);
     addDescriptor("J17", "17", {found.home});
-    Launcher::m_userJavaHome = named.home;
+    testkit::StateAccess::setUserJavaHome(named.home);
     JVMMatchPtrDeque matches;
     m_files.search(matches);
     m_files.beginScan(false);

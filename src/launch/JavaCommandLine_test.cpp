@@ -13,6 +13,7 @@
 #include "launcher/Launcher.h"
 #include "platform/PlatformImpl.h"
 #include "support/Bundles.h"
+#include "support/StateAccess.h"
 #include "support/TestKit.h"
 
 namespace {
@@ -38,8 +39,8 @@ std::vector<SString> split(const SString& text, char separator) {
 class JavaCommandLine : public ::testing::Test {
 protected:
     JavaCommandLine() {
-        Launcher::m_launcherFileName = m_launcher;
-        Launcher::m_origLauncherFileName = m_launcher;
+        testkit::StateAccess::setLauncherFile(m_launcher);
+        testkit::StateAccess::setOriginalLauncherFile(m_launcher);
         Launcher::setLogFileName(m_dir.file("launch.log"));
         testkit::makeDirs(m_dir.file("app"));
         testkit::makeDirs(m_dir.file("tmp"));
@@ -80,7 +81,7 @@ TEST_F(JavaCommandLine, RuntimeFileNamesDropOnlyTheLaunchersOwnExtension) {
         {"setup.bin", "setup.bin.cp1"},
     };
     for (const auto& name : names) {
-        Launcher::m_origLauncherFileName = name.first;
+        testkit::StateAccess::setOriginalLauncherFile(name.first);
         EXPECT_EQ(runtimeFileName(".cp1"), name.second) << name.first;
     }
 }
@@ -97,7 +98,7 @@ TEST_F(JavaCommandLine, ClassPathJoinsItsSourcesInOrder) {
         .add(FILE_TYPE_APPLICATION_ARCHIVE, "app.jar", "APP")
         .add(FILE_TYPE_CLASSPATH_ARCHIVE, "b.jar", "B")
         .write(m_launcher);
-    Launcher::m_inputFiles.load(false);
+    testkit::StateAccess::inputFiles().load(false);
 
     TagFile tags;
     tags.setTagValue("COMMAND", "java %CP%(\"arg1\", \"\", \"arg2\") Main");
@@ -209,8 +210,8 @@ TEST_F(JavaCommandLine, OutsideValuesReachTheChildAsTheirBytes) {
     testkit::writeFile(printer, "for a; do printf '[%s]\\n' \"$a\"; done\n");
     testkit::makeDirs(place + "/tmp");
     testkit::writeFile(place + "/my.jar", "jar");
-    Launcher::m_launcherFileName = place + "/setup.bin";
-    Launcher::m_origLauncherFileName = place + "/setup.bin";
+    testkit::StateAccess::setLauncherFile(place + "/setup.bin");
+    testkit::StateAccess::setOriginalLauncherFile(place + "/setup.bin");
     PlatformImpl::setSystemTempDir(place + "/tmp");
     testkit::ScopedEnv tmpdir("TMPDIR", (place + "/tmp").c_str());
     testkit::ScopedEnv value("QN_JC_VALUE", hostile.c_str());

@@ -125,96 +125,110 @@ SString replaceAll(const SString& text, const SString& search, const SString& re
     return result;
 }
 
-struct FunctionRule {
-    const char* name;
-    long minArgs;
-    long maxArgs;  // -1: any number
-    const char* countError;
-};
-
-const FunctionRule kFunctions[] = {
-    {"REPLACE", 3, 3, "REPLACE function requires 3 arguments."},
-    {"RUNTIME_SYSTEMPROP", 0, 0, "RUNTIME_SYSTEMPROP function takes no arguments."},
-    {"RUNTIME_JAVAARGS", 0, 0, "RUNTIME_JAVAARGS function takes no arguments."},
-    {"SYSTEMPROP", 2, 2, "SYSTEMPROP function requires 2 arguments."},
-    {"CP", 0, -1, nullptr},
-    {"IF_EXISTS", 2, 2, "IF_EXISTS function requires 2 arguments."},
-    {"LAUNCHER_FILE", 0, 0, "LAUNCHER_FILE function takes 0 arguments."},
-    {"LAUNCHER_DIR", 0, 0, "LAUNCHER_DIR function takes 0 arguments."},
-    {"APPLICATION_ARCHIVE", 0, 1, "APPLICATION_ARCHIVE function takes 0 arguments."},
-    {"TEMP_DIR", 0, 0, "TEMP_DIR function takes 0 arguments."},
-};
-
-const FunctionRule* findFunction(const SString& name) {
-    for (const FunctionRule& rule : kFunctions) {
-        if (name == rule.name) return &rule;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
-bool isLaunchScriptFunction(const SString& name) {
-    return findFunction(name) != nullptr;
+// Arguments marked as data (bit i for argument i) are a search text, a tag name or a file
+// name: they are used as written and never become part of the command.
+const LaunchScriptFunction LaunchScript::kFunctions[] = {
+    {"REPLACE", 3, 3, "REPLACE function requires 3 arguments.", 1u << 0,
+     &LaunchScript::replaceValue},
+    {"RUNTIME_SYSTEMPROP", 0, 0, "RUNTIME_SYSTEMPROP function takes no arguments.", 0,
+     &LaunchScript::runtimeSystemPropsValue},
+    {"RUNTIME_JAVAARGS", 0, 0, "RUNTIME_JAVAARGS function takes no arguments.", 0,
+     &LaunchScript::runtimeJavaArgsValue},
+    {"SYSTEMPROP", 2, 2, "SYSTEMPROP function requires 2 arguments.", 0,
+     &LaunchScript::systemPropValue},
+    {"CP", 0, -1, nullptr, 0, &LaunchScript::classpathValue},
+    {"IF_EXISTS", 2, 2, "IF_EXISTS function requires 2 arguments.", 1u << 0,
+     &LaunchScript::ifExistsValue},
+    {"LAUNCHER_FILE", 0, 0, "LAUNCHER_FILE function takes 0 arguments.", 0,
+     &LaunchScript::launcherFileValue},
+    {"LAUNCHER_DIR", 0, 0, "LAUNCHER_DIR function takes 0 arguments.", 0,
+     &LaunchScript::launcherDirValue},
+    {"APPLICATION_ARCHIVE", 0, 1, "APPLICATION_ARCHIVE function takes 0 arguments.", 1u << 0,
+     &LaunchScript::applicationArchiveValue},
+    {"TEMP_DIR", 0, 0, "TEMP_DIR function takes 0 arguments.", 0, &LaunchScript::tempDirValue},
+};
+
+const char* LaunchScriptFunction::countErrorFor(long count) const {
+    if (count < minArgs || (maxArgs >= 0 && count > maxArgs)) return countError;
+    return nullptr;
 }
 
-const char* functionArgumentCountError(const SString& name, long count) {
-    const FunctionRule* rule = findFunction(name);
-    if (!rule) return nullptr;
-    if (count < rule->minArgs || (rule->maxArgs >= 0 && count > rule->maxArgs)) {
-        return rule->countError;
+const LaunchScriptFunction* LaunchScript::findFunction(const SString& name) {
+    for (const LaunchScriptFunction& function : kFunctions) {
+        if (name == function.name) return &function;
     }
     return nullptr;
+}
+
+const LaunchScriptFunction& LaunchScript::parseFunctionCall(const SString& text, size_t start,
+                                                            size_t end, size_t& pos,
+                                                            StringDeque& args) const {
+    const SString name = text.substr(start + 1, end - start - 1);
+    const LaunchScriptFunction* function = findFunction(name);
+    if (!function) throwException(text, ("Invalid function name (" + name + ").").c_str());
+    pos = end + 1;
+    getArguments(text, pos, args);
+    if (const char* countError = function->countErrorFor(args.size())) {
+        throwException(text, countError);
+    }
+    return *function;
+}
+
+SString LaunchScript::replaceValue(const JVMFile& jvm, const StringDeque& args) const {
+    return replaceAll(args.at(2), jvm.resolve(args.at(0)), jvm.resolve(args.at(1)));
+}
+
+SString LaunchScript::runtimeSystemPropsValue(const JVMFile& jvm, const StringDeque&) const {
+    return buildRuntimeSystemProps(jvm);
+}
+
+SString LaunchScript::runtimeJavaArgsValue(const JVMFile& jvm, const StringDeque&) const {
+    return buildRuntimeJavaArgs(jvm);
+}
+
+SString LaunchScript::systemPropValue(const JVMFile& jvm, const StringDeque& args) const {
+    return makeSystemProp(jvm, args.at(0), args.at(1));
+}
+
+SString LaunchScript::ifExistsValue(const JVMFile& jvm, const StringDeque& args) const {
+    if (jvm.getTagFile().getTagValue(args.at(0).c_str(), 0).empty()) return SString();
+    return jvm.resolve(args.at(1));
+}
+
+SString LaunchScript::launcherFileValue(const JVMFile&, const StringDeque&) const {
+    return m_literals.mark(LauncherContext::launcherFileName(), ShellLiterals::Word);
+}
+
+SString LaunchScript::launcherDirValue(const JVMFile&, const StringDeque&) const {
+    return m_literals.mark(LauncherContext::originalLauncherDir(), ShellLiterals::Word);
+}
+
+SString LaunchScript::applicationArchiveValue(const JVMFile&, const StringDeque& args) const {
+    return m_literals.mark(
+        LauncherContext::applicationArchive(args.empty() ? nullptr : &args.at(0)),
+        ShellLiterals::Word);
+}
+
+SString LaunchScript::tempDirValue(const JVMFile&, const StringDeque&) const {
+    SString value = PlatformImpl::getSystemTempDirectory();
+    if (!value.empty() && value.back() == '\\') value.pop_back();
+    return m_literals.mark(value, ShellLiterals::Word);
 }
 
 void LaunchScript::processMacro(SString& text, char delimiter, size_t start, size_t& end) const {
-    const SString name = text.substr(start + 1, end - start - 1);
     if (delimiter == '#') {
+        const SString name = text.substr(start + 1, end - start - 1);
         text.replace(
             start, end - start + 1,
             m_literals.mark(PlatformImpl::getEnvironmentVariable(name), ShellLiterals::Words));
         return;
     }
-    if (!isLaunchScriptFunction(name)) {
-        throwException(text, ("Invalid function name (" + name + ").").c_str());
-    }
-
-    size_t pos = end + 1;
+    size_t pos = 0;
     StringDeque args;
-    getArguments(text, pos, args);
-    if (const char* countError = functionArgumentCountError(name, args.size())) {
-        throwException(text, countError);
-    }
-
-    const JVMFile& jvm = currentJVM();
-    SString value;
-    if (name == "REPLACE") {
-        value = replaceAll(args.at(2), jvm.resolve(args.at(0)), jvm.resolve(args.at(1)));
-    } else if (name == "RUNTIME_SYSTEMPROP") {
-        value = buildRuntimeSystemProps(jvm);
-    } else if (name == "RUNTIME_JAVAARGS") {
-        value = buildRuntimeJavaArgs(jvm);
-    } else if (name == "SYSTEMPROP") {
-        value = makeSystemProp(jvm, args.at(0), args.at(1));
-    } else if (name == "CP") {
-        value = classpathValue(jvm, args);
-    } else if (name == "IF_EXISTS") {
-        if (!jvm.getTagFile().getTagValue(args.at(0).c_str(), 0).empty()) {
-            value = jvm.resolve(args.at(1));
-        }
-    } else if (name == "LAUNCHER_FILE") {
-        value = m_literals.mark(LauncherContext::launcherFileName(), ShellLiterals::Word);
-    } else if (name == "LAUNCHER_DIR") {
-        value = m_literals.mark(LauncherContext::originalLauncherDir(), ShellLiterals::Word);
-    } else if (name == "APPLICATION_ARCHIVE") {
-        value = m_literals.mark(
-            LauncherContext::applicationArchive(args.empty() ? nullptr : &args.at(0)),
-            ShellLiterals::Word);
-    } else if (name == "TEMP_DIR") {
-        value = PlatformImpl::getSystemTempDirectory();
-        if (!value.empty() && value.back() == '\\') value.pop_back();
-        value = m_literals.mark(value, ShellLiterals::Word);
-    }
+    const LaunchScriptFunction& function = parseFunctionCall(text, start, end, pos, args);
+    const SString value = (this->*function.evaluate)(currentJVM(), args);
     text.replace(start, pos - start, value);
     end = start + value.size();
 }

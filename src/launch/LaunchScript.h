@@ -10,7 +10,27 @@
 #include "platform/ShellLiterals.h"
 
 class JVMFile;
+class LaunchScript;
 class TagFile;
+
+// One launch-script function: its name, the argument counts it takes, the error for any
+// other count, which arguments are data, and how its value is computed.
+struct LaunchScriptFunction {
+    using Evaluator = SString (LaunchScript::*)(const JVMFile& jvm, const StringDeque& args) const;
+
+    const char* name;
+    long minArgs;
+    long maxArgs;            // -1: any number
+    const char* countError;  // null: every count fits
+    // Bit i set: argument i is data (a search text, a tag name, a file name) that is used as
+    // written and never becomes part of the command.
+    unsigned dataArguments;
+    Evaluator evaluate;
+
+    // The error text for `count` arguments, or null when the count fits.
+    const char* countErrorFor(long count) const;
+    bool isDataArgument(long index) const { return index < 32 && (dataArguments >> index) & 1u; }
+};
 
 class LaunchScript : public MacroHandler {
 public:
@@ -30,6 +50,14 @@ public:
     void getArguments(const SString& text, size_t& pos, StringDeque& args) const;
     // Logs the text being resolved and throws "Launch script error: " + message.
     [[noreturn]] void throwException(const SString& text, const char* message) const;
+    // Reads the call of the function macro at `start`..`end` of `text`: the function by its
+    // name, then its arguments into `args`, with `pos` left behind the ")". Throws (as
+    // throwException) on an unknown name, a malformed argument list or a wrong count.
+    const LaunchScriptFunction& parseFunctionCall(const SString& text, size_t start, size_t end,
+                                                  size_t& pos, StringDeque& args) const;
+
+    // The function named `name`, or null when there is none.
+    static const LaunchScriptFunction* findFunction(const SString& name);
 
     // Java command line pieces, computed against the descriptor being resolved.
     void addToClasspath(const JVMFile& jvm, SString& classpath, const SString& entry) const;
@@ -72,7 +100,19 @@ public:
 
 private:
     const JVMFile& currentJVM() const;
+    // The evaluators of the functions, one per row of kFunctions.
+    SString replaceValue(const JVMFile& jvm, const StringDeque& args) const;
+    SString runtimeSystemPropsValue(const JVMFile& jvm, const StringDeque& args) const;
+    SString runtimeJavaArgsValue(const JVMFile& jvm, const StringDeque& args) const;
+    SString systemPropValue(const JVMFile& jvm, const StringDeque& args) const;
     SString classpathValue(const JVMFile& jvm, const StringDeque& args) const;
+    SString ifExistsValue(const JVMFile& jvm, const StringDeque& args) const;
+    SString launcherFileValue(const JVMFile& jvm, const StringDeque& args) const;
+    SString launcherDirValue(const JVMFile& jvm, const StringDeque& args) const;
+    SString applicationArchiveValue(const JVMFile& jvm, const StringDeque& args) const;
+    SString tempDirValue(const JVMFile& jvm, const StringDeque& args) const;
+
+    static const LaunchScriptFunction kFunctions[];
 
     // Set while CP expands ARCHIVE, whose own CP call would recurse without end.
     mutable bool m_expandingArchive = false;
@@ -82,9 +122,3 @@ private:
 
 // The error for a CP call inside ARCHIVE (the archive is part of the class path CP builds).
 extern const char* const kClasspathInArchiveError;
-
-// Whether `name` is one of the launch script's functions.
-bool isLaunchScriptFunction(const SString& name);
-// The error text for calling function `name` with `count` arguments, or null when the
-// count fits or the name is no function.
-const char* functionArgumentCountError(const SString& name, long count);

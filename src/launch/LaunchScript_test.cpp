@@ -9,6 +9,7 @@
 #include "jvm/JVMFile.h"
 #include "launcher/Launcher.h"
 #include "platform/PlatformImpl.h"
+#include "support/StateAccess.h"
 #include "support/TestKit.h"
 
 namespace {
@@ -94,7 +95,7 @@ TEST_F(LaunchScriptTest, PassesRunFunctionsThenDescriptorThenEnvironment) {
     m_descriptor.setTagValue("WITH_ENV", "#QN_LS_VAR#/x");
     m_descriptor.setTagValue("WITH_FUNCTION", "%LAUNCHER_FILE%()");
     m_descriptor.setTagValue("DIRNAME", "v1");
-    Launcher::m_origLauncherFileName = "/opt/@DIRNAME@/setup.bin";
+    testkit::StateAccess::setOriginalLauncherFile("/opt/@DIRNAME@/setup.bin");
     expectAll({
         {"@WITH_ENV@", "value/x"},
         {"#QN_LS_AT#", "@JVM_HOME@"},
@@ -165,7 +166,7 @@ TEST_F(LaunchScriptTest, ApplicationArchiveWithANameCopiesTheFileBesideTheLaunch
     testkit::ScopedTempDir dir;
     testkit::ScopedEnv tmp("TMPDIR", dir.path().c_str());
     testkit::writeFile(dir.file("app/my.jar"), "jar bytes");
-    Launcher::m_origLauncherFileName = dir.file("app/setup.bin");
+    testkit::StateAccess::setOriginalLauncherFile(dir.file("app/setup.bin"));
     const SString copy = outcome("%APPLICATION_ARCHIVE%(\"my.jar\")");
     EXPECT_NE(copy, dir.file("app/my.jar"));
     EXPECT_EQ(copy.substr(copy.size() - 7), "/my.jar");

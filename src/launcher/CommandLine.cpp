@@ -25,7 +25,7 @@ int Launcher::process(const StringDeque& args, const SString& launcherPath) {
 // Loads the launcher's own index (and tag files), adding the index context to a failure.
 static void loadAppendedFiles(bool loadTagFiles) {
     try {
-        Launcher::m_inputFiles.load(loadTagFiles);
+        Launcher::inputFiles().load(loadTagFiles);
     } catch (const LauncherException& e) {
         throw LauncherException(PlatformImpl::getMessageText(MSG_UNABLE_TO_LOAD_INDEX) +
                                 e.getMessage());
@@ -59,7 +59,7 @@ static SString brokenBundleText(bool hasAppendedData) {
 
 int Launcher::processCmdLine(const StringDeque& args) {
     bool runInstructions = true;
-    PlatformImpl::m_deleteLauncher = false;
+    PlatformImpl::setDeleteLauncher(false);
     PlatformImpl::setUIProgress(0);
 
     const long count = args.size();
@@ -76,7 +76,7 @@ int Launcher::processCmdLine(const StringDeque& args) {
         } else if (arg == "-qn:orig") {
             if (hasValue) {
                 m_origLauncherFileName = args.at(++i);
-                PlatformImpl::m_deleteLauncher = true;
+                PlatformImpl::setDeleteLauncher(true);
             } else {
                 PlatformImpl::showUIMessage("Missing original launcher file name.");
             }

@@ -90,11 +90,77 @@ const char* const kVerify3 =
     "The third argument to VERIFY should be the file index number of the jvm file.";
 const char* const kExit =
     "The EXIT command requires the exit status, a number from 0 to 255, as its only argument.";
+const char* const kSetValue = "Invalid value specified for SET command";
 const char* const kExecuteLauncher =
     "The first argument to EXECUTE_LAUNCHER should be the index of the embedded launcher in the "
     "file index.";
 
 }  // namespace
+
+namespace {
+
+using Kind = Instructions::ArgumentKind;
+
+constexpr Instructions::ArgumentRule argument(Kind kind, const char* message) {
+    return {kind, message, 0, 0};
+}
+constexpr Instructions::ArgumentRule numberIn(long minimum, long maximum, const char* message) {
+    return {Kind::Range, message, minimum, maximum};
+}
+
+}  // namespace
+
+// Each command: its name, its arguments in order, and what it does once they are read. A
+// check reads and evaluates the arguments as a run would and only leaves out the action.
+const Instructions::CommandRule Instructions::kCommands[] = {
+    {"FIND_JVM",
+     {argument(Kind::Bool, kFindJvm1), argument(Kind::Bool, kFindJvm2)},
+     [](Instructions& in, const Arguments& a) {
+         in.m_actions.findJVM(a[0].number != 0, a[1].number != 0);
+     }},
+    {"GOTO",
+     {argument(Kind::Label, kGoto)},
+     [](Instructions& in, const Arguments& a) { in.m_cursor = in.gotoLabel(a[0].text); }},
+    {"ILAUNCH",
+     {argument(Kind::Long, kIlaunch1), argument(Kind::Short, kIlaunch2)},
+     [](Instructions& in, const Arguments& a) {
+         in.m_actions.ilaunch(a[0].number, static_cast<short>(a[1].number));
+     }},
+    {"INITIALIZE_UI", {}, [](Instructions& in, const Arguments&) { in.m_actions.initializeUI(); }},
+    {"INSTALL_JVM",
+     {numberIn(0, 2, kInstallJvm)},
+     [](Instructions& in, const Arguments& a) { in.m_actions.installJVM(a[0].number); }},
+    {"JMP0",
+     {argument(Kind::Condition, nullptr), argument(Kind::Label, kJmp0)},
+     [](Instructions& in, const Arguments& a) {
+         if (a[0].number == 0) in.m_cursor = in.gotoLabel(a[1].text);
+     }},
+    {"LAUNCH",
+     {argument(Kind::Path, kLaunchPath), argument(Kind::Short, kLaunch2)},
+     [](Instructions& in, const Arguments& a) {
+         in.m_actions.launch(a[0].text, static_cast<short>(a[1].number));
+     }},
+    {"SET",
+     {argument(Kind::Assignment, nullptr)},
+     [](Instructions&, const Arguments& a) { a[0].variable.setValue(a[0].text, kSetValue); }},
+    {"VERIFY",
+     {argument(Kind::Bool, kVerify1), argument(Kind::Bool, kVerify2),
+      argument(Kind::Long, kVerify3)},
+     [](Instructions& in, const Arguments& a) {
+         in.m_actions.verifyJVM(a[0].number != 0, a[1].number != 0, a[2].number);
+     }},
+    {"EXIT",
+     {numberIn(0, 255, kExit)},
+     [](Instructions& in, const Arguments& a) {
+         in.m_actions.exit(a[0].number);
+         in.m_finished = true;
+     }},
+    {"EXECUTE_LAUNCHER",
+     {argument(Kind::Long, kExecuteLauncher)},
+     [](Instructions& in, const Arguments& a) {
+         in.m_actions.executeEmbeddedLauncher(a[0].number);
+     }},
+};
 
 void Instructions::executeLine(const SString& line) {
     size_t pos = 0;
@@ -103,87 +169,63 @@ void Instructions::executeLine(const SString& line) {
     if (noToken) throwException("No command specified.");
     if (command[0] == ':' || command == "//") return;
 
-    // Each argument is read in turn; in a check, one holding a variable reference is only
-    // required to be present.
-    auto boolArg = [&](const char* missing) {
-        SString token = nextArgument(line, pos, missing);
-        return literal(token) ? evalBoolExpr(token, "") : false;
-    };
-    auto longArg = [&](const char* missing) {
-        SString token = nextArgument(line, pos, missing);
-        return literal(token) ? evalLongExpr(token, "") : 0L;
-    };
-    auto shortArg = [&](const char* missing) {
-        SString token = nextArgument(line, pos, missing);
-        return literal(token) ? evalShortExpr(token, "") : short{0};
-    };
+    const CommandRule* rule = nullptr;
+    for (const CommandRule& candidate : kCommands) {
+        if (command == candidate.name) rule = &candidate;
+    }
+    if (!rule) throwException("Invalid command (" + command + "). ");
+    Arguments arguments;
+    for (size_t i = 0; i < kMaxArguments && rule->arguments[i].kind != Kind::None; ++i) {
+        readArgument(line, pos, rule->arguments[i], arguments[i]);
+    }
+    if (!m_checkOnly) rule->action(*this, arguments);
+}
 
-    if (command == "FIND_JVM") {
-        bool show = boolArg(kFindJvm1);
-        bool fail = boolArg(kFindJvm2);
-        if (!m_checkOnly) m_actions.findJVM(show, fail);
-    } else if (command == "GOTO") {
-        SString label = nextArgument(line, pos, kGoto);
-        if (!m_checkOnly) {
-            m_cursor = gotoLabel(label);
-        } else if (literal(label)) {
-            gotoLabel(label);
-        }
-    } else if (command == "ILAUNCH") {
-        long id = longArg(kIlaunch1);
-        short seconds = shortArg(kIlaunch2);
-        if (!m_checkOnly) m_actions.ilaunch(id, seconds);
-    } else if (command == "INITIALIZE_UI") {
-        if (!m_checkOnly) m_actions.initializeUI();
-    } else if (command == "INSTALL_JVM") {
-        SString token = nextArgument(line, pos, kInstallJvm);
-        if (literal(token)) {
-            long option = evalLongExpr(token, "");
-            if (option < 0 || option > 2) throwException(kInstallJvm);
-            if (!m_checkOnly) m_actions.installJVM(option);
-        }
-    } else if (command == "JMP0") {
-        bool noCondition = false;
-        SString condition = getTokenFromString(line, pos, noCondition);
-        long value = literal(condition) ? evalLongExpr(condition, "") : 0;
-        SString label = nextArgument(line, pos, kJmp0);
-        if (!m_checkOnly) {
-            if (value == 0) m_cursor = gotoLabel(label);
-        } else if (literal(label)) {
-            gotoLabel(label);
-        }
-    } else if (command == "LAUNCH") {
-        SString path;
-        scanStringArgument(line, pos, path, kLaunchPath);
-        if (literal(path)) evalStringExpr(path, kLaunchPath);
-        short seconds = shortArg(kLaunch2);
-        if (!m_checkOnly) m_actions.launch(path, seconds);
-    } else if (command == "SET") {
-        executeSet(line, pos);
-    } else if (command == "VERIFY") {
-        bool show = boolArg(kVerify1);
-        bool fail = boolArg(kVerify2);
-        long id = longArg(kVerify3);
-        if (!m_checkOnly) m_actions.verifyJVM(show, fail, id);
-    } else if (command == "EXIT") {
-        SString token = nextArgument(line, pos, kExit);
-        if (literal(token)) {
-            long status = evalLongExpr(token, "");
-            if (status < 0 || status > 255) throwException(kExit);
-            if (!m_checkOnly) {
-                m_actions.exit(status);
-                m_finished = true;
+void Instructions::readArgument(const SString& line, size_t& pos, const ArgumentRule& rule,
+                                Argument& out) {
+    // In a check, an argument holding a variable reference is only required to be present.
+    switch (rule.kind) {
+        case Kind::None:
+            break;
+        case Kind::Bool:
+        case Kind::Long:
+        case Kind::Short:
+        case Kind::Range:
+            out.text = nextArgument(line, pos, rule.message);
+            if (!literal(out.text)) break;
+            if (rule.kind == Kind::Bool) {
+                out.number = evalBoolExpr(out.text, "");
+            } else if (rule.kind == Kind::Short) {
+                out.number = evalShortExpr(out.text, "");
+            } else {
+                out.number = evalLongExpr(out.text, "");
             }
+            if (rule.kind == Kind::Range &&
+                (out.number < rule.minimum || out.number > rule.maximum))
+                throwException(rule.message);
+            break;
+        case Kind::Condition: {
+            bool noCondition = false;
+            out.text = getTokenFromString(line, pos, noCondition);
+            if (literal(out.text)) out.number = evalLongExpr(out.text, "");
+            break;
         }
-    } else if (command == "EXECUTE_LAUNCHER") {
-        long position = longArg(kExecuteLauncher);
-        if (!m_checkOnly) m_actions.executeEmbeddedLauncher(position);
-    } else {
-        throwException("Invalid command (" + command + "). ");
+        case Kind::Label:
+            out.text = nextArgument(line, pos, rule.message);
+            // A run looks the label up when it jumps; a check makes sure it is there.
+            if (m_checkOnly && literal(out.text)) gotoLabel(out.text);
+            break;
+        case Kind::Path:
+            scanStringArgument(line, pos, out.text, rule.message);
+            if (literal(out.text)) evalStringExpr(out.text, rule.message);
+            break;
+        case Kind::Assignment:
+            readAssignment(line, pos, out);
+            break;
     }
 }
 
-void Instructions::executeSet(const SString& line, size_t pos) {
+void Instructions::readAssignment(const SString& line, size_t pos, Argument& out) {
     if (pos >= line.size()) throwException("Malformed SET statement.");
     SString rest = line.substr(pos);
     trim(rest, whitespaceChars);
@@ -192,16 +234,12 @@ void Instructions::executeSet(const SString& line, size_t pos) {
     try {
         SString left = rest.substr(0, eq);
         trim(left, whitespaceChars);
-        VariableRef ref;
-        ref.init(left, "Invalid variable specified on left hand side of SET statement.");
-        SString right = rest.substr(eq + 1);
-        trim(right, whitespaceChars);
-        if (literal(right)) {
-            evalStringExpr(right, "Invalid expression specified for SET command");
-            // A check validates the value the same way but leaves the variable as it was.
-            const SString before = ref.getStringValue();
-            ref.setValue(right, "Invalid value specified for SET command");
-            if (m_checkOnly) ref.setValue(before, SString());
+        out.variable.init(left, "Invalid variable specified on left hand side of SET statement.");
+        out.text = rest.substr(eq + 1);
+        trim(out.text, whitespaceChars);
+        if (literal(out.text)) {
+            evalStringExpr(out.text, "Invalid expression specified for SET command");
+            out.variable.checkValue(out.text, kSetValue);
         }
     } catch (const LauncherException& e) {
         throwException(e.getMessage());

@@ -2,12 +2,14 @@
 // The interpreter of the instruction language: one command per line, labels, jumps,
 // assignments to the numbered variables, and commands that call the controller's actions.
 
+#include <array>
 #include <vector>
 
 #include "base/ExpansionBounds.h"
 #include "base/InstructionsException.h"
 #include "base/SString.h"
 #include "launcher/InstructionActions.h"
+#include "launcher/VariableRef.h"
 
 class TagFile;
 
@@ -55,9 +57,44 @@ public:
 
     long getCursor() const { return m_cursor; }
 
+    // What one argument of a command is and how it is read.
+    enum class ArgumentKind {
+        None,        // no further argument
+        Bool,        // a 0/1 expression
+        Long,        // a number expression
+        Short,       // a 16-bit number expression
+        Range,       // a number expression between minimum and maximum
+        Condition,   // a number expression that may be missing (read as 0)
+        Label,       // a jump label
+        Path,        // a string argument, quoted or a single word
+        Assignment,  // the rest of the line: variable = value
+    };
+    struct ArgumentRule {
+        ArgumentKind kind;
+        const char* message;  // the error when the argument is missing or out of range
+        long minimum;
+        long maximum;
+    };
+
 private:
+    static constexpr size_t kMaxArguments = 3;
+    struct Argument {
+        SString text;
+        long number = 0;
+        VariableRef variable;
+    };
+    using Arguments = std::array<Argument, kMaxArguments>;
+    struct CommandRule {
+        const char* name;
+        ArgumentRule arguments[kMaxArguments];
+        void (*action)(Instructions& instructions, const Arguments& arguments);
+    };
+    static const CommandRule kCommands[];
+
     void executeLine(const SString& line);
-    void executeSet(const SString& line, size_t pos);
+    // Reads and evaluates one argument as `rule` describes into `out`.
+    void readArgument(const SString& line, size_t& pos, const ArgumentRule& rule, Argument& out);
+    void readAssignment(const SString& line, size_t pos, Argument& out);
     // Reads the next argument token; a missing one is the error `missingMessage`.
     SString nextArgument(const SString& line, size_t& pos, const char* missingMessage);
     const SString& lineAt(long index) const;

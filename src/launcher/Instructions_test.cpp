@@ -10,6 +10,7 @@
 #include "inputfiles/TagFile.h"
 #include "launcher/Launcher.h"
 #include "launcher/VariableRef.h"
+#include "support/StateAccess.h"
 #include "support/TestKit.h"
 
 namespace {
@@ -331,11 +332,12 @@ TEST(Instructions, RunNamesTheInstructionLineInItsError) {
     EXPECT_EQ(runMessage(), "");  // no instructions loaded: nothing happens
 
     Program bad{"INITIALIZE_UI", "FOO"};
-    Launcher::m_inputFiles.m_instructions.reset(new Instructions(bad.tags, bad.actions));
+    testkit::StateAccess::inputFiles().m_instructions.reset(
+        new Instructions(bad.tags, bad.actions));
     EXPECT_EQ(runMessage(), "Error in instructions. Invalid command (FOO).  Line number (2)");
 
     Program selfReferring{"SET S1 = x@@S1@@", "JMP0 @S1@ x"};
-    Launcher::m_inputFiles.m_instructions.reset(
+    testkit::StateAccess::inputFiles().m_instructions.reset(
         new Instructions(selfReferring.tags, selfReferring.actions));
     EXPECT_EQ(runMessage(),
               "Error in instructions.  Variable substitution does not end; a variable refers to "
@@ -343,10 +345,10 @@ TEST(Instructions, RunNamesTheInstructionLineInItsError) {
 
     Program failingAction{"INITIALIZE_UI"};
     failingAction.actions.m_failInit = true;
-    Launcher::m_inputFiles.m_instructions.reset(
+    testkit::StateAccess::inputFiles().m_instructions.reset(
         new Instructions(failingAction.tags, failingAction.actions));
     EXPECT_EQ(runMessage(), "action failed");
-    Launcher::m_inputFiles.m_instructions.reset();
+    testkit::StateAccess::inputFiles().m_instructions.reset();
 }
 
 TEST(Instructions, CheckReportsEachFaultyLineWithoutRunningAnything) {

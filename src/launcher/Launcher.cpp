@@ -25,25 +25,6 @@ int Launcher::m_exitStatus = 0;
 
 namespace {
 
-// The log file opened for appending, with the line that starts each run's part written
-// first; an empty handle without a log file.
-StdioFile openLog() {
-    if (Launcher::m_logFileName.empty()) return StdioFile();
-    StdioFile file = PlatformImpl::openForAppending(Launcher::m_logFileName);
-    if (file && !Launcher::m_logFileInitialized) {
-        fputs("------------------\n", file.get());
-        Launcher::m_logFileInitialized = true;
-    }
-    return file;
-}
-
-bool appendRawToLog(const char* data, size_t size) {
-    StdioFile file = openLog();
-    if (!file) return false;
-    if (size > 0) fwrite(data, 1, size, file.get());
-    return true;
-}
-
 SString applicationArchive(const SString* name) {
     return name ? Launcher::getApplicationArchive(*name) : Launcher::getApplicationArchive();
 }
@@ -53,18 +34,35 @@ SString applicationArchive(const SString* name) {
 [[maybe_unused]] const bool g_contextInstalled = [] {
     setLogWriter(
         [](const char* message, LogMessageType type) { Launcher::logMessage(message, type); });
-    setLogAppender(&appendRawToLog);
+    setLogAppender(&Launcher::appendRawToLog);
     LauncherContext::Hooks hooks;
     hooks.launcherFileName = &Launcher::getLauncherFileName;
     hooks.originalLauncherFileName = &Launcher::getOriginalLauncherFileName;
-    hooks.userJavaHome = [] { return Launcher::m_userJavaHome; };
+    hooks.userJavaHome = [] { return Launcher::getUserJavaHome(); };
     hooks.applicationArchive = &applicationArchive;
     LauncherContext::install(hooks);
-    FileIndex::setBundle(&Launcher::m_inputFiles.m_fileIndex);
+    FileIndex::setBundle(&Launcher::inputFiles().m_fileIndex);
     return true;
 }();
 
 }  // namespace
+
+StdioFile Launcher::openLog() {
+    if (m_logFileName.empty()) return StdioFile();
+    StdioFile file = PlatformImpl::openForAppending(m_logFileName);
+    if (file && !m_logFileInitialized) {
+        fputs("------------------\n", file.get());
+        m_logFileInitialized = true;
+    }
+    return file;
+}
+
+bool Launcher::appendRawToLog(const char* data, size_t size) {
+    StdioFile file = openLog();
+    if (!file) return false;
+    if (size > 0) fwrite(data, 1, size, file.get());
+    return true;
+}
 
 Launcher::~Launcher() {
     PlatformImpl::cleanup();

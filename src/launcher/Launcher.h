@@ -3,12 +3,16 @@
 // command-line handling and the actions that the instructions call.
 
 #include "base/SString.h"
+#include "base/StdioFile.h"
 #include "base/StringDeque.h"
 #include "launcher/LauncherInputFiles.h"
 
 #include "base/Log.h"
 
 class TagFile;
+namespace testkit {
+class StateAccess;
+}
 enum InstallJVMOption { INSTALL_TEMP_SILENT = 0, INSTALL_TEMP = 1, INSTALL_PROMPT = 2 };
 
 class Launcher {
@@ -32,11 +36,20 @@ public:
     static void logMessage(const char* message, LogMessageType type);
     static void logMessage(const SString& message, LogMessageType type);
     static void setLogFileName(const SString& name);
+    // Appends `size` bytes to the log as they are; false when there is no log file.
+    static bool appendRawToLog(const char* data, size_t size);
 
     // --- state ---
     static SString getLauncherFileName() { return m_launcherFileName; }
+    // Points the launcher at `path` as its own file (the packer reads bundles this way).
+    static void setLauncherFileName(const SString& path) { m_launcherFileName = path; }
     static SString getOriginalLauncherFileName() { return m_origLauncherFileName; }
     static SString getOriginalLauncherDir();
+    static const SString& getUserJavaHome() { return m_userJavaHome; }
+    static const StringDeque& getPassThroughArgs() { return m_passThroughArgs; }
+    static bool showsJavaConsole() { return m_showJavaConsole; }
+    // The input files of the run: the bundle's index and the loaded tag files.
+    static LauncherInputFiles& inputFiles() { return m_inputFiles; }
 
     static bool isValidStringVariable(long n) { return n >= 1 && n <= 10; }
     static bool isValidLongVariable(long n) { return n >= 1 && n <= 5; }
@@ -74,6 +87,15 @@ public:
     // Puts every static member back to its start value (tests run many launches in one process).
     static void resetState();
 
+private:
+    friend class testkit::StateAccess;
+
+    // The log file opened for appending, with the line that starts each run's part written
+    // first; an empty handle without a log file.
+    static StdioFile openLog();
+    // Handles one -qn:in input file; returns whether the instructions should run after all.
+    static bool processInputFile(const SString& value);
+
     static SString m_logFileName;
     static bool m_logFileInitialized;
     static SString m_launcherFileName;
@@ -87,8 +109,4 @@ public:
     static SString m_stringVariables[10];
     static long m_numericVariables[5];
     static int m_exitStatus;
-
-private:
-    // Handles one -qn:in input file; returns whether the instructions should run after all.
-    static bool processInputFile(const SString& value);
 };

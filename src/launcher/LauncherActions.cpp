@@ -78,7 +78,7 @@ void Launcher::findJVM(bool showUI, bool showFailMsg) {
         } else {
             SString m = PlatformImpl::getMessageText(MSG_NO_MATCHING_JVM);
             logMessage(m, LOG_INFO);
-            if (showFailMsg && !PlatformImpl::m_canceled) {
+            if (showFailMsg && !PlatformImpl::isCanceled()) {
                 PlatformImpl::showUIMessage(m);
                 for (const SString& line : CandidateReport::lines(m_inputFiles.m_jvmFiles)) {
                     PlatformImpl::showErrorLine(line);
@@ -245,14 +245,14 @@ static void launchWith(TagFile& descriptor, short seconds) {
         PlatformImpl::setUISubStatus(None, SString());
     }
     PlatformImpl::hideUI(seconds);
-    const int status = Launcher::m_inputFiles.m_launchScript->execute(
-        jvmFile, &Launcher::m_passThroughArgs, Launcher::m_showJavaConsole);
+    const int status = Launcher::inputFiles().m_launchScript->execute(
+        jvmFile, &Launcher::getPassThroughArgs(), Launcher::showsJavaConsole());
     if (WIFSIGNALED(status)) throw TerminationRequest(WTERMSIG(status));
     Launcher::setExitStatus(WIFEXITED(status) ? WEXITSTATUS(status) : 1);
 }
 
 static void requireLaunchScript() {
-    if (!Launcher::m_inputFiles.m_launchScript) {
+    if (!Launcher::inputFiles().m_launchScript) {
         throw LauncherException(
             "The application cannot be started: the launcher carries no launch script (pack "
             "it with --launch-script).");

@@ -12,9 +12,8 @@
 #include "launcher/Launcher.h"
 #include "platform/PlatformImpl.h"
 #include "support/Bundles.h"
+#include "support/StateAccess.h"
 #include "support/TestKit.h"
-
-extern SString g_title;
 
 namespace {
 
@@ -36,7 +35,7 @@ protected:
     // Writes the bundle and points the launcher at it.
     SString bundle(testkit::BundleBuilder& builder) {
         SString path = builder.stub(dir.file("stub")).write(dir.file("bundle"));
-        Launcher::m_launcherFileName = path;
+        testkit::StateAccess::setLauncherFile(path);
         return path;
     }
     // The usual bundle: instructions, two descriptors and a launch script.
@@ -52,7 +51,7 @@ protected:
         testkit::writeFile(dir.file("input.in"), content);
         return TagFile(dir.file("input.in"));
     }
-    static LauncherInputFiles& files() { return Launcher::m_inputFiles; }
+    static LauncherInputFiles& files() { return testkit::StateAccess::inputFiles(); }
     static std::vector<SString> descriptorNames() {
         std::vector<SString> names;
         for (long i = 0; i < files().m_jvmFiles.getJVMFileCount(); ++i) {
@@ -87,7 +86,7 @@ TEST_F(InputFiles, EmbeddedFilesBuildTheObjects) {
     EXPECT_TRUE(instructionsHaveLabel("EMBEDDED"));
     ASSERT_NE(files().m_launchScript, nullptr);
     EXPECT_EQ(files().m_launchScript->m_description, "Embedded title");
-    EXPECT_EQ(g_title, "Embedded title");
+    EXPECT_EQ(testkit::StateAccess::title(), "Embedded title");
     EXPECT_EQ(descriptorNames(), (std::vector<SString>{"embedded-a", "embedded-b"}));
     EXPECT_TRUE(files().m_jvmFilesLoaded);
 }
@@ -116,7 +115,7 @@ TEST_F(InputFiles, IndexIsLoggedEntryByEntryAndOnlyOnce) {
     EXPECT_EQ(files().m_jvmFiles.getJVMFileCount(), 0);
 
     // A second call neither reopens the launcher nor logs again.
-    ASSERT_EQ(unlink(Launcher::m_launcherFileName.c_str()), 0);
+    ASSERT_EQ(unlink(Launcher::getLauncherFileName().c_str()), 0);
     files().load(true);
     files().load(false);
     EXPECT_EQ(testkit::readFile(dir.file("log")), expected);
@@ -124,7 +123,7 @@ TEST_F(InputFiles, IndexIsLoggedEntryByEntryAndOnlyOnce) {
 }
 
 TEST_F(InputFiles, LauncherWithoutAppendedDataLoadsNothing) {
-    Launcher::m_launcherFileName = dir.file("stub");
+    testkit::StateAccess::setLauncherFile(dir.file("stub"));
     testkit::writeFile(dir.file("stub"), "a launcher without any appended data");
     files().load(true);
     EXPECT_TRUE(files().isLoaded());
@@ -143,7 +142,7 @@ TEST_F(InputFiles, FirstInstructionsAndLaunchScriptWin) {
     files().load(true);
     EXPECT_TRUE(instructionsHaveLabel("FIRST"));
     EXPECT_EQ(files().m_launchScript->m_description, "first");
-    EXPECT_EQ(g_title, "first");
+    EXPECT_EQ(testkit::StateAccess::title(), "first");
 }
 
 TEST_F(InputFiles, EmbeddedSyntaxErrorNamesTheEntryAndItsOwnLine) {
@@ -176,7 +175,7 @@ TEST_F(InputFiles, InputFileNamesWinOverEmbeddedFiles) {
     files().load(true);
     EXPECT_TRUE(instructionsHaveLabel("DISK"));
     EXPECT_EQ(files().m_launchScript->m_description, "Disk title");
-    EXPECT_EQ(g_title, "Disk title");
+    EXPECT_EQ(testkit::StateAccess::title(), "Disk title");
     EXPECT_EQ(descriptorNames(), (std::vector<SString>{"disk-one", "disk-two"}));
     EXPECT_EQ(files().m_tagFiles.size(), 4);
     EXPECT_EQ(files().getFileCount(), 4);
@@ -195,13 +194,13 @@ TEST_F(InputFiles, TitleOrderDescriptionThenUITitleThenEmbeddedScript) {
     testkit::writeFile(dir.file("disk.script"), script("Disk title"));
     files().load(inputFile("UI_TITLE: Chosen\\u0021\nLAUNCHSCRIPT: " + dir.file("disk.script")));
     files().load(true);
-    EXPECT_EQ(g_title, "Chosen!");
-    Launcher::m_inputFiles.clear();
+    EXPECT_EQ(testkit::StateAccess::title(), "Chosen!");
+    testkit::StateAccess::inputFiles().clear();
 
     files().load(inputFile("UI_TITLE: Chosen\n"));
-    EXPECT_EQ(g_title, "Chosen");
+    EXPECT_EQ(testkit::StateAccess::title(), "Chosen");
     files().load(true);
-    EXPECT_EQ(g_title, "Embedded title");
+    EXPECT_EQ(testkit::StateAccess::title(), "Embedded title");
 }
 
 TEST_F(InputFiles, VerifyClassNeedsBothTags) {

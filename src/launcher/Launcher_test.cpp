@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/LauncherException.h"
+#include "support/StateAccess.h"
 #include "support/TestKit.h"
 
 namespace {
@@ -34,7 +35,7 @@ TEST(LauncherLog, AppendsToAnExistingFileAndEachProcessAddsASeparator) {
     Launcher::logMessage("first", LOG_INFO);
     EXPECT_EQ(testkit::readFile(dir.file("log")), "earlier run\n" + kSeparator + "first\n");
     // A new process starts with the separator not yet written.
-    Launcher::m_logFileInitialized = false;
+    testkit::StateAccess::setLogFileInitialized(false);
     Launcher::logMessage("second", LOG_INFO);
     EXPECT_EQ(testkit::readFile(dir.file("log")),
               "earlier run\n" + kSeparator + "first\n" + kSeparator + "second\n");
@@ -46,7 +47,7 @@ TEST(LauncherLog, WithoutANameNothingIsWritten) {
     ASSERT_EQ(chdir(dir.path().c_str()), 0);
     Launcher::logMessage("nowhere", LOG_ERROR);
     EXPECT_TRUE(testkit::listDir(dir.path()).empty());
-    EXPECT_FALSE(Launcher::m_logFileInitialized);
+    EXPECT_FALSE(testkit::StateAccess::logFileInitialized());
 
     Launcher::setLogFileName(dir.file("log"));
     Launcher::logMessage("one", LOG_INFO);
@@ -62,7 +63,7 @@ TEST(LauncherLog, RenamedLogGetsNoSecondSeparator) {
     Launcher::setLogFileName(dir.file("first.log"));
     Launcher::logMessage("one", LOG_INFO);
     Launcher::setLogFileName(dir.file("second.log"));
-    EXPECT_TRUE(Launcher::m_logFileInitialized);
+    EXPECT_TRUE(testkit::StateAccess::logFileInitialized());
     Launcher::logMessage("two", LOG_WARNING);
     EXPECT_EQ(testkit::readFile(dir.file("first.log")), kSeparator + "one\n");
     EXPECT_EQ(testkit::readFile(dir.file("second.log")), "WARNING: two\n");
@@ -79,7 +80,7 @@ TEST(LauncherLog, UnopenableFileIsSilentAndKeepsTheSeparatorForLater) {
         Launcher::setLogFileName(name);
         Launcher::logMessage("lost", LOG_ERROR);
     }
-    EXPECT_FALSE(Launcher::m_logFileInitialized);
+    EXPECT_FALSE(testkit::StateAccess::logFileInitialized());
     Launcher::setLogFileName(dir.file("log"));
     Launcher::logMessage("kept", LOG_ERROR);
     EXPECT_EQ(testkit::readFile(dir.file("log")), kSeparator + "ERROR: kept\n");
@@ -110,8 +111,8 @@ TEST(LauncherVariables, ValidNumbersHoldTheirOwnValues) {
     for (long n = 1; n <= 10; ++n)
         EXPECT_EQ(Launcher::getStringVariable(n), "s" + std::to_string(n));
     for (long n = 1; n <= 5; ++n) EXPECT_EQ(Launcher::getLongVariable(n), -n);
-    EXPECT_EQ(Launcher::m_stringVariables[0], "s1");
-    EXPECT_EQ(Launcher::m_numericVariables[4], -5);
+    EXPECT_EQ(testkit::StateAccess::stringVariables()[0], "s1");
+    EXPECT_EQ(testkit::StateAccess::numericVariables()[4], -5);
 }
 
 TEST(LauncherVariables, StartEmptyAndZero) {
@@ -138,8 +139,8 @@ TEST(LauncherVariables, InvalidNumbersAreRejectedWithTheirNumber) {
     }
     EXPECT_EQ(Launcher::getStringVariable(1), "kept");
     EXPECT_EQ(Launcher::getLongVariable(1), 42);
-    for (const SString& s : Launcher::m_stringVariables) EXPECT_NE(s, "x");
-    for (long v : Launcher::m_numericVariables) EXPECT_NE(v, 7);
+    for (const SString& s : testkit::StateAccess::stringVariables()) EXPECT_NE(s, "x");
+    for (long v : testkit::StateAccess::numericVariables()) EXPECT_NE(v, 7);
 }
 
 TEST(LauncherPaths, OriginalLauncherDirIsEverythingBeforeTheLastSeparator) {
@@ -153,7 +154,7 @@ TEST(LauncherPaths, OriginalLauncherDirIsEverythingBeforeTheLastSeparator) {
                                                             {"", ""}};
     for (const auto& c : cases) {
         testkit::LauncherState state("/elsewhere/launcher");
-        Launcher::m_origLauncherFileName = c.first;
+        testkit::StateAccess::setOriginalLauncherFile(c.first);
         EXPECT_EQ(Launcher::getOriginalLauncherDir(), c.second) << c.first;
         EXPECT_EQ(Launcher::getLauncherFileName(), "/elsewhere/launcher");
         EXPECT_EQ(Launcher::getOriginalLauncherFileName(), c.first);

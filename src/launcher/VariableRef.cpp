@@ -53,14 +53,20 @@ void VariableRef::init(const SString& text, const SString& prefix) {
 }
 
 void VariableRef::setValue(const SString& value, const SString& prefix) const {
+    checkValue(value, prefix);
     if (m_type == 'N') {
         long number = -1;
-        if (!convertToLong(value, number)) {
-            throw LauncherException(prefix + " " + "Invalid numeric expression in " + value);
-        }
+        convertToLong(value, number);
         Launcher::setLongVariable(m_number, number);
     } else {
         Launcher::setStringVariable(m_number, value);
+    }
+}
+
+void VariableRef::checkValue(const SString& value, const SString& prefix) const {
+    long number = -1;
+    if (m_type == 'N' && !convertToLong(value, number)) {
+        throw LauncherException(prefix + " " + "Invalid numeric expression in " + value);
     }
 }
 

@@ -15,6 +15,8 @@ public:
     void init(const SString& text, const SString& prefix);
     // Stores `value`, read as a number for a numeric variable. Throws LauncherException.
     void setValue(const SString& value, const SString& prefix) const;
+    // Throws what setValue would for `value`, storing nothing.
+    void checkValue(const SString& value, const SString& prefix) const;
     SString getStringValue() const;
 
     char m_type = 'S';

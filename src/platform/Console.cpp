@@ -10,7 +10,17 @@
 #include "platform/MessageCatalogue.h"
 #include "platform/PlatformImpl.h"
 
+namespace {
 bool g_enableOutput = true;
+}  // namespace
+
+bool displayOutputEnabled() {
+    return g_enableOutput;
+}
+
+void setDisplayOutput(bool on) {
+    g_enableOutput = on;
+}
 
 // The codeset LANG names (between "." and "@"), else the customary one of the language;
 // empty when no conversion applies (no LANG, C, POSIX, or already UTF-8).

@@ -23,4 +23,5 @@ void printLine(const SString& text, bool convert);
 void printErrorLine(const SString& text);
 
 // Display output switch, on at start.
-extern bool g_enableOutput;
+bool displayOutputEnabled();
+void setDisplayOutput(bool on);

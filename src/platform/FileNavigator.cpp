@@ -48,7 +48,7 @@ int directoryFromType(unsigned char type) {
 }  // namespace
 
 bool FileNavigator::isCanceled() const {
-    return m_cancelable && PlatformImpl::m_canceled;
+    return m_cancelable && PlatformImpl::isCanceled();
 }
 
 bool FileNavigator::isDirectory(const char* path) {

@@ -11,6 +11,9 @@
 #include "base/StringDeque.h"
 
 class FileFindListener;
+namespace testkit {
+class StateAccess;
+}
 
 // Receives the output of a captured child as it arrives.
 class CaptureSink {
@@ -125,8 +128,10 @@ public:
     static bool checkFreeSpace(const SString& path, long size);
     static void deleteLauncher();
 
-    static bool m_deleteLauncher;
-    static bool m_canceled;
+    // Whether the launcher deletes its own file at clean-up.
+    static void setDeleteLauncher(bool deleteLauncher) { m_deleteLauncher = deleteLauncher; }
+    // Whether the user canceled the running search or extraction.
+    static bool isCanceled() { return m_canceled; }
 
     // --- processes and environment ---
     // Runs `command` through the shell as a child and waits for it (inChild), or replaces
@@ -177,10 +182,10 @@ public:
     static SString wideToMultiByte(const wchar_t* text);
     static SString promptJVMDestinationDirectory();
 
-    static bool m_silent;
-    static bool m_quiet;
-    static UISubStatus m_subStatus;
-    static SString m_subStatusData;
+    static bool isSilent() { return m_silent; }
+    // The sub-status shown last and its text.
+    static UISubStatus getUISubStatus() { return m_subStatus; }
+    static const SString& getUISubStatusText() { return m_subStatusData; }
 
     // Puts every static member back to its start value (tests run many launches in one process).
     static void resetState();
@@ -193,11 +198,21 @@ private:
                         const SString& workingDir, bool capture, SString* stdOut, SString* errOut,
                         const ChildLimits& limits, ChildOutcome* outcome);
 
+    static bool m_deleteLauncher;
+    static bool m_canceled;
+    static bool m_silent;
+    static bool m_quiet;
+    static UISubStatus m_subStatus;
+    static SString m_subStatusData;
     static SString m_tempDir;
     static StringDeque m_sdqCreatedFiles;
     static StringDeque m_sdqCreatedDrs;
 
-    friend class PlatformTestAccess;
+    // The display state kept in the status display's own file.
+    static SString& uiTitle();
+    static long& uiProgress();
+
+    friend class testkit::StateAccess;
 };
 
 // Restores the sub-status it found when it goes out of scope.

@@ -12,11 +12,22 @@
 #include "platform/Console.h"
 #include "platform/MessageCatalogue.h"
 #include "platform/PlatformImpl.h"
+#include "platform/ProcessControl.h"
 #include "platform/UserCache.h"
 
+namespace {
 SString g_title;
 long ui_progress = 0;
 long ui_progressBlock = 0;
+}  // namespace
+
+SString& PlatformImpl::uiTitle() {
+    return g_title;
+}
+
+long& PlatformImpl::uiProgress() {
+    return ui_progress;
+}
 
 bool PlatformImpl::m_silent = false;
 bool PlatformImpl::m_quiet = false;
@@ -121,7 +132,8 @@ void PlatformImpl::setUISubStatus(UISubStatus subStatus, const SString& text) {
 }
 
 SubStatusWrapper::SubStatusWrapper()
-    : m_subStatusData(PlatformImpl::m_subStatusData), m_subStatus(PlatformImpl::m_subStatus) {}
+    : m_subStatusData(PlatformImpl::getUISubStatusText()),
+      m_subStatus(PlatformImpl::getUISubStatus()) {}
 
 SubStatusWrapper::~SubStatusWrapper() {
     PlatformImpl::setUISubStatus(m_subStatus, m_subStatusData);
@@ -130,7 +142,7 @@ SubStatusWrapper::~SubStatusWrapper() {
 void PlatformImpl::advanceUIProgress(long count) {
     if (m_silent || m_quiet) return;
     ui_progress += count;
-    if (g_enableOutput) {
+    if (displayOutputEnabled()) {
         SString dot = get_msg(18, nullptr);
         for (long i = 0; i < count; ++i) write(dot.c_str());
     }
@@ -140,7 +152,7 @@ void PlatformImpl::advanceUIProgress(long count) {
 void PlatformImpl::setUIProgress(long value) {
     if (m_silent || m_quiet) return;
     ui_progress = value;
-    if (g_enableOutput && value / 70 > ui_progressBlock) {
+    if (displayOutputEnabled() && value / 70 > ui_progressBlock) {
         writeLine("");
         ui_progressBlock = value / 70;
     }
@@ -150,12 +162,12 @@ void PlatformImpl::showUI() {
     if (m_silent) {
         hideUI();
     } else {
-        g_enableOutput = true;
+        setDisplayOutput(true);
     }
 }
 
 void PlatformImpl::hideUI(short) {
-    g_enableOutput = false;
+    setDisplayOutput(false);
 }
 
 void PlatformImpl::setSilent(bool silent) {
@@ -171,7 +183,7 @@ bool PlatformImpl::isQuiet() {
 }
 
 bool PlatformImpl::isUIVisible() {
-    return g_enableOutput;
+    return displayOutputEnabled();
 }
 
 void PlatformImpl::showUIMessage(const SString& text) {
@@ -207,7 +219,8 @@ void PlatformImpl::setUITitle(const SString& title) {
     }
     // The title is already in the locale's own character set. Without one there is no
     // title line at all.
-    if (!m_silent && !m_quiet && g_enableOutput && !g_title.empty()) printLine(g_title, false);
+    if (!m_silent && !m_quiet && displayOutputEnabled() && !g_title.empty())
+        printLine(g_title, false);
 }
 
 SString PlatformImpl::wideToMultiByte(const wchar_t* text) {
@@ -230,7 +243,7 @@ SString PlatformImpl::promptJVMDestinationDirectory() {
 
 void PlatformImpl::resetState() {
     g_title.clear();
-    g_enableOutput = true;
+    setDisplayOutput(true);
     ui_progress = 0;
     ui_progressBlock = 0;
     m_silent = false;
@@ -239,5 +252,6 @@ void PlatformImpl::resetState() {
     m_subStatusData.clear();
     m_canceled = false;
     resetFileState();
+    resetSignalState();
     UserCache::resetState();
 }

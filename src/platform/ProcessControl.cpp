@@ -66,6 +66,11 @@ void throwIfSignalled() {
     if (g_pendingSignal != 0) throw TerminationRequest(g_pendingSignal);
 }
 
+void resetSignalState() {
+    g_pendingSignal = 0;
+    g_childGroup = 0;
+}
+
 void dieBySignal(int signal) {
     struct sigaction action = {};
     action.sa_handler = SIG_DFL;

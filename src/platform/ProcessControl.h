@@ -25,6 +25,9 @@ void installSignalHandlers();
 int pendingSignal();
 // Throws TerminationRequest when an interruption signal has arrived.
 void throwIfSignalled();
+// Forgets a received interruption signal and the running child's group (tests run many
+// launches in one process).
+void resetSignalState();
 // Ends the process by `signal` with its default action.
 [[noreturn]] void dieBySignal(int signal);
 

@@ -10,9 +10,8 @@
 
 #include "base/LauncherException.h"
 #include "platform/PlatformImpl.h"
+#include "support/StateAccess.h"
 #include "support/TestKit.h"
-
-extern long ui_progress;
 
 namespace {
 
@@ -171,13 +170,13 @@ TEST(ExecuteProcess, ProgressAdvancesOncePerRead) {
     const std::pair<const char*, long> cases[] = {
         {"true", 2}, {"printf x", 3}, {"printf y >&2", 3}};
     for (const auto& [command, reads] : cases) {
-        ui_progress = 0;
+        testkit::StateAccess::setProgress(0);
         runCaptured(command);
-        EXPECT_EQ(reads, ui_progress) << command;
+        EXPECT_EQ(reads, testkit::StateAccess::progress()) << command;
     }
-    ui_progress = 0;
+    testkit::StateAccess::setProgress(0);
     runCaptured("head -c 20000 /dev/zero");
-    EXPECT_GE(ui_progress, 20000 / 4096 + 1 + 2);
+    EXPECT_GE(testkit::StateAccess::progress(), 20000 / 4096 + 1 + 2);
 }
 
 TEST(ExecuteProcess, TimeLimitKillsTheWholeProcessGroup) {
@@ -257,10 +256,10 @@ TEST(ReadFromFile, ReadsToTheEndAndReturnsTheLastCount) {
         fwrite(content.data(), 1, content.size(), stream);
         rewind(stream);
         SString text = "pre";
-        ui_progress = 0;
+        testkit::StateAccess::setProgress(0);
         EXPECT_EQ(c.last, readFromFile(stream, &text)) << c.size;
         EXPECT_EQ("pre" + content, text);
-        EXPECT_EQ(c.reads, ui_progress) << c.size;
+        EXPECT_EQ(c.reads, testkit::StateAccess::progress()) << c.size;
         rewind(stream);
         EXPECT_EQ(c.last, readFromFile(stream, nullptr));
         fclose(stream);

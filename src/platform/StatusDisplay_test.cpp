@@ -8,10 +8,8 @@
 #include "platform/Console.h"
 #include "platform/MessageCatalogue.h"
 #include "platform/PlatformImpl.h"
+#include "support/StateAccess.h"
 #include "support/TestKit.h"
-
-extern SString g_title;
-extern long ui_progress;
 
 namespace {
 
@@ -136,7 +134,7 @@ TEST(StatusDisplay, MessageIdentifiersSelectTheirRows) {
 
 TEST(StatusDisplay, StatusLines) {
     Display d;
-    g_title = "App";
+    testkit::StateAccess::setTitle("App");
     const std::pair<int, const char*> cases[] = {
         {Initializing, "\nInitializing App...\n"},
         {SearchingForJVM, "\nSearching for Java(tm) Virtual Machine...\n"},
@@ -173,8 +171,8 @@ TEST(StatusDisplay, SubStatusLinesAreShownAndRecorded) {
         EXPECT_EQ(c.shown, captured([&] {
                       PlatformImpl::setUISubStatus(static_cast<UISubStatus>(c.subStatus), c.text);
                   }));
-        EXPECT_EQ(c.recorded, PlatformImpl::m_subStatus);
-        EXPECT_EQ(c.recordedText, PlatformImpl::m_subStatusData);
+        EXPECT_EQ(c.recorded, testkit::StateAccess::subStatus());
+        EXPECT_EQ(c.recordedText, testkit::StateAccess::subStatusData());
     }
 }
 
@@ -186,25 +184,25 @@ TEST(StatusDisplay, SubStatusWrapperRestoresTheOuterSubStatus) {
         PlatformImpl::setUISubStatus(Verifying, "inner");
     });
     EXPECT_EQ("\nVerifying inner\n\nSearching for outer\n", inner);
-    EXPECT_EQ(Searching, PlatformImpl::m_subStatus);
-    EXPECT_EQ("outer", PlatformImpl::m_subStatusData);
+    EXPECT_EQ(Searching, testkit::StateAccess::subStatus());
+    EXPECT_EQ("outer", testkit::StateAccess::subStatusData());
 
     PlatformImpl::setUISubStatus(None, "");
     EXPECT_EQ("\nVerifying inner\n", captured([] {
                   SubStatusWrapper wrapper;
                   PlatformImpl::setUISubStatus(Verifying, "inner");
               }));
-    EXPECT_EQ(None, PlatformImpl::m_subStatus);
+    EXPECT_EQ(None, testkit::StateAccess::subStatus());
 }
 
 TEST(StatusDisplay, ProgressDotsEndTheirRowEverySeventyUnits) {
     Display d;
     EXPECT_EQ("...", captured([] { PlatformImpl::advanceUIProgress(3); }));
-    EXPECT_EQ(3, ui_progress);
+    EXPECT_EQ(3, testkit::StateAccess::progress());
     EXPECT_EQ(SString(66, '.'), captured([] { PlatformImpl::advanceUIProgress(66); }));
     EXPECT_EQ(".\n", captured([] { PlatformImpl::advanceUIProgress(1); }));
     EXPECT_EQ(SString(70, '.') + "\n", captured([] { PlatformImpl::advanceUIProgress(70); }));
-    EXPECT_EQ(140, ui_progress);
+    EXPECT_EQ(140, testkit::StateAccess::progress());
 }
 
 TEST(StatusDisplay, SettingProgressBackDoesNotRepeatLineEnds) {
@@ -223,7 +221,7 @@ TEST(StatusDisplay, HiddenProgressCountsWithoutDotsOrLineEnds) {
     PlatformImpl::hideUI(5);
     EXPECT_FALSE(PlatformImpl::isUIVisible());
     EXPECT_EQ("", captured([] { PlatformImpl::advanceUIProgress(70); }));
-    EXPECT_EQ(70, ui_progress);
+    EXPECT_EQ(70, testkit::StateAccess::progress());
     PlatformImpl::showUI();
     EXPECT_EQ(".\n", captured([] { PlatformImpl::advanceUIProgress(1); }));
 }
@@ -244,7 +242,7 @@ TEST(StatusDisplay, SilentModeSuppressesEverything) {
                   prompt = PlatformImpl::promptJVMDestinationDirectory();
               }));
     EXPECT_EQ("", prompt);
-    EXPECT_EQ(0, ui_progress);
+    EXPECT_EQ(0, testkit::StateAccess::progress());
     EXPECT_EQ("answer", getLine());  // the prompt read nothing
     PlatformImpl::showUI();
     EXPECT_FALSE(PlatformImpl::isUIVisible());
@@ -263,7 +261,7 @@ TEST(StatusDisplay, HiddenDisplayStillShowsMessagesAndReadsTheAnswer) {
                   answer = PlatformImpl::promptJVMDestinationDirectory();
               }));
     EXPECT_EQ("/opt/jvm", answer);
-    EXPECT_EQ("Hidden", g_title);
+    EXPECT_EQ("Hidden", testkit::StateAccess::title());
 }
 
 TEST(StatusDisplay, PromptShowsItsRowAndReadsOneWord) {
@@ -348,7 +346,7 @@ TEST(StatusDisplay, TitleTheLocaleCannotRepresentKeepsThePreviousOne) {
     EXPECT_EQ("First\n", captured([] { PlatformImpl::setUITitle("Fir\\u0073t"); }));
     for (const char* title : {"Caf\xc3\xa9", "Caf\\u00e9", "\xff"}) {
         EXPECT_EQ("First\n", captured([&] { PlatformImpl::setUITitle(title); })) << title;
-        EXPECT_EQ("First", g_title);
+        EXPECT_EQ("First", testkit::StateAccess::title());
     }
     EXPECT_EQ("\nRunning First...\n", captured([] { PlatformImpl::setUIStatus(Running); }));
 }
@@ -359,8 +357,8 @@ TEST(StatusDisplay, TitleIsConvertedInTheCurrentLocale) {
     if (!ctype.ok()) GTEST_SKIP() << "no C.UTF-8 locale";
     PlatformImpl::hideUI();
     for (const char* title : {"Caf\xc3\xa9", "Caf\\u00e9", "Caf\\u00E9"}) {
-        g_title.clear();
+        testkit::StateAccess::setTitle("");
         PlatformImpl::setUITitle(title);
-        EXPECT_EQ("Caf\xc3\xa9", g_title) << title;
+        EXPECT_EQ("Caf\xc3\xa9", testkit::StateAccess::title()) << title;
     }
 }

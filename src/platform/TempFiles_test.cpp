@@ -10,6 +10,7 @@
 #include "launcher/Launcher.h"
 #include "platform/FreeSpace.h"
 #include "platform/PlatformImpl.h"
+#include "support/StateAccess.h"
 #include "support/TestKit.h"
 
 using testkit::exists;
@@ -237,7 +238,7 @@ TEST(Cleanup, DeletesTheLauncherOnlyWhenAsked) {
     for (bool deleteLauncher : {false, true}) {
         testkit::LauncherState state(tmp.file("copy/launcher"));
         writeFile(tmp.file("copy/launcher"), "#!");
-        PlatformImpl::m_deleteLauncher = deleteLauncher;
+        testkit::StateAccess::setDeleteLauncher(deleteLauncher);
         PlatformImpl::cleanup();
         EXPECT_EQ(!deleteLauncher, exists(tmp.file("copy")));
     }

@@ -15,6 +15,7 @@
 #include "platform/DeleteFullDir.h"
 #include "platform/FindFiles.h"
 #include "platform/PlatformImpl.h"
+#include "support/StateAccess.h"
 #include "support/TestKit.h"
 
 using testkit::exists;
@@ -179,7 +180,7 @@ TEST(FileNavigator, CancelFlagStopsOnlyCancelableWalks) {
     testkit::LauncherState state;
     testkit::ScopedTempDir tmp;
     writeFile(tmp.file("f"), "");
-    PlatformImpl::m_canceled = true;
+    testkit::StateAccess::setCanceled(true);
     RecordingWalker cancelable(true), steady(false);
     EXPECT_FALSE(cancelable.process(tmp.path()));
     EXPECT_TRUE(cancelable.files.empty());

@@ -1,5 +1,7 @@
 #include "support/TestKit.h"
 
+#include "support/StateAccess.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -106,22 +108,17 @@ void chownTo(const SString& path, unsigned uid) {
     }
 }
 
-static void resetAll() {
-    Launcher::resetState();
-    PlatformImpl::resetState();
-}
-
 LauncherState::LauncherState(const SString& launcherPath, bool quiet) {
     char cwd[4096];
     if (getcwd(cwd, sizeof cwd)) m_savedCwd = cwd;
-    resetAll();
-    Launcher::m_launcherFileName = launcherPath;
-    Launcher::m_origLauncherFileName = launcherPath;
+    StateAccess::resetAll();
+    StateAccess::setLauncherFile(launcherPath);
+    StateAccess::setOriginalLauncherFile(launcherPath);
     if (quiet) PlatformImpl::setSilent(true);
 }
 
 LauncherState::~LauncherState() {
-    resetAll();
+    StateAccess::resetAll();
     if (!m_savedCwd.empty() && chdir(m_savedCwd.c_str()) != 0) perror("chdir");
 }
 

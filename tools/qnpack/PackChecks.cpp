@@ -48,22 +48,17 @@ namespace {
 class FunctionChecker : public MacroHandler {
 public:
     void processMacro(SString& text, char, size_t start, size_t& end) const override {
-        const SString name = text.substr(start + 1, end - start - 1);
-        if (!isLaunchScriptFunction(name)) {
-            m_script.throwException(text, ("Invalid function name (" + name + ").").c_str());
+        if (m_inArchive && text.compare(start + 1, end - start - 1, "CP") == 0) {
+            m_script.throwException(text, kClasspathInArchiveError);
         }
-        if (m_inArchive && name == "CP") m_script.throwException(text, kClasspathInArchiveError);
-        size_t pos = end + 1;
+        size_t pos = 0;
         StringDeque args;
-        m_script.getArguments(text, pos, args);
-        if (const char* countError = functionArgumentCountError(name, args.size())) {
-            m_script.throwException(text, countError);
+        const LaunchScriptFunction& function =
+            m_script.parseFunctionCall(text, start, end, pos, args);
+        // Arguments that can end up in the command are scanned again there; data never is.
+        for (long i = 0; i < args.size(); ++i) {
+            if (!function.isDataArgument(i)) resolve(args.at(i), '%');
         }
-        // Arguments that can end up in the command are scanned again there; a search text,
-        // a tag name or a file name never is.
-        const bool firstIsData =
-            name == "REPLACE" || name == "IF_EXISTS" || name == "APPLICATION_ARCHIVE";
-        for (long i = firstIsData ? 1 : 0; i < args.size(); ++i) resolve(args.at(i), '%');
         text.erase(start, pos - start);
         end = start;
     }

@@ -534,7 +534,7 @@ int list(int argc, char** argv, FILE* out, FILE* err) {
         fprintf(out, "%s carries no appended data\n", bundle.c_str());
         return 0;
     }
-    Launcher::m_launcherFileName = bundle;
+    Launcher::setLauncherFileName(bundle);
     LauncherInputFiles files;
     try {
         files.load(false);

@@ -1,0 +1,42 @@
+#pragma once
+// The one way tests reach the static state of the launcher and the platform layer: they
+// set what a run would have set and read what it left, and put everything back at the end.
+
+#include "base/SString.h"
+#include "platform/PlatformImpl.h"
+
+class LauncherInputFiles;
+
+namespace testkit {
+
+class StateAccess {
+public:
+    // Every static member of the launcher and the platform layer back to its start value,
+    // a received interruption signal included.
+    static void resetAll();
+
+    // --- launcher ---
+    // The launcher's own path, and the path it was started as.
+    static void setLauncherFile(const SString& path);
+    static void setOriginalLauncherFile(const SString& path);
+    static void setUserJavaHome(const SString& home);
+    static LauncherInputFiles& inputFiles();
+    static bool logFileInitialized();
+    static void setLogFileInitialized(bool initialized);
+    // The stored variables as they are, without the number checks of the accessors.
+    static const SString (&stringVariables())[10];
+    static const long (&numericVariables())[5];
+
+    // --- platform layer ---
+    static void setCanceled(bool canceled);
+    static void setDeleteLauncher(bool deleteLauncher);
+    static UISubStatus subStatus();
+    static const SString& subStatusData();
+    // The title as stored, and the progress count, without the display side effects.
+    static const SString& title();
+    static void setTitle(const SString& title);
+    static long progress();
+    static void setProgress(long progress);
+};
+
+}  // namespace testkit
