@@ -90,18 +90,6 @@ pid_t startLauncher(const Workspace& ws, const SString& bundle, const std::vecto
     return pid;
 }
 
-// Waits for `pid` at most `seconds`; its raw status, or -1 (and it is killed).
-int waitExit(pid_t pid, double seconds) {
-    for (int i = 0; i < seconds * 100; ++i) {
-        int status;
-        if (waitpid(pid, &status, WNOHANG) == pid) return status;
-        usleep(10000);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
-}
-
 // A process that writes `line` into the pipe `fifo` every 20 ms, for ever.
 pid_t slowWriter(const SString& fifo, const SString& line) {
     pid_t pid = fork();

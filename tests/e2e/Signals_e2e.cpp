@@ -79,18 +79,6 @@ bool waitFor(const SString& path, int seconds = 20) {
     return false;
 }
 
-// Waits for `pid` at most `seconds`; the raw status, or -1 (and the process killed).
-int waitExit(pid_t pid, int seconds = 20) {
-    for (int i = 0; i < seconds * 100; ++i) {
-        int status;
-        if (waitpid(pid, &status, WNOHANG) == pid) return status;
-        usleep(10000);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
-}
-
 TEST(Signals, TerminationReachesTheApplicationAndTheLauncherCleansUp) {
     for (int signal : {SIGTERM, SIGHUP}) {
         for (bool console : {true, false}) {

@@ -4,7 +4,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -177,6 +179,17 @@ std::vector<SString> splitLines(const SString& text) {
         start = end + 1;
     }
     return result;
+}
+
+int waitExit(pid_t pid, double seconds) {
+    for (int i = 0; i < seconds * 100; ++i) {
+        int status;
+        if (waitpid(pid, &status, WNOHANG) == pid) return status;
+        usleep(10000);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
 }
 
 }  // namespace testkit

@@ -2,6 +2,8 @@
 // Test kit: scoped temporary directories, file helpers, a guard that resets the launcher's
 // process-wide state, and stdout capture.
 
+#include <sys/types.h>
+
 #include <map>
 #include <vector>
 
@@ -31,6 +33,8 @@ void writeFile(const SString& path, const SString& content, unsigned mode = 0);
 SString readFile(const SString& path);
 // The lines of `text`, without their line feeds; a last line without one counts too.
 std::vector<SString> splitLines(const SString& text);
+// Waits for the child `pid` at most `seconds`; its raw wait status, or -1 (and it is killed).
+int waitExit(pid_t pid, double seconds = 20);
 bool exists(const SString& path);
 void makeDirs(const SString& path);
 // Names of the entries of a directory, sorted; empty when it cannot be read.
