@@ -1,5 +1,7 @@
 #include "launcher/Launcher.h"
 
+#include <cerrno>
+
 #include "base/LauncherContext.h"
 #include "base/LauncherException.h"
 #include "base/Numbers.h"
@@ -7,10 +9,12 @@
 #include "jvm/CandidateReport.h"
 #include "jvm/VerifiedHomes.h"
 #include "platform/PlatformImpl.h"
+#include "platform/SystemError.h"
 #include "platform/UserCache.h"
 
 SString Launcher::m_logFileName;
 bool Launcher::m_logFileInitialized = false;
+StringDeque Launcher::m_unwritableLogNames;
 SString Launcher::m_launcherFileName;
 SString Launcher::m_origLauncherFileName;
 StringDeque Launcher::m_args;
@@ -50,7 +54,17 @@ SString applicationArchive(const SString* name) {
 StdioFile Launcher::openLog() {
     if (m_logFileName.empty()) return StdioFile();
     StdioFile file = PlatformImpl::openForAppending(m_logFileName);
-    if (file && !m_logFileInitialized) {
+    if (!file) {
+        const int error = errno;
+        for (const SString& name : m_unwritableLogNames) {
+            if (name == m_logFileName) return file;
+        }
+        m_unwritableLogNames.push_back(m_logFileName);
+        PlatformImpl::showErrorLine(
+            systemErrorText("The log file " + m_logFileName + " cannot be written: ", error));
+        return file;
+    }
+    if (!m_logFileInitialized) {
         fputs("------------------\n", file.get());
         m_logFileInitialized = true;
     }
@@ -72,6 +86,7 @@ Launcher::~Launcher() {
 void Launcher::resetState() {
     m_logFileName.clear();
     m_logFileInitialized = false;
+    m_unwritableLogNames.clear();
     m_launcherFileName.clear();
     m_origLauncherFileName.clear();
     m_args.clear();

@@ -91,13 +91,16 @@ private:
     friend class testkit::StateAccess;
 
     // The log file opened for appending, with the line that starts each run's part written
-    // first; an empty handle without a log file.
+    // first; an empty handle without a log file. A log file that cannot be opened is said
+    // once on standard error (once per name), and its messages are dropped.
     static StdioFile openLog();
     // Handles one -qn:in input file; returns whether the instructions should run after all.
     static bool processInputFile(const SString& value);
 
     static SString m_logFileName;
     static bool m_logFileInitialized;
+    // Log file names already reported as unwritable.
+    static StringDeque m_unwritableLogNames;
     static SString m_launcherFileName;
     static SString m_origLauncherFileName;
     static StringDeque m_args;

@@ -20,8 +20,11 @@
 #include "launch/LaunchScript.h"
 #include "launcher/Instructions.h"
 #include "launcher/Launcher.h"
+#include "platform/FileIdentity.h"
+#include "platform/InstallDestination.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ProcessControl.h"
+#include "platform/SystemError.h"
 #include "platform/UserCache.h"
 
 namespace {
@@ -195,15 +198,27 @@ void Launcher::installJVM(InstallJVMOption option) {
     if (!installer) {
         throw LauncherException(PlatformImpl::getMessageText(MSG_NO_JVM_INSTALLER));
     }
-    destination = option == INSTALL_PROMPT ? PlatformImpl::promptJVMDestinationDirectory()
-                                           : PlatformImpl::createTempSubDirectory();
+    if (option == INSTALL_PROMPT) {
+        // Only a new or empty directory: nothing of the user's is overwritten or removed.
+        SString problem;
+        destination =
+            prepareInstallDestination(PlatformImpl::promptJVMDestinationDirectory(), problem);
+        if (!problem.empty()) {
+            logMessage(problem, LOG_ERROR);
+            PlatformImpl::showUIMessage(problem);
+        }
+    } else {
+        destination = PlatformImpl::createTempSubDirectory();
+    }
     if (destination.empty()) return;
 
     SString program = installer->extract(destination);
+    const SString extracted = fileIdentity(program, false);
     // Installers run as the program they are, whatever their path holds; their output is
     // read and dropped.
     PlatformImpl::executeArguments({program}, destination, true, nullptr, nullptr);
-    PlatformImpl::deleteFile(program);
+    // The installer's file goes unless something else has taken its place meanwhile.
+    if (fileIdentity(program, false) == extracted) PlatformImpl::deleteFile(program);
 
     SString descriptorPath = destination;
     appendPathSeparator(descriptorPath);
@@ -278,16 +293,6 @@ void Launcher::ilaunch(long fileId, short seconds) {
     launchWith(*entry->m_tagFile, seconds);
 }
 
-// `text` as one double-quoted word for the launcher's argument splitter.
-static SString quotedForCmdLine(const SString& text) {
-    SString result = "\"";
-    for (char c : text) {
-        if (c == '"') result += '\\';
-        result += c;
-    }
-    return result + "\"";
-}
-
 void Launcher::executeEmbeddedLauncher(long position) {
     const FileIndexEntry* entry = m_inputFiles.getFileAt(position);
     if (!entry || entry->m_type != FILE_TYPE_EMBEDDED_LAUNCHER) {
@@ -297,8 +302,14 @@ void Launcher::executeEmbeddedLauncher(long position) {
     SString directory = PlatformImpl::createTempSubDirectory();
     PlatformImpl::removeDirFromCleanupList(directory);
     SString program = entry->extract(directory);
-    SString command =
-        quotedForCmdLine(program) + " -qn:orig " + quotedForCmdLine(m_launcherFileName);
-    for (const SString& arg : m_args) command += " " + quotedForCmdLine(arg);
-    PlatformImpl::executeProcess(command, directory, true, false, false, nullptr, nullptr);
+    // The embedded launcher gets its arguments as a vector, byte for byte. "-qn:orig" names
+    // the launcher the user started (also when this one is itself an embedded copy), so that
+    // files beside it are found and the copy removes itself at its end.
+    std::vector<SString> arguments = {program, "-qn:orig", m_origLauncherFileName};
+    for (const SString& arg : m_args) arguments.push_back(arg);
+    const int error = PlatformImpl::replaceProcess(arguments, directory);
+    // Still here: the program could not be started; its copy goes at the run's end.
+    PlatformImpl::addDirToCleanupList(directory);
+    logMessage(systemErrorText("Unable to execute the embedded launcher " + program + ": ", error),
+               LOG_ERROR);
 }

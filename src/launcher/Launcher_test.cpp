@@ -69,21 +69,43 @@ TEST(LauncherLog, RenamedLogGetsNoSecondSeparator) {
     EXPECT_EQ(testkit::readFile(dir.file("second.log")), "WARNING: two\n");
 }
 
-TEST(LauncherLog, UnopenableFileIsSilentAndKeepsTheSeparatorForLater) {
-    testkit::LauncherState state;
+TEST(LauncherLog, UnopenableFileWarnsOnceAndKeepsTheSeparatorForLater) {
+    testkit::LauncherState state(SString(), false);
     testkit::ScopedTempDir dir;
     testkit::writeFile(dir.file("plain"), "x");
     // A named pipe that no one reads must not hold the launcher up.
     ASSERT_EQ(0, mkfifo(dir.file("fifo").c_str(), 0600));
-    for (const SString& name :
-         {dir.file("missing/log"), dir.file("plain/log"), dir.path(), dir.file("fifo")}) {
-        Launcher::setLogFileName(name);
-        Launcher::logMessage("lost", LOG_ERROR);
+    const std::vector<SString> names = {dir.file("missing/log"), dir.file("plain/log"),
+                                        dir.path(), dir.file("fifo")};
+    testkit::StdoutCapture errors(2);
+    for (int round = 0; round < 2; ++round) {
+        for (const SString& name : names) {
+            Launcher::setLogFileName(name);
+            Launcher::logMessage("lost", LOG_ERROR);
+            Launcher::logMessage("lost again", LOG_INFO);
+        }
     }
+    const std::vector<SString> lines = testkit::splitLines(errors.finish());
+    EXPECT_EQ(lines, (std::vector<SString>{
+                         "qnlaunch: The log file " + names[0] +
+                             " cannot be written: No such file or directory",
+                         "qnlaunch: The log file " + names[1] + " cannot be written: Not a directory",
+                         "qnlaunch: The log file " + names[2] + " cannot be written: Is a directory",
+                         "qnlaunch: The log file " + names[3] +
+                             " cannot be written: No such device or address"}));
     EXPECT_FALSE(testkit::StateAccess::logFileInitialized());
     Launcher::setLogFileName(dir.file("log"));
     Launcher::logMessage("kept", LOG_ERROR);
     EXPECT_EQ(testkit::readFile(dir.file("log")), kSeparator + "ERROR: kept\n");
+}
+
+TEST(LauncherLog, SilentRunsSayNothingAboutAnUnopenableLog) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir dir;
+    testkit::StdoutCapture errors(2);
+    Launcher::setLogFileName(dir.file("missing/log"));
+    Launcher::logMessage("lost", LOG_ERROR);
+    EXPECT_EQ(errors.finish(), "");
 }
 
 TEST(LauncherLog, MultiLineMessageIsWrittenUnchanged) {

@@ -97,8 +97,18 @@ void write(const char* text) {
 }
 
 SString getLine() {
-    char buffer[1024];
-    bool read = scanf("%1023s", buffer) == 1;
+    // One typed line whole (a path may hold blanks), without its line end and the blanks
+    // around it. Past kMaxLine bytes the rest of the line is read and dropped: such a line
+    // cannot be a usable path, and what is kept stays too long to be taken for one.
+    const size_t kMaxLine = 4097;
+    SString line;
+    int c;
+    while ((c = getchar()) != EOF && c != '\n') {
+        if (line.size() < kMaxLine) line += static_cast<char>(c);
+    }
     PlatformImpl::checkInterrupted();
-    return read ? SString(buffer) : SString();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t first = line.find_first_not_of(" \t");
+    if (first == SString::npos) return SString();
+    return line.substr(first, line.find_last_not_of(" \t") - first + 1);
 }

@@ -10,7 +10,8 @@ void writeLine(const SString& text);
 void writeLine(const char* text);
 // Prints `text` without a line feed and flushes, when display output is on.
 void write(const char* text);
-// Reads one word of at most 1023 bytes from standard input; empty at the end of input.
+// Reads one line from standard input, without its line end and the blanks (spaces, tabs)
+// before and after; empty at the end of input or for a blank line.
 SString getLine();
 
 // `text` (UTF-8) in the character set of the user's LANG; unchanged when no conversion

@@ -122,7 +122,12 @@ public:
     static void addFileToCleanupList(const SString& path);
     static void removeFileFromCleanupList(const SString& path);
     static void removeDirFromCleanupList(const SString& path);
+    static void addDirToCleanupList(const SString& path);
     static void cleanup();
+    // The clean-up of a run that is about to be replaced by a program living in `keptEntry`
+    // (a directory of this run taken off the lists): everything else it made is removed,
+    // and the mark that keeps `keptEntry` from being swept goes on to the program.
+    static void cleanupBeforeReplacement(const SString& keptEntry);
     static void setFileExecutable(const SString& path);
     // Whether `size` bytes fit on the partition of `path`. Throws when it cannot be examined.
     static bool checkFreeSpace(const SString& path, long size);
@@ -151,6 +156,12 @@ public:
                                 bool capture, SString* stdOut, SString* errOut,
                                 const ChildLimits& limits = ChildLimits(),
                                 ChildOutcome* outcome = nullptr);
+    // Replaces the launcher by the program `arguments[0]` (a path, not looked up in PATH)
+    // with exactly these arguments, without a shell. The run's temporary files are removed
+    // first, all but `keptEntry` (see cleanupBeforeReplacement), once the program is known
+    // to be executable. Returns only on failure, with the error number; nothing is removed
+    // when the program cannot be executed at all.
+    static int replaceProcess(const std::vector<SString>& arguments, const SString& keptEntry);
     // Ends the run (TerminationRequest) when an interruption signal has arrived; called
     // between steps of long work.
     static void checkInterrupted();

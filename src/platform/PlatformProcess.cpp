@@ -12,8 +12,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "base/LauncherException.h"
@@ -159,7 +161,45 @@ ChildOutcome collectOutput(ChildProcess& child, int outFd, int errFd, CaptureSin
     return CHILD_ENDED;
 }
 
-void replaceProcess(const SString& command) {
+// In a forked child whose exec failed: tells the launcher through `fd` when the failure was
+// arguments too long for the system, and ends the child then.
+void reportTooLong(int fd) {
+    if (errno != E2BIG) return;
+    const char mark = 1;
+    ssize_t ignored = ::write(fd, &mark, 1);
+    (void)ignored;
+    _exit(127);
+}
+
+// Whether the child reported through `fd` that its exec failed for too long arguments;
+// returns as soon as the child has started its program or given up.
+bool execWasTooLong(int fd) {
+    char mark;
+    ssize_t n;
+    do {
+        n = read(fd, &mark, 1);
+    } while (n < 0 && errno == EINTR);
+    return n == 1;
+}
+
+// The failure of a command the system refused as too long: run directly (`words`) the
+// arguments together are too long; through the shell the command is one argument, which
+// the system limits to 128 KiB.
+SString tooLongMessage(const SString& program, const std::vector<SString>& words,
+                       const SString* command) {
+    SString message = systemErrorText("Error running " + program + ": ", E2BIG);
+    if (words.empty() && command) {
+        return message + " (the command needs the shell, which takes it as one argument of at "
+                         "most 128 KiB; it has " +
+               std::to_string(command->size()) + " bytes)";
+    }
+    size_t total = 0;
+    for (const SString& word : words) total += word.size() + 1;
+    return message + " (" + std::to_string(words.size()) + " arguments of " +
+           std::to_string(total) + " bytes)";
+}
+
+void replaceByCommand(const SString& command) {
     CmdLine cmdLine;
     cmdLine.parse(command);
     if (cmdLine.getOptionCount() == 0) return;
@@ -190,7 +230,7 @@ int PlatformImpl::executeProcess(const SString& command, const SString& workingD
                                  const ChildLimits& limits, ChildOutcome* outcome) {
     if (outcome) *outcome = CHILD_ENDED;
     if (!inChild) {
-        replaceProcess(command);
+        replaceByCommand(command);
         return 0;
     }
     // Plain words need no shell in between; anything else, and a program that cannot be
@@ -199,6 +239,22 @@ int PlatformImpl::executeProcess(const SString& command, const SString& workingD
     const bool simple = splitSimpleCommand(command, words);
     return runChild(simple ? words : std::vector<SString>(), &command, workingDir, capture, stdOut,
                     errOut, limits, outcome);
+}
+
+int PlatformImpl::replaceProcess(const std::vector<SString>& arguments,
+                                 const SString& keptEntry) {
+    if (arguments.empty()) return EINVAL;
+    // What would make exec fail for certain (no such file, no permission, a file system
+    // mounted without exec) is found before anything of the run is removed.
+    if (access(arguments[0].c_str(), X_OK) != 0) return errno;
+    std::vector<char*> argv;
+    for (const SString& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    cleanupBeforeReplacement(keptEntry);
+    // Output the status display has buffered would be lost with the process image.
+    fflush(nullptr);
+    execv(argv[0], argv.data());
+    return errno;
 }
 
 int PlatformImpl::executeArguments(const std::vector<SString>& arguments, const SString& workingDir,
@@ -227,6 +283,12 @@ int PlatformImpl::runChild(std::vector<SString> words, const SString* command,
         throw LauncherException(
             systemErrorText("Couldn't create either stdout or stderr pipe: ", errno));
     }
+    // Told by the child when the system refused its arguments as too long (E2BIG); closed
+    // unread when the program starts.
+    Pipe tooLong;
+    if (!tooLong.open()) {
+        throw LauncherException(systemErrorText("Error creating a pipe: ", errno));
+    }
     std::vector<char*> argv;
     for (SString& word : words) argv.push_back(&word[0]);
     argv.push_back(nullptr);
@@ -247,13 +309,26 @@ int PlatformImpl::runChild(std::vector<SString> words, const SString* command,
             // An argument vector: no shell, no word of it is looked at (a script without
             // a #! line still runs through the shell, as its own file).
             execvp(argv[0], argv.data());
+            reportTooLong(tooLong.writeEnd());
             childError(("Error running " + words[0] + ": ").c_str(), errno);
             _exit(127);
         }
+        errno = 0;
         if (!words.empty()) execv(argv[0], argv.data());
+        // Arguments too long to be run directly are too long for the shell as well.
+        reportTooLong(tooLong.writeEnd());
         execl("/bin/sh", "sh", "-c", command->c_str(), static_cast<char*>(nullptr));
+        reportTooLong(tooLong.writeEnd());
         childError("Error running /bin/sh: ", errno);
         _exit(127);
+    }
+    tooLong.closeWrite();
+    const bool startedDirectly = !command || !words.empty();
+    if (execWasTooLong(tooLong.readEnd())) {
+        child.wait();
+        throw LauncherException(tooLongMessage(startedDirectly ? words[0] : SString("/bin/sh"),
+                                               startedDirectly ? words : std::vector<SString>(),
+                                               command));
     }
     ChildOutcome ended = CHILD_ENDED;
     if (capture) {

@@ -147,6 +147,21 @@ void PlatformImpl::removeDirFromCleanupList(const SString& path) {
     removeFirst(m_sdqCreatedDrs, path);
 }
 
+void PlatformImpl::addDirToCleanupList(const SString& path) {
+    m_sdqCreatedDrs.push_back(path);
+}
+
+void PlatformImpl::cleanupBeforeReplacement(const SString& keptEntry) {
+    for (const SString& file : m_sdqCreatedFiles) deleteFile(file);
+    for (const SString& dir : m_sdqCreatedDrs) removeCreatedTree(dir);
+    m_sdqCreatedFiles.clear();
+    m_sdqCreatedDrs.clear();
+    // A launcher that is itself a temporary copy goes as it would at its end.
+    if (m_deleteLauncher) deleteLauncher();
+    m_deleteLauncher = false;
+    handRunLockOver(keptEntry);
+}
+
 void PlatformImpl::cleanup() {
     for (const SString& file : m_sdqCreatedFiles) deleteFile(file);
     for (const SString& dir : m_sdqCreatedDrs) removeCreatedTree(dir);

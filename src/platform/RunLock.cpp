@@ -189,6 +189,22 @@ void keepRunLocksAcrossExec() {
     for (const HeldLock& lock : g_locks) fcntl(lock.fd->get(), F_SETFD, 0);
 }
 
+void handRunLockOver(const SString& entryPath) {
+    const size_t slash = entryPath.rfind('/');
+    const SString dir = slash == SString::npos ? SString() : entryPath.substr(0, slash);
+    const SString name = entryPath.substr(slash == SString::npos ? 0 : slash + 1);
+    std::vector<HeldLock> kept;
+    for (HeldLock& lock : g_locks) {
+        if (lock.dir == dir && name.compare(0, lock.name.size(), lock.name) == 0) {
+            fcntl(lock.fd->get(), F_SETFD, 0);
+            kept.push_back(std::move(lock));
+        } else {
+            unlink(pathIn(lock.dir, lock.name).c_str());
+        }
+    }
+    g_locks = std::move(kept);
+}
+
 void releaseInheritedRunLock(const SString& entryPath) {
     const size_t slash = entryPath.rfind('/');
     if (slash == SString::npos) return;

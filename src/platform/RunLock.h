@@ -29,6 +29,10 @@ int sweepDeadRuns(const SString& dir, time_t minimumAge = kSweepMinimumAge);
 void releaseRunLocks();
 // Lets a program this process is replaced by hold the locks on (its entries stay marked).
 void keepRunLocksAcrossExec();
+// Before this process is replaced by a program that lives in `entryPath` (an entry of this
+// run): the lock that marks that entry is handed on to the program, every other lock is
+// dropped and its file removed (their entries are gone).
+void handRunLockOver(const SString& entryPath);
 // For a launcher that took over from the run that made `entryPath` (its own directory, just
 // removed): removes that run's lock file when this process holds its lock, inherited.
 void releaseInheritedRunLock(const SString& entryPath);

@@ -260,18 +260,21 @@ TEST(StatusDisplay, HiddenDisplayStillShowsMessagesAndReadsTheAnswer) {
                   PlatformImpl::showUIMessage("error text");
                   answer = PlatformImpl::promptJVMDestinationDirectory();
               }));
-    EXPECT_EQ("/opt/jvm", answer);
+    EXPECT_EQ("/opt/jvm rest", answer);
     EXPECT_EQ("Hidden", testkit::StateAccess::title());
 }
 
-TEST(StatusDisplay, PromptShowsItsRowAndReadsOneWord) {
+TEST(StatusDisplay, PromptShowsItsRowAndReadsTheWholeLine) {
     Display d;
-    ScopedStdin input("  /opt/my jvm\n");
+    ScopedStdin input("  /opt/my jvm \t\r\n\n" + SString(5000, 'x') + "\nlast");
     SString answer;
     EXPECT_EQ("Supply the destination directory for the Java Virtual Machine:\n",
               captured([&] { answer = PlatformImpl::promptJVMDestinationDirectory(); }));
-    EXPECT_EQ("/opt/my", answer);
-    EXPECT_EQ("jvm", getLine());
+    EXPECT_EQ("/opt/my jvm", answer);
+    EXPECT_EQ("", getLine());  // a blank line
+    // An overlong line is kept too long to name a path, and the next line is read whole.
+    EXPECT_EQ(SString(4097, 'x'), getLine());
+    EXPECT_EQ("last", getLine());
     EXPECT_EQ("", getLine());  // end of input
 }
 

@@ -112,6 +112,71 @@ TEST(Actions, InstallIntoPromptedDirectoryInstallsNothingWhenSilent) {
               SString::npos);
 }
 
+// The destination typed at the prompt: the whole line names it; a new directory is made, an
+// empty one is used, and anything else is refused before the installer is written, naming
+// the directory at fault.
+TEST(Actions, PromptedDestinationIsTheWholeLineAndOnlyANewOrEmptyDirectory) {
+    Workspace ws;
+    SString bundle = BundleBuilder(ws.root())
+                         .add(FILE_TYPE_INSTRUCTIONS, "i.tag",
+                              e2e::instructions({"INSTALL_JVM 2", "JMP0 @N1@ failed",
+                                                 "LAUNCH @S1@ 0", "GOTO end", ":failed",
+                                                 "INSTALL_FAILED", ":end"}))
+                         .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag", kEchoLaunch)
+                         .add(FILE_TYPE_JVM_INSTALLER, "install.sh", installerScript(""))
+                         .write(ws.file("app.bin"));
+    // A directory named by the first word of the answer, and one holding the user's files.
+    writeFile(ws.file("my/keep"), "mine");
+    writeFile(ws.file("full/install.sh"), "the user's own script");
+    makeDirs(ws.file("empty"));
+    writeFile(ws.file("file"), "a file");
+
+    struct Installed {
+        SString typed;
+        SString home;
+    };
+    for (const Installed& c : {Installed{"  " + ws.file("my dir") + " \t", ws.file("my dir")},
+                               Installed{ws.file("empty"), ws.file("empty")},
+                               Installed{"rel dir", ws.file("rel dir")}}) {
+        unlink(ws.log().c_str());
+        RunResult r = ws.runWithInput(bundle, {}, c.typed + "\n");
+        // The application's line follows the progress dots.
+        const SString last = lastLine(r.out);
+        const SString expected = "launched " + c.home;
+        EXPECT_TRUE(last.size() >= expected.size() &&
+                    last.compare(last.size() - expected.size(), expected.size(), expected) == 0)
+            << c.typed << "\n"
+            << r.out;
+        EXPECT_TRUE(exists(c.home + "/jvm")) << c.typed;
+        EXPECT_FALSE(exists(c.home + "/install.sh")) << c.typed;
+    }
+    EXPECT_EQ(listDir(ws.file("my")), std::vector<SString>{"keep"});
+
+    struct Refused {
+        SString typed;
+        SString message;
+    };
+    for (const Refused& c :
+         {Refused{ws.file("full"), "The directory " + ws.file("full") +
+                                       " is not empty: the JVM is installed only into a new or "
+                                       "an empty directory."},
+          Refused{ws.file("no/such/dir"), "The directory " + ws.file("no") + " does not exist."},
+          Refused{ws.file("file/jvm"), ws.file("file") + " is not a directory."},
+          Refused{ws.file("file"), ws.file("file") + " is not a directory."}}) {
+        unlink(ws.log().c_str());
+        RunResult r = ws.runWithInput(bundle, {}, c.typed + "\n");
+        EXPECT_NE(r.out.find(c.message + "\n"), SString::npos) << c.typed << "\n" << r.out;
+        const SString log = ws.logText();
+        EXPECT_NE(log.find("ERROR: " + c.message + "\n"), SString::npos) << log;
+        EXPECT_NE(log.find("Invalid command (INSTALL_FAILED)"), SString::npos) << log;
+    }
+    EXPECT_EQ(readFile(ws.file("full/install.sh")), "the user's own script");
+    EXPECT_EQ(listDir(ws.file("full")), std::vector<SString>{"install.sh"});
+    EXPECT_FALSE(exists(ws.file("no")));
+    EXPECT_EQ(readFile(ws.file("file")), "a file");
+    EXPECT_TRUE(ws.leftovers().empty());
+}
+
 TEST(Actions, SearchPrintsThreeLinesAndLeavesTheDescriptorForTheCaller) {
     Workspace ws;
     StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
@@ -281,6 +346,46 @@ TEST(Actions, EmbeddedLauncherTakesOverWithEveryArgumentAndRemovesItself) {
     EXPECT_EQ(received, expected);
     // The inner launcher ran from its own directory and deleted both at its end.
     EXPECT_TRUE(ws.leftovers().empty()) << ws.leftovers().size();
+}
+
+// An outer bundle that finds a JVM (the verifier archive and the written descriptor land in
+// the temporary directory) and then hands over to an inner bundle run from its own copy.
+TEST(Actions, EmbeddedLauncherGetsItsArgumentsByteForByteAndNothingOfTheOuterRunStays) {
+    Workspace ws;
+    StandInJvm jvm = StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
+    SString inner = BundleBuilder(ws.root() + "/inner")
+                        .stub(stubIsEmulated() ? hostStubPath() : qnlaunchPath())
+                        .add(FILE_TYPE_INSTRUCTIONS, "i.tag",
+                             e2e::instructions({"FIND_JVM 0 0", "LAUNCH @S2@ 0"}))
+                        .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag",
+                             "COMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" Main\"\n")
+                        .add(FILE_TYPE_JVM, "standin.jvm",
+                             e2e::descriptor("S", e2e::kStandInExpected, {ws.file("jdk")}))
+                        .add(FILE_TYPE_VERIFY_ARCHIVE, "verify.jar", "v")
+                        .write(ws.file("inner.bin"));
+    SString outer = BundleBuilder(ws.root() + "/outer")
+                        .add(FILE_TYPE_INSTRUCTIONS, "i.tag",
+                             e2e::instructions({"FIND_JVM 0 0", "JMP0 @N1@ none",
+                                                "EXECUTE_LAUNCHER 3", ":none", "NOT_REPLACED"}))
+                        .add(FILE_TYPE_JVM, "standin.jvm",
+                             e2e::descriptor("S", e2e::kStandInExpected, {ws.file("jdk")}))
+                        .add(FILE_TYPE_VERIFY_ARCHIVE, "verify.jar", "v")
+                        .addFile(FILE_TYPE_EMBEDDED_LAUNCHER, inner)
+                        .write(ws.file("outer.bin"));
+    const std::vector<SString> args = {"plain", "",          "a\\",       "x\\\"y",  "q\"q",
+                                       "two  words", "line\nfeed", "tab\there", "\\\"", "end"};
+    ASSERT_EQ(args.size(), 10u);
+    RunResult r = ws.run(outer, args, {{"QNLAUNCH_CACHE", "off"}});
+    EXPECT_EQ(r.out.find("NOT_REPLACED"), SString::npos) << r.out;
+    EXPECT_EQ(ws.logText().find("NOT_REPLACED"), SString::npos) << ws.logText();
+    // The outer run verified, the inner one verified and launched.
+    ASSERT_EQ(jvm.callCount(), 3) << ws.logText();
+    std::vector<SString> expected = {"Main"};
+    expected.insert(expected.end(), args.begin(), args.end());
+    EXPECT_EQ(jvm.exactArgs(3), expected);
+    // Neither the outer run's verifier and descriptor nor the inner copy, its directory or
+    // a run's lock file is left.
+    EXPECT_TRUE(ws.leftovers().empty()) << ws.leftovers().size() << " " << ws.leftovers()[0];
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The launcher's command line as a user or a calling program sees it.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "e2e/E2eHelpers.h"
 #include "inputfiles/FileIndexEntry.h"
@@ -109,6 +110,42 @@ TEST(CommandLine, LogOptionWithoutValueShowsItsMessageAndGoesOn) {
     EXPECT_EQ(r.out,
               "2.1\nA log file name must be specified after the -log option on the command "
               "line.\n");
+}
+
+size_t occurrences(const SString& text, const SString& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != SString::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// A log that cannot be opened (a path through a regular file, a pipe no one reads) is said
+// once on standard error however many messages the run logs, and the run neither blocks nor
+// fails because of it.
+TEST(CommandLine, UnwritableLogIsReportedOnceAndNeverBlocks) {
+    e2e::Workspace ws;
+    writeFile(ws.file("plain"), "not a directory");
+    ASSERT_EQ(mkfifo(ws.file("fifo").c_str(), 0600), 0);
+    // A search that finds nothing logs a good many lines.
+    SString bundle =
+        BundleBuilder(ws.root())
+            .add(FILE_TYPE_INSTRUCTIONS, "i.tag",
+                 e2e::instructions({"FIND_JVM 0 0", "JMP0 @N1@ none", ":none", "NO_SUCH_1",
+                                    "NO_SUCH_2"}))
+            .add(FILE_TYPE_JVM, "s.jvm", e2e::descriptor("S", {}, {ws.file("nothing")}))
+            .write(ws.file("app.bin"));
+    const struct {
+        SString log;
+        SString reason;
+    } cases[] = {{ws.file("plain/app.log"), "Not a directory"},
+                 {ws.file("fifo"), "No such device or address"}};
+    for (const auto& c : cases) {
+        RunResult r = ws.run(bundle, {"-qn:log", c.log});
+        EXPECT_EQ(r.err.find("[test kit: killed after timeout]"), SString::npos) << c.log;
+        const SString warning =
+            "app.bin: The log file " + c.log + " cannot be written: " + c.reason + "\n";
+        EXPECT_EQ(occurrences(r.err, warning), 1u) << r.err;
+        EXPECT_EQ(occurrences(r.err, "cannot be written"), 1u) << r.err;
+    }
 }
 
 }  // namespace

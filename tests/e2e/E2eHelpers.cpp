@@ -12,11 +12,22 @@ Workspace::Workspace() : m_tempDir(m_dir.file("tmp")), m_log(m_dir.file("launche
 
 RunResult Workspace::run(const SString& bundle, const std::vector<SString>& args,
                          const std::map<SString, SString>& env, const SString& cwd) const {
+    return runWith(bundle, args, env, cwd, nullptr);
+}
+
+RunResult Workspace::runWithInput(const SString& bundle, const std::vector<SString>& args,
+                                  const SString& input) const {
+    return runWith(bundle, args, {}, SString(), &input);
+}
+
+RunResult Workspace::runWith(const SString& bundle, const std::vector<SString>& args,
+                             const std::map<SString, SString>& env, const SString& cwd,
+                             const SString* input) const {
     std::vector<SString> argv = {bundle, "-qn:tempdir", m_tempDir, "-qn:log", m_log};
     argv.insert(argv.end(), args.begin(), args.end());
     std::map<SString, SString> environment = env;
     environment.emplace("TMPDIR", m_tempDir);
-    return testkit::run(argv, cwd.empty() ? root() : cwd, environment);
+    return testkit::run(argv, cwd.empty() ? root() : cwd, environment, 120, input);
 }
 
 SString descriptor(const SString& desc, const std::vector<SString>& properties,

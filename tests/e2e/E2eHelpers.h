@@ -25,10 +25,17 @@ public:
     // Runs `bundle` with -qn:tempdir and -qn:log first, then `args`.
     RunResult run(const SString& bundle, const std::vector<SString>& args = {},
                   const std::map<SString, SString>& env = {}, const SString& cwd = SString()) const;
+    // The same with `input` as the launcher's standard input.
+    RunResult runWithInput(const SString& bundle, const std::vector<SString>& args,
+                           const SString& input) const;
     // What the launcher left in its temporary directory.
     std::vector<SString> leftovers() const { return testkit::listDir(m_tempDir); }
 
 private:
+    RunResult runWith(const SString& bundle, const std::vector<SString>& args,
+                      const std::map<SString, SString>& env, const SString& cwd,
+                      const SString* input) const;
+
     testkit::ScopedTempDir m_dir;
     SString m_tempDir;
     SString m_log;

@@ -86,6 +86,7 @@ StandInJvm StandInJvm::create(const SString& home, const std::map<SString, SStri
         "n=$(ls \"$calls\" | grep -c '\\.args$')\n"
         "n=$((n + 1))\n"
         "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$calls/$n.tmp\"\n"
+        "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > \"$calls/$n.raw\"\n"
         "pwd > \"$calls/$n.cwd\"\n"
         "env > \"$calls/$n.env\"\n"
         "mv \"$calls/$n.tmp\" \"$calls/$n.args\"\n"
@@ -117,6 +118,18 @@ StandInJvm StandInJvm::create(const SString& home, const std::map<SString, SStri
 
 std::vector<SString> StandInJvm::args(int call) const {
     return splitLines(readFile(home + "/calls/" + std::to_string(call) + ".args"));
+}
+
+std::vector<SString> StandInJvm::exactArgs(int call) const {
+    const SString text = readFile(home + "/calls/" + std::to_string(call) + ".raw");
+    std::vector<SString> result;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\0', start);
+        if (end == SString::npos) end = text.size();
+        result.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return result;
 }
 
 SString StandInJvm::cwd(int call) const {
@@ -199,13 +212,22 @@ void execProgram(const std::vector<SString>& argv) {
 }
 
 RunResult run(const std::vector<SString>& argv, const SString& cwd,
-              const std::map<SString, SString>& env, int timeoutSeconds) {
+              const std::map<SString, SString>& env, int timeoutSeconds,
+              const SString* input) {
     int outPipe[2], errPipe[2];
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe failed");
+    int inputFd = -1;
+    if (input) {
+        int inPipe[2];
+        if (pipe(inPipe) != 0) throw std::runtime_error("pipe failed");
+        ssize_t written = write(inPipe[1], input->data(), input->size());
+        close(inPipe[1]);
+        if (written != static_cast<ssize_t>(input->size())) throw std::runtime_error("input");
+        inputFd = inPipe[0];
+    }
     pid_t pid = fork();
     if (pid == 0) {
-        int devnull = open("/dev/null", O_RDONLY);
-        dup2(devnull, 0);
+        dup2(inputFd >= 0 ? inputFd : open("/dev/null", O_RDONLY), 0);
         dup2(outPipe[1], 1);
         dup2(errPipe[1], 2);
         close(outPipe[0]);
@@ -217,6 +239,7 @@ RunResult run(const std::vector<SString>& argv, const SString& cwd,
     }
     close(outPipe[1]);
     close(errPipe[1]);
+    if (inputFd >= 0) close(inputFd);
     RunResult result;
     struct pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     SString* targets[2] = {&result.out, &result.err};

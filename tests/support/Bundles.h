@@ -65,6 +65,8 @@ struct StandInJvm {
                              const SString& appScript = SString());
     // Arguments of the Nth recorded call (from 1), one element per argument.
     std::vector<SString> args(int call) const;
+    // The same, exact also for arguments that hold line feeds.
+    std::vector<SString> exactArgs(int call) const;
     SString cwd(int call) const;
     // Value of `name` in the Nth call's environment; "<unset>" when absent.
     SString env(int call, const SString& name) const;
@@ -78,9 +80,11 @@ struct RunResult {
 };
 
 // Runs `argv` with `cwd` (empty: current) and extra environment entries, waiting at most
-// `timeoutSeconds`; standard input is /dev/null.
+// `timeoutSeconds`; standard input is /dev/null, or a pipe that holds `input` (up to what a
+// pipe takes, 64 KiB) when it is given.
 RunResult run(const std::vector<SString>& argv, const SString& cwd = SString(),
-              const std::map<SString, SString>& env = {}, int timeoutSeconds = 120);
+              const std::map<SString, SString>& env = {}, int timeoutSeconds = 120,
+              const SString* input = nullptr);
 
 // The launcher's temporary directory for a test: a fresh directory passed with -qn:tempdir.
 // Lists what is left in it.

@@ -124,15 +124,15 @@ LauncherState::~LauncherState() {
     if (!m_savedCwd.empty() && chdir(m_savedCwd.c_str()) != 0) perror("chdir");
 }
 
-StdoutCapture::StdoutCapture() {
+StdoutCapture::StdoutCapture(int fd) : m_fd(fd) {
     char name[] = "/tmp/qnstdoutXXXXXX";
-    int fd = mkstemp(name);
-    if (fd < 0) throw std::runtime_error("mkstemp failed");
+    int file = mkstemp(name);
+    if (file < 0) throw std::runtime_error("mkstemp failed");
     m_path = name;
-    fflush(stdout);
-    m_savedFd = dup(1);
-    dup2(fd, 1);
-    close(fd);
+    fflush(nullptr);
+    m_savedFd = dup(m_fd);
+    dup2(file, m_fd);
+    close(file);
 }
 
 StdoutCapture::~StdoutCapture() {
@@ -141,8 +141,8 @@ StdoutCapture::~StdoutCapture() {
 
 SString StdoutCapture::finish() {
     if (m_done) return m_text;
-    fflush(stdout);
-    dup2(m_savedFd, 1);
+    fflush(nullptr);
+    dup2(m_savedFd, m_fd);
     close(m_savedFd);
     m_text = readFile(m_path);
     unlink(m_path.c_str());

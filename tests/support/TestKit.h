@@ -59,15 +59,17 @@ private:
     SString m_savedCwd;
 };
 
-// Captures what the process writes to standard output while it lives.
+// Captures what the process writes to standard output (or to descriptor `fd`, 2 for
+// standard error) while it lives.
 class StdoutCapture {
 public:
-    StdoutCapture();
+    explicit StdoutCapture(int fd = 1);
     ~StdoutCapture();
     // Stops capturing (once) and returns everything written.
     SString finish();
 
 private:
+    int m_fd;
     int m_savedFd = -1;
     SString m_path;
     bool m_done = false;
