@@ -21,10 +21,10 @@
 #include "base/LauncherException.h"
 #include "base/UniqueFd.h"
 #include "platform/CmdLine.h"
+#include "platform/DirectCommand.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ProcessControl.h"
 #include "platform/RunLock.h"
-#include "platform/ShellWords.h"
 #include "platform/SystemError.h"
 
 namespace {
@@ -236,7 +236,7 @@ int PlatformImpl::executeProcess(const SString& command, const SString& workingD
     // Plain words need no shell in between; anything else, and a program that cannot be
     // started directly, goes through the shell (which reports failures its way).
     std::vector<SString> words;
-    const bool simple = splitSimpleCommand(command, words);
+    const bool simple = splitForDirectStart(command, words);
     return runChild(simple ? words : std::vector<SString>(), &command, workingDir, capture, stdOut,
                     errOut, limits, outcome);
 }
@@ -314,7 +314,7 @@ int PlatformImpl::runChild(std::vector<SString> words, const SString* command,
             _exit(127);
         }
         errno = 0;
-        if (!words.empty()) execv(argv[0], argv.data());
+        if (!words.empty()) execvp(argv[0], argv.data());
         // Arguments too long to be run directly are too long for the shell as well.
         reportTooLong(tooLong.writeEnd());
         execl("/bin/sh", "sh", "-c", command->c_str(), static_cast<char*>(nullptr));

@@ -283,6 +283,74 @@ TEST(ExecuteProcess, ReplaceModeReturnsWhenTheProgramCannotRun) {
     EXPECT_EQ(before, currentDir());
 }
 
+// A command that would be one argument of more than 128 KiB for the shell: started
+// directly it runs; where the shell is needed the call fails and says why.
+TEST(ExecuteProcess, LongCommandsRunWithoutTheShellOrFailWithTheReason) {
+    testkit::LauncherState state;
+    const SString longWord(131071, 'a');
+    Captured direct = runCaptured("basename " + longWord);
+    EXPECT_EQ(direct.out, longWord + "\n");
+    EXPECT_EQ(direct.err, "");
+    try {
+        runCaptured("basename " + longWord + " 2>&1");
+        ADD_FAILURE() << "no failure";
+    } catch (const LauncherException& e) {
+        EXPECT_EQ(e.getMessage().find("Error running /bin/sh: Argument list too long (the "
+                                      "command needs the shell, which takes it as one argument "
+                                      "of at most 128 KiB; it has 131085 bytes)"),
+                  0u)
+            << e.getMessage();
+    }
+    // Too long even for a program started directly: about 2 MB in all.
+    std::vector<SString> tooMany = {"/bin/true"};
+    for (int i = 0; i < 40; ++i) tooMany.push_back(longWord);
+    try {
+        PlatformImpl::executeArguments(tooMany, SString(), true, nullptr, nullptr);
+        ADD_FAILURE() << "no failure";
+    } catch (const LauncherException& e) {
+        EXPECT_EQ(e.getMessage(),
+                  "Error running /bin/true: Argument list too long (41 arguments of 5242890 "
+                  "bytes)");
+    }
+}
+
+// Replacing the process takes the arguments as they are, and removes the run's temporary
+// files first, but only once the program is known to be executable.
+TEST(ReplaceProcess, ArgumentsArriveAsTheyAreAndTheRunsFilesGoFirst) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir dir;
+    PlatformImpl::setSystemTempDir(dir.path());
+    testkit::ScopedEnv tmpdir("TMPDIR", dir.path().c_str());
+    const SString file = PlatformImpl::createTempFile();
+    const SString kept = PlatformImpl::createTempSubDirectory();
+    PlatformImpl::removeDirFromCleanupList(kept);
+    // A program that cannot be executed leaves everything in place.
+    EXPECT_EQ(PlatformImpl::replaceProcess({dir.file("none"), "x"}, kept), ENOENT);
+    EXPECT_TRUE(testkit::exists(file));
+
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    fflush(stdout);
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        dup2(fds[1], 1);
+        PlatformImpl::replaceProcess({"/usr/bin/printf", "[%s]", "", "a\\", "x\\\"y", "l\nf"},
+                                     kept);
+        _exit(3);
+    }
+    close(fds[1]);
+    SString output;
+    char buffer[256];
+    ssize_t n;
+    while ((n = read(fds[0], buffer, sizeof buffer)) > 0) output.append(buffer, n);
+    close(fds[0]);
+    EXPECT_EQ(testkit::waitExit(pid), 0);
+    EXPECT_EQ(output, "[][a\\][x\\\"y][l\nf]");
+    EXPECT_FALSE(testkit::exists(file));
+    EXPECT_TRUE(testkit::exists(kept));
+}
+
 TEST(Environment, SetValuesReachChildrenAndEmptyValuesKeepTheVariable) {
     testkit::LauncherState state;
     testkit::ScopedEnv restore("QN_PLATFORM_TEST_VAR", nullptr);

@@ -189,4 +189,52 @@ TEST(Launch, LaunchScriptErrorEndsTheRunBeforeAnythingStarts) {
     EXPECT_NE(ws.logText().find("Launch command:\njava %TEMP_DIR%\n"), SString::npos);
 }
 
+// A command that is only words is run without a shell, so it is limited only as any program's
+// arguments are: one argument up to 128 KiB, and about 2 MB in all.
+TEST(Launch, LongArgumentsReachTheApplicationWhenNoShellIsNeeded) {
+    Workspace ws;
+    StandInJvm jvm = StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
+    SString bundle = launchBundle(
+        ws, "DESC: Demo\nDISPLAY_CONSOLE: 1\nCOMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" Main\"\n");
+    std::vector<SString> single = {SString(131071, 'a')};
+    std::vector<SString> many;
+    for (int i = 0; i < 1900; ++i) many.push_back(SString(999, static_cast<char>('a' + i % 26)));
+    int call = 2;
+    for (const std::vector<SString>* args : {&single, &many}) {
+        RunResult r = ws.run(bundle, *args);
+        ASSERT_EQ(r.status, 0) << r.out.substr(0, 1000) << r.err.substr(0, 1000);
+        ASSERT_EQ(jvm.callCount(), call) << args->size();
+        std::vector<SString> received = jvm.args(call);
+        ASSERT_FALSE(received.empty());
+        EXPECT_EQ(received[0], "Main");
+        EXPECT_TRUE(std::vector<SString>(received.begin() + 1, received.end()) == *args)
+            << args->size() << " arguments sent, " << received.size() - 1 << " received";
+        call += 2;
+    }
+}
+
+// A command that needs the shell is one argument to it: when that is too long for the
+// system, the run fails and says why instead of ending as if the application had run.
+TEST(Launch, CommandTooLongForTheShellFailsTheRun) {
+    Workspace ws;
+    StandInJvm jvm = StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
+    SString bundle = launchBundle(
+        ws, "DESC: Demo\nQUIET: 1\nCOMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" Main 2>&1\"\n");
+    RunResult r = ws.run(bundle, {SString(131071, 'a')});
+    EXPECT_EQ(r.status, 1);
+    const SString message =
+        "Error running /bin/sh: Argument list too long (the command needs the shell, which "
+        "takes it as one argument of at most 128 KiB; it has ";
+    EXPECT_NE(r.err.find("app.bin: " + message), SString::npos) << r.err.substr(0, 1000);
+    EXPECT_NE(ws.logText().find("ERROR: " + message), SString::npos);
+    EXPECT_EQ(jvm.callCount(), 1);  // the verification only
+    EXPECT_TRUE(ws.leftovers().empty());
+
+    // Within the limit the same command runs through the shell.
+    RunResult shorter = ws.run(bundle, {SString(1000, 'a')});
+    EXPECT_EQ(shorter.status, 0) << shorter.err;
+    ASSERT_EQ(jvm.callCount(), 3);
+    EXPECT_EQ(jvm.args(3), (std::vector<SString>{"Main", SString(1000, 'a')}));
+}
+
 }  // namespace
