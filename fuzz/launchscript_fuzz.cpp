@@ -1,10 +1,14 @@
 // The launch-script macro language: the input is a command, resolved (never run) against
-// a descriptor whose tags refer to each other.
+// a descriptor whose tags refer to each other, and split as the launcher would start it.
+#include <cstdlib>
+#include <vector>
+
 #include "base/LauncherException.h"
 #include "fuzz/FuzzSupport.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
 #include "launch/LaunchScript.h"
+#include "platform/DirectCommand.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzSetUp();
@@ -19,7 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     JVMFile jvm(descriptor);
     LaunchScript script(SString(reinterpret_cast<const char*>(data), size), false, false);
     try {
-        script.resolve(jvm);
+        const SString command = script.resolve(jvm);
+        std::vector<SString> words;
+        // A command started without the shell always has a program to start.
+        if (splitForDirectStart(command, words) && (words.empty() || words[0].empty())) abort();
     } catch (const LauncherException&) {
     }
     fuzzTearDown();

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/FileMode.h"
 #include "platform/PlatformImpl.h"
 #include "platform/SystemError.h"
 
@@ -54,12 +55,12 @@ int isEmptyDirectory(const SString& path) {
 SString problemOnTheWay(const SString& destination, int error) {
     SString missing = destination;
     SString parent = parentOf(destination);
-    struct stat st;
-    while (stat(parent.c_str(), &st) != 0 && parent != "/") {
+    mode_t mode = 0;
+    while (!fileMode(parent.c_str(), true, mode) && parent != "/") {
         missing = parent;
         parent = parentOf(parent);
     }
-    if (!S_ISDIR(st.st_mode)) return parent + " is not a directory.";
+    if (!S_ISDIR(mode)) return parent + " is not a directory.";
     if (missing == destination || (error != ENOENT && error != ENOTDIR)) {
         return systemErrorText("The directory " + destination + " cannot be made: ", error);
     }
@@ -72,9 +73,9 @@ SString prepareInstallDestination(const SString& typed, SString& problem) {
     problem.clear();
     if (typed.empty()) return SString();
     const SString destination = absolutePath(typed);
-    struct stat st;
-    if (stat(destination.c_str(), &st) == 0) {
-        if (!S_ISDIR(st.st_mode)) {
+    mode_t mode = 0;
+    if (fileMode(destination.c_str(), true, mode)) {
+        if (!S_ISDIR(mode)) {
             problem = destination + " is not a directory.";
             return SString();
         }

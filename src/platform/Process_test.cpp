@@ -42,9 +42,10 @@ public:
     ~Watchdog() { alarm(0); }
 };
 
-// Runs the replace mode in a forked copy of this process; returns what it wrote to
-// standard output and its exit status (3 when executeProcess returned).
-std::pair<SString, int> replaceInFork(const SString& command) {
+// Runs `replace` in a forked copy of this process; returns what it wrote to standard output
+// and its exit status (3 when `replace` returned).
+template <typename Replace>
+std::pair<SString, int> outputInFork(Replace replace) {
     int fds[2];
     if (pipe(fds) != 0) return {"", -1};
     fflush(stdout);
@@ -53,7 +54,7 @@ std::pair<SString, int> replaceInFork(const SString& command) {
         close(fds[0]);
         dup2(fds[1], 1);
         close(fds[1]);
-        PlatformImpl::executeProcess(command, SString(), true, false, false, nullptr, nullptr);
+        replace();
         _exit(3);
     }
     close(fds[1]);
@@ -65,6 +66,13 @@ std::pair<SString, int> replaceInFork(const SString& command) {
     int status = 0;
     waitpid(pid, &status, 0);
     return {output, WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+}
+
+// The replace mode of executeProcess in a forked copy of this process.
+std::pair<SString, int> replaceInFork(const SString& command) {
+    return outputInFork([&] {
+        PlatformImpl::executeProcess(command, SString(), true, false, false, nullptr, nullptr);
+    });
 }
 
 }  // namespace
@@ -328,25 +336,11 @@ TEST(ReplaceProcess, ArgumentsArriveAsTheyAreAndTheRunsFilesGoFirst) {
     EXPECT_EQ(PlatformImpl::replaceProcess({dir.file("none"), "x"}, kept), ENOENT);
     EXPECT_TRUE(testkit::exists(file));
 
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    fflush(stdout);
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        dup2(fds[1], 1);
+    const std::pair<SString, int> result = outputInFork([&] {
         PlatformImpl::replaceProcess({"/usr/bin/printf", "[%s]", "", "a\\", "x\\\"y", "l\nf"},
                                      kept);
-        _exit(3);
-    }
-    close(fds[1]);
-    SString output;
-    char buffer[256];
-    ssize_t n;
-    while ((n = read(fds[0], buffer, sizeof buffer)) > 0) output.append(buffer, n);
-    close(fds[0]);
-    EXPECT_EQ(testkit::waitExit(pid), 0);
-    EXPECT_EQ(output, "[][a\\][x\\\"y][l\nf]");
+    });
+    EXPECT_EQ(result, std::make_pair(SString("[][a\\][x\\\"y][l\nf]"), 0));
     EXPECT_FALSE(testkit::exists(file));
     EXPECT_TRUE(testkit::exists(kept));
 }

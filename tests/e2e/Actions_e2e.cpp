@@ -316,20 +316,25 @@ TEST(Actions, IlaunchWithoutUsableDescriptorOnlyLogs) {
     EXPECT_NE(log.find("ERROR: Unable to execute the embedded launcher.\n"), SString::npos);
 }
 
+// A bundle to embed: it finds the stand-in in ws/jdk and starts it with "Main" and the
+// arguments it was given.
+SString innerBundle(const Workspace& ws) {
+    // An emulated stub can start only a program for this machine.
+    return BundleBuilder(ws.root() + "/inner")
+        .stub(stubIsEmulated() ? hostStubPath() : qnlaunchPath())
+        .add(FILE_TYPE_INSTRUCTIONS, "i.tag", e2e::instructions({"FIND_JVM 0 0", "LAUNCH @S2@ 0"}))
+        .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag",
+             "COMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" Main\"\n")
+        .add(FILE_TYPE_JVM, "standin.jvm",
+             e2e::descriptor("S", e2e::kStandInExpected, {ws.file("jdk")}))
+        .add(FILE_TYPE_VERIFY_ARCHIVE, "verify.jar", "v")
+        .write(ws.file("inner.bin"));
+}
+
 TEST(Actions, EmbeddedLauncherTakesOverWithEveryArgumentAndRemovesItself) {
     Workspace ws;
     StandInJvm jvm = StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
-    // An emulated stub can start only a program for this machine.
-    SString inner = BundleBuilder(ws.root() + "/inner")
-                        .stub(stubIsEmulated() ? hostStubPath() : qnlaunchPath())
-                        .add(FILE_TYPE_INSTRUCTIONS, "i.tag",
-                             e2e::instructions({"FIND_JVM 0 0", "LAUNCH @S2@ 0"}))
-                        .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag",
-                             "COMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" Main\"\n")
-                        .add(FILE_TYPE_JVM, "standin.jvm",
-                             e2e::descriptor("S", e2e::kStandInExpected, {ws.file("jdk")}))
-                        .add(FILE_TYPE_VERIFY_ARCHIVE, "verify.jar", "v")
-                        .write(ws.file("inner.bin"));
+    SString inner = innerBundle(ws);
     SString outer = BundleBuilder(ws.root() + "/outer")
                         .add(FILE_TYPE_INSTRUCTIONS, "i.tag",
                              e2e::instructions({"EXECUTE_LAUNCHER 1", "NOT_REPLACED"}))
@@ -353,16 +358,7 @@ TEST(Actions, EmbeddedLauncherTakesOverWithEveryArgumentAndRemovesItself) {
 TEST(Actions, EmbeddedLauncherGetsItsArgumentsByteForByteAndNothingOfTheOuterRunStays) {
     Workspace ws;
     StandInJvm jvm = StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
-    SString inner = BundleBuilder(ws.root() + "/inner")
-                        .stub(stubIsEmulated() ? hostStubPath() : qnlaunchPath())
-                        .add(FILE_TYPE_INSTRUCTIONS, "i.tag",
-                             e2e::instructions({"FIND_JVM 0 0", "LAUNCH @S2@ 0"}))
-                        .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag",
-                             "COMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" Main\"\n")
-                        .add(FILE_TYPE_JVM, "standin.jvm",
-                             e2e::descriptor("S", e2e::kStandInExpected, {ws.file("jdk")}))
-                        .add(FILE_TYPE_VERIFY_ARCHIVE, "verify.jar", "v")
-                        .write(ws.file("inner.bin"));
+    SString inner = innerBundle(ws);
     SString outer = BundleBuilder(ws.root() + "/outer")
                         .add(FILE_TYPE_INSTRUCTIONS, "i.tag",
                              e2e::instructions({"FIND_JVM 0 0", "JMP0 @N1@ none",
