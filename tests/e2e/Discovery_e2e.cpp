@@ -2,8 +2,8 @@
 // version constraints and each home run once, over a fake tree of stand-in JVMs.
 
 #include <gtest/gtest.h>
-#include <set>
 #include <unistd.h>
+#include <set>
 
 #include "e2e/E2eHelpers.h"
 #include "inputfiles/FileIndexEntry.h"
