@@ -57,8 +57,8 @@ TEST(ShellWords, SplitsOnlyWhatTheShellWouldLeaveAsWords) {
 
 // Every single byte but NUL, and pairs of the bytes the quoting functions treat specially.
 std::vector<SString> awkwardValues() {
-    std::vector<SString> values = {"", "plain", "two words", "it's", "back\\slash\\",
-                                   "$(touch x)", "`id`", "\"q\"", "a\nb\tc", "'\"'\"'"};
+    std::vector<SString> values = {"",           "plain", "two words", "it's",    "back\\slash\\",
+                                   "$(touch x)", "`id`",  "\"q\"",     "a\nb\tc", "'\"'\"'"};
     for (int c = 1; c < 256; ++c) values.push_back(SString(1, static_cast<char>(c)));
     const SString special = "\"$`\\' \t\n;*~#=!\x01\x02";
     for (char a : special) {
@@ -89,8 +89,7 @@ TEST(ShellWords, QuotedValuesReadBackAsTheirBytes) {
         ASSERT_TRUE(splitSimpleCommand("/bin/p " + inQuotes, words)) << value;
         EXPECT_EQ(words, (std::vector<SString>{"/bin/p", value})) << value;
         const SString word = quoteShellWord(value);
-        EXPECT_EQ(ShellLiterals().split("/bin/p " + word),
-                  (std::vector<SString>{"/bin/p", value}))
+        EXPECT_EQ(ShellLiterals().split("/bin/p " + word), (std::vector<SString>{"/bin/p", value}))
             << value;
         if (splitSimpleCommand("/bin/p " + word, words)) {
             EXPECT_EQ(words, (std::vector<SString>{"/bin/p", value})) << value;
