@@ -75,8 +75,8 @@ TEST(LauncherLog, UnopenableFileWarnsOnceAndKeepsTheSeparatorForLater) {
     testkit::writeFile(dir.file("plain"), "x");
     // A named pipe that no one reads must not hold the launcher up.
     ASSERT_EQ(0, mkfifo(dir.file("fifo").c_str(), 0600));
-    const std::vector<SString> names = {dir.file("missing/log"), dir.file("plain/log"),
-                                        dir.path(), dir.file("fifo")};
+    const std::vector<SString> names = {dir.file("missing/log"), dir.file("plain/log"), dir.path(),
+                                        dir.file("fifo")};
     testkit::StdoutCapture errors(2);
     for (int round = 0; round < 2; ++round) {
         for (const SString& name : names) {
@@ -86,13 +86,14 @@ TEST(LauncherLog, UnopenableFileWarnsOnceAndKeepsTheSeparatorForLater) {
         }
     }
     const std::vector<SString> lines = testkit::splitLines(errors.finish());
-    EXPECT_EQ(lines, (std::vector<SString>{
-                         "qnlaunch: The log file " + names[0] +
-                             " cannot be written: No such file or directory",
-                         "qnlaunch: The log file " + names[1] + " cannot be written: Not a directory",
-                         "qnlaunch: The log file " + names[2] + " cannot be written: Is a directory",
-                         "qnlaunch: The log file " + names[3] +
-                             " cannot be written: No such device or address"}));
+    EXPECT_EQ(
+        lines,
+        (std::vector<SString>{
+            "qnlaunch: The log file " + names[0] + " cannot be written: No such file or directory",
+            "qnlaunch: The log file " + names[1] + " cannot be written: Not a directory",
+            "qnlaunch: The log file " + names[2] + " cannot be written: Is a directory",
+            "qnlaunch: The log file " + names[3] +
+                " cannot be written: No such device or address"}));
     EXPECT_FALSE(testkit::StateAccess::logFileInitialized());
     Launcher::setLogFileName(dir.file("log"));
     Launcher::logMessage("kept", LOG_ERROR);

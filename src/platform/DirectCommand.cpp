@@ -10,14 +10,15 @@ namespace {
 // commands of POSIX shells (some of which also exist as programs that behave differently).
 bool isShellName(const SString& name) {
     static const char* const kNames[] = {
-        "!",     "{",      "}",        "[[",     "]]",     "case",  "do",      "done",  "elif",
-        "else",  "esac",   "fi",       "for",    "function", "if",  "in",      "select", "then",
-        "time",  "until",  "while",    ".",      ":",      "[",     "alias",   "bg",    "break",
-        "builtin", "cd",   "command",  "continue", "declare", "echo", "eval",  "exec",  "exit",
-        "export", "false", "fc",       "fg",     "getopts", "hash", "jobs",    "kill",  "let",
-        "local", "printf", "pwd",      "read",   "readonly", "return", "set",  "shift", "source",
-        "test",  "times",  "trap",     "true",   "type",   "typeset", "ulimit", "umask",
-        "unalias", "unset", "wait"};
+        "!",       "{",        "}",      "[[",      "]]",     "case",     "do",       "done",
+        "elif",    "else",     "esac",   "fi",      "for",    "function", "if",       "in",
+        "select",  "then",     "time",   "until",   "while",  ".",        ":",        "[",
+        "alias",   "bg",       "break",  "builtin", "cd",     "command",  "continue", "declare",
+        "echo",    "eval",     "exec",   "exit",    "export", "false",    "fc",       "fg",
+        "getopts", "hash",     "jobs",   "kill",    "let",    "local",    "printf",   "pwd",
+        "read",    "readonly", "return", "set",     "shift",  "source",   "test",     "times",
+        "trap",    "true",     "type",   "typeset", "ulimit", "umask",    "unalias",  "unset",
+        "wait"};
     for (const char* shellName : kNames) {
         if (name == shellName) return true;
     }

@@ -24,11 +24,28 @@ TEST(DirectCommand, ProgramsTheShellWouldLookUpInPathStartDirectly) {
 }
 
 TEST(DirectCommand, ShellWordsSyntaxAndBuiltinsStillNeedTheShell) {
-    for (const char* command :
-         {"echo hi", "printf %s x", "cd /tmp", "exec", "exec -a name java", "exec echo x",
-          "if true", "{ java; }", "FOO=bar java", "java > out", "java $HOME", "java `id`",
-          "~/bin/java", "java *.jar", "java; rm x", "\"\" x", "", "   ", "test -f x", "[ -f x ]",
-          "java \"unterminated", ". ./script"}) {
+    for (const char* command : {"echo hi",
+                                "printf %s x",
+                                "cd /tmp",
+                                "exec",
+                                "exec -a name java",
+                                "exec echo x",
+                                "if true",
+                                "{ java; }",
+                                "FOO=bar java",
+                                "java > out",
+                                "java $HOME",
+                                "java `id`",
+                                "~/bin/java",
+                                "java *.jar",
+                                "java; rm x",
+                                "\"\" x",
+                                "",
+                                "   ",
+                                "test -f x",
+                                "[ -f x ]",
+                                "java \"unterminated",
+                                ". ./script"}) {
         EXPECT_EQ(split(command), Words{"<shell>"}) << command;
     }
 }

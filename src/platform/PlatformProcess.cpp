@@ -216,8 +216,9 @@ SString tooLongMessage(const SString& program, const std::vector<SString>& words
                        const SString* command) {
     SString message = systemErrorText("Error running " + program + ": ", E2BIG);
     if (words.empty() && command) {
-        return message + " (the command needs the shell, which takes it as one argument of at "
-                         "most 128 KiB; it has " +
+        return message +
+               " (the command needs the shell, which takes it as one argument of at "
+               "most 128 KiB; it has " +
                std::to_string(command->size()) + " bytes)";
     }
     size_t total = 0;
@@ -268,8 +269,7 @@ int PlatformImpl::executeProcess(const SString& command, const SString& workingD
                     errOut, limits, outcome);
 }
 
-int PlatformImpl::replaceProcess(const std::vector<SString>& arguments,
-                                 const SString& keptEntry) {
+int PlatformImpl::replaceProcess(const std::vector<SString>& arguments, const SString& keptEntry) {
     if (arguments.empty()) return EINVAL;
     // What would make exec fail for certain (no such file, no permission, a file system
     // mounted without exec) is found before anything of the run is removed.

@@ -2,6 +2,7 @@
 // input-file interface for other programs, and handing over to an embedded launcher.
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 #include "e2e/E2eHelpers.h"
 #include "inputfiles/FileIndexEntry.h"
@@ -117,14 +118,14 @@ TEST(Actions, InstallIntoPromptedDirectoryInstallsNothingWhenSilent) {
 // the directory at fault.
 TEST(Actions, PromptedDestinationIsTheWholeLineAndOnlyANewOrEmptyDirectory) {
     Workspace ws;
-    SString bundle = BundleBuilder(ws.root())
-                         .add(FILE_TYPE_INSTRUCTIONS, "i.tag",
-                              e2e::instructions({"INSTALL_JVM 2", "JMP0 @N1@ failed",
-                                                 "LAUNCH @S1@ 0", "GOTO end", ":failed",
-                                                 "INSTALL_FAILED", ":end"}))
-                         .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag", kEchoLaunch)
-                         .add(FILE_TYPE_JVM_INSTALLER, "install.sh", installerScript(""))
-                         .write(ws.file("app.bin"));
+    SString bundle =
+        BundleBuilder(ws.root())
+            .add(FILE_TYPE_INSTRUCTIONS, "i.tag",
+                 e2e::instructions({"INSTALL_JVM 2", "JMP0 @N1@ failed", "LAUNCH @S1@ 0",
+                                    "GOTO end", ":failed", "INSTALL_FAILED", ":end"}))
+            .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag", kEchoLaunch)
+            .add(FILE_TYPE_JVM_INSTALLER, "install.sh", installerScript(""))
+            .write(ws.file("app.bin"));
     // A directory named by the first word of the answer, and one holding the user's files.
     writeFile(ws.file("my/keep"), "mine");
     writeFile(ws.file("full/install.sh"), "the user's own script");
@@ -368,8 +369,8 @@ TEST(Actions, EmbeddedLauncherGetsItsArgumentsByteForByteAndNothingOfTheOuterRun
                         .add(FILE_TYPE_VERIFY_ARCHIVE, "verify.jar", "v")
                         .addFile(FILE_TYPE_EMBEDDED_LAUNCHER, inner)
                         .write(ws.file("outer.bin"));
-    const std::vector<SString> args = {"plain", "",          "a\\",       "x\\\"y",  "q\"q",
-                                       "two  words", "line\nfeed", "tab\there", "\\\"", "end"};
+    const std::vector<SString> args = {"plain",      "",           "a\\",       "x\\\"y", "q\"q",
+                                       "two  words", "line\nfeed", "tab\there", "\\\"",   "end"};
     ASSERT_EQ(args.size(), 10u);
     RunResult r = ws.run(outer, args, {{"QNLAUNCH_CACHE", "off"}});
     EXPECT_EQ(r.out.find("NOT_REPLACED"), SString::npos) << r.out;
@@ -382,6 +383,39 @@ TEST(Actions, EmbeddedLauncherGetsItsArgumentsByteForByteAndNothingOfTheOuterRun
     // Neither the outer run's verifier and descriptor nor the inner copy, its directory or
     // a run's lock file is left.
     EXPECT_TRUE(ws.leftovers().empty()) << ws.leftovers().size() << " " << ws.leftovers()[0];
+}
+
+// When the embedded copy cannot be executed (its temporary directory is mounted without
+// execution), the failure is logged and the run goes on with its files still in place.
+TEST(Actions, EmbeddedLauncherThatCannotRunLeavesTheRunAsItWas) {
+    Workspace ws;
+    StandInJvm jvm = StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
+    const SString noexec = ws.file("noexec");
+    makeDirs(noexec);
+    e2e::ScopedTmpfs tmpfs(noexec, "size=16m,mode=0700", MS_NOEXEC);
+    if (!tmpfs.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
+    SString inner = innerBundle(ws);
+    SString outer = BundleBuilder(ws.root() + "/outer")
+                        .add(FILE_TYPE_INSTRUCTIONS, "i.tag",
+                             e2e::instructions({"FIND_JVM 0 0", "JMP0 @N1@ none",
+                                                "EXECUTE_LAUNCHER 4", "LAUNCH @S2@ 0", ":none"}))
+                        .add(FILE_TYPE_JVM, "standin.jvm",
+                             e2e::descriptor("S", e2e::kStandInExpected, {ws.file("jdk")}))
+                        .add(FILE_TYPE_VERIFY_ARCHIVE, "verify.jar", "v")
+                        .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag",
+                             "COMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" Outer\"\n")
+                        .addFile(FILE_TYPE_EMBEDDED_LAUNCHER, inner)
+                        .write(ws.file("outer.bin"));
+    RunResult r = ws.run(outer, {"-qn:tempdir", noexec, "arg"}, {{"QNLAUNCH_CACHE", "off"}});
+    const SString log = ws.logText();
+    EXPECT_NE(log.find("ERROR: Unable to execute the embedded launcher " + noexec + "/qnj"),
+              SString::npos)
+        << log;
+    EXPECT_NE(log.find("/inner.bin: Permission denied\n"), SString::npos) << log;
+    // The descriptor FIND_JVM wrote was still there for LAUNCH.
+    ASSERT_EQ(jvm.callCount(), 2) << log;
+    EXPECT_EQ(jvm.args(2), (std::vector<SString>{"Outer", "arg"}));
+    EXPECT_TRUE(listDir(noexec).empty()) << listDir(noexec).size();
 }
 
 }  // namespace

@@ -54,21 +54,6 @@ SString runOnce(const Workspace& ws, const SString& bundle, const SString& cache
     return ws.logText();
 }
 
-// A tmpfs mounted for the life of the object.
-class ScopedTmpfs {
-public:
-    ScopedTmpfs(const SString& path, const char* options)
-        : m_path(path), m_mounted(mount("tmpfs", path.c_str(), "tmpfs", 0, options) == 0) {}
-    ~ScopedTmpfs() {
-        if (m_mounted) umount2(m_path.c_str(), MNT_DETACH);
-    }
-    bool mounted() const { return m_mounted; }
-
-private:
-    SString m_path;
-    bool m_mounted;
-};
-
 bool mentions(const SString& text, const SString& part) {
     return text.find(part) != SString::npos;
 }
@@ -320,7 +305,7 @@ TEST(Cache, AFullOrReadOnlyDiskNeverFailsARun) {
     Workspace ws;
     const SString disk = ws.file("disk");
     makeDirs(disk);
-    ScopedTmpfs tmpfs(disk, "size=256k,mode=0700");
+    e2e::ScopedTmpfs tmpfs(disk, "size=256k,mode=0700");
     if (!tmpfs.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
     StandInJvm jvm = standIn(ws);
     const SString bundle = cacheBundle(ws, e2e::kStandInExpected, SString(200000, 'z'));

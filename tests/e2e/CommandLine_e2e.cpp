@@ -129,8 +129,8 @@ TEST(CommandLine, UnwritableLogIsReportedOnceAndNeverBlocks) {
     SString bundle =
         BundleBuilder(ws.root())
             .add(FILE_TYPE_INSTRUCTIONS, "i.tag",
-                 e2e::instructions({"FIND_JVM 0 0", "JMP0 @N1@ none", ":none", "NO_SUCH_1",
-                                    "NO_SUCH_2"}))
+                 e2e::instructions(
+                     {"FIND_JVM 0 0", "JMP0 @N1@ none", ":none", "NO_SUCH_1", "NO_SUCH_2"}))
             .add(FILE_TYPE_JVM, "s.jvm", e2e::descriptor("S", {}, {ws.file("nothing")}))
             .write(ws.file("app.bin"));
     const struct {

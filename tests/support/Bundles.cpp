@@ -212,8 +212,7 @@ void execProgram(const std::vector<SString>& argv) {
 }
 
 RunResult run(const std::vector<SString>& argv, const SString& cwd,
-              const std::map<SString, SString>& env, int timeoutSeconds,
-              const SString* input) {
+              const std::map<SString, SString>& env, int timeoutSeconds, const SString* input) {
     int outPipe[2], errPipe[2];
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe failed");
     int inputFd = -1;
