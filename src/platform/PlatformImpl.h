@@ -139,11 +139,14 @@ public:
     static bool isCanceled() { return m_canceled; }
 
     // --- processes and environment ---
-    // Runs `command` through the shell as a child and waits for it (inChild), or replaces
-    // the launcher by it. With `capture`, the child's output is appended to the strings
-    // (either may be null: that stream is read and dropped) or handed to `limits.sink`;
-    // the limits apply to captured children only. Returns the child's raw wait status (0
-    // when nothing was started as a child); `outcome`, when given, tells how it ended.
+    // Runs `command` as a child and waits for it (inChild): directly when its words are all
+    // the shell would make of it (see splitForDirectStart), otherwise through /bin/sh; or
+    // replaces the launcher by it. Arguments the system refuses as too long (E2BIG, which
+    // limits a shell command to 128 KiB) raise LauncherException saying so. With `capture`, the
+    // child's output is appended to the strings (either may be null: that stream is read and
+    // dropped) or handed to `limits.sink`; the limits apply to captured children only. Returns the
+    // child's raw wait status (0 when nothing was started as a child); `outcome`, when given, tells
+    // how it ended.
     static int executeProcess(const SString& command, const SString& workingDir, bool console,
                               bool capture, bool inChild, SString* stdOut, SString* errOut,
                               const ChildLimits& limits = ChildLimits(),
@@ -151,7 +154,7 @@ public:
     // Runs the program `arguments[0]` (looked up in PATH when it holds no "/") with exactly
     // these arguments, without a shell, as a child in `workingDir` and waits for it; the
     // rest as for executeProcess. A program that cannot be started reports so on its
-    // standard error.
+    // standard error; arguments too long for the system raise LauncherException.
     static int executeArguments(const std::vector<SString>& arguments, const SString& workingDir,
                                 bool capture, SString* stdOut, SString* errOut,
                                 const ChildLimits& limits = ChildLimits(),
