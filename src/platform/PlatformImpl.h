@@ -142,11 +142,11 @@ public:
     // Runs `command` as a child and waits for it (inChild): directly when its words are all
     // the shell would make of it (see splitForDirectStart), otherwise through /bin/sh; or
     // replaces the launcher by it. Arguments the system refuses as too long (E2BIG, which
-    // limits a shell command to 128 KiB) raise LauncherException saying so. With `capture`, the
-    // child's output is appended to the strings (either may be null: that stream is read and
-    // dropped) or handed to `limits.sink`; the limits apply to captured children only. Returns the
-    // child's raw wait status (0 when nothing was started as a child); `outcome`, when given, tells
-    // how it ended.
+    // limits a shell command to 128 KiB) raise LauncherException saying so. With `capture`,
+    // the child's output is appended to the strings (either may be null: that stream is
+    // read and dropped) or handed to `limits.sink`; the limits apply to captured children
+    // only. Returns the child's raw wait status (0 when nothing was started as a child);
+    // `outcome`, when given, tells how it ended.
     static int executeProcess(const SString& command, const SString& workingDir, bool console,
                               bool capture, bool inChild, SString* stdOut, SString* errOut,
                               const ChildLimits& limits = ChildLimits(),
