@@ -392,7 +392,7 @@ TEST(Actions, EmbeddedLauncherThatCannotRunLeavesTheRunAsItWas) {
     StandInJvm jvm = StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties);
     const SString noexec = ws.file("noexec");
     makeDirs(noexec);
-    e2e::ScopedTmpfs tmpfs(noexec, "size=16m,mode=0700", MS_NOEXEC);
+    e2e::ScopedTmpfs tmpfs(noexec, "size=256m,mode=0700", MS_NOEXEC);
     if (!tmpfs.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
     SString inner = innerBundle(ws);
     SString outer = BundleBuilder(ws.root() + "/outer")
