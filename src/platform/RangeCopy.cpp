@@ -118,8 +118,7 @@ RangeCopyResult copyRange(int source, int target, const RangeCopy& how) {
     RangeCopyResult result;
     while (how.length < 0 || result.copied < how.length) {
         PlatformImpl::checkInterrupted();
-        const long long wanted =
-            how.length < 0 ? step : std::min(step, how.length - result.copied);
+        const long long wanted = how.length < 0 ? step : std::min(step, how.length - result.copied);
         const long long copied = copier.fill(wanted, result);
         result.copied += copied;
         if (how.onChunk) {

@@ -56,12 +56,12 @@ TEST_F(RangeCopyTest, ProgressHearsOfEveryChunkWhateverTheStepSize) {
         int chunks;
     };
     const Case cases[] = {
-        {0, 0, 0, 4, 1, 0},             // nothing wanted: no step at all
-        {10, 0, 10, 4, 1, 3},           // 4 + 4 + 2
-        {10, 0, 10, 4, 2, 3},           // a step of 8, then one of 2
-        {10, 0, 10, 4, 64, 3},          // one step carries all three chunks
-        {10, 3, 5, 4, 1, 2},            // from the middle: 4 + 1
-        {12, 0, 12, 4, 3, 3},           // whole chunks only
+        {0, 0, 0, 4, 1, 0},     // nothing wanted: no step at all
+        {10, 0, 10, 4, 1, 3},   // 4 + 4 + 2
+        {10, 0, 10, 4, 2, 3},   // a step of 8, then one of 2
+        {10, 0, 10, 4, 64, 3},  // one step carries all three chunks
+        {10, 3, 5, 4, 1, 2},    // from the middle: 4 + 1
+        {12, 0, 12, 4, 3, 3},   // whole chunks only
         {200000, 0, 200000, 61439, 64, 4},
         {200000, 1000, 199000, 61439, 4096, 4},
     };
@@ -73,8 +73,8 @@ TEST_F(RangeCopyTest, ProgressHearsOfEveryChunkWhateverTheStepSize) {
         how.chunksPerStep = c.chunksPerStep;
         const SString content = pattern(c.size);
         RangeCopyResult result = copy(content, how);
-        const SString expected = content.substr(static_cast<size_t>(c.offset),
-                                                static_cast<size_t>(c.length));
+        const SString expected =
+            content.substr(static_cast<size_t>(c.offset), static_cast<size_t>(c.length));
         EXPECT_EQ(result.copied, c.length) << c.size << " " << c.chunksPerStep;
         EXPECT_FALSE(result.failed());
         EXPECT_EQ(copiedBytes, expected) << c.size << " " << c.chunksPerStep;
