@@ -1,10 +1,7 @@
 #include "launcher/LauncherMain.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "base/Numbers.h"
@@ -12,6 +9,7 @@
 #include "launcher/Launcher.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ProcessControl.h"
+#include "platform/SystemError.h"
 
 // The absolute path of the running launcher: the program name when it is absolute,
 // otherwise the current directory joined with it. A bare name that was found through
@@ -38,8 +36,10 @@ int launcherMain(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
     SString path;
     if (!launcherPath(argc > 0 ? argv[0] : nullptr, path)) {
-        fprintf(stderr, "qnlaunch: cannot determine the current directory: %s\n", strerror(errno));
-        return 0;
+        const SString message =
+            systemErrorText("qnlaunch: cannot determine the current directory: ", errno);
+        fprintf(stderr, "%s\n", message.c_str());
+        return 1;
     }
     installSignalHandlers();
     int signal = 0;

@@ -10,6 +10,7 @@
 
 #include "base/Log.h"
 #include "base/UniqueFd.h"
+#include "platform/SystemError.h"
 
 namespace {
 
@@ -113,5 +114,5 @@ bool DeleteFullDir::process(const SString& path) {
 }
 
 void logDeleteFileFailure(const SString& path, int errorNumber) {
-    logMessage("Could not delete " + path + " :  " + strerror(errorNumber), LOG_WARNING);
+    logMessage(systemErrorText("Could not delete " + path + " :  ", errorNumber), LOG_WARNING);
 }

@@ -19,6 +19,7 @@
 #include "platform/FindFiles.h"
 #include "platform/FreeSpace.h"
 #include "platform/PlatformImpl.h"
+#include "platform/SystemError.h"
 
 void PlatformImpl::getJVMSearchPartitions(StringDeque& partitions) {
     // Tests point relative hints and the disk scan at a tree they build; the name says
@@ -142,6 +143,6 @@ bool PlatformImpl::checkFreeSpace(const SString& path, long size) {
         if (directory.empty()) directory = ".";
     }
     struct statvfs info;
-    if (statvfs(directory.c_str(), &info) != 0) throw LauncherException(strerror(errno));
+    if (statvfs(directory.c_str(), &info) != 0) throw LauncherException(systemErrorText("", errno));
     return freeSpaceSuffices(info.f_frsize, info.f_bsize, info.f_bavail, size);
 }

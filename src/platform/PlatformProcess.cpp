@@ -74,15 +74,38 @@ private:
 
 enum DrainResult { DRAIN_DATA, DRAIN_END, DRAIN_STOP };
 
-// Reads up to `limit` bytes available on `fd` and hands them to `sink` as stream `stream`.
-DrainResult drain(int fd, int stream, CaptureSink& sink, size_t limit = 4096) {
+// The progress of reading one captured stream: one step per 4096-byte block, the last
+// partial or empty block included, as a reader that waits for full blocks would count.
+// The count then depends on how much the child wrote, not on how its writes were timed.
+class StreamProgress {
+public:
+    static constexpr size_t kBlock = 4096;
+
+    void read(size_t count) {
+        const size_t before = m_bytes / kBlock;
+        m_bytes += count;
+        PlatformImpl::advanceUIProgress(static_cast<long>(m_bytes / kBlock - before));
+    }
+    void ended() {
+        if (m_ended) return;
+        m_ended = true;
+        PlatformImpl::advanceUIProgress(1);
+    }
+
+private:
+    size_t m_bytes = 0;
+    bool m_ended = false;
+};
+
+// Reads what is available on `fd`, up to one buffer, and hands them to `sink` as stream `stream`.
+DrainResult drain(int fd, int stream, CaptureSink& sink, StreamProgress& progress) {
     char buffer[4096];
     ssize_t n;
     do {
-        n = read(fd, buffer, std::min(limit, sizeof buffer));
+        n = read(fd, buffer, sizeof buffer);
     } while (n < 0 && errno == EINTR);
-    PlatformImpl::advanceUIProgress(1);
     if (n <= 0) return DRAIN_END;
+    progress.read(static_cast<size_t>(n));
     return sink.received(stream, buffer, static_cast<size_t>(n)) ? DRAIN_DATA : DRAIN_STOP;
 }
 
@@ -94,7 +117,7 @@ double monotonicSeconds() {
 
 // Hands what `fd` holds at this moment to the sink, and no more: a process that outlived
 // the child may go on writing. False when the sink asked to stop.
-bool drainWhatIsThere(int fd, int stream, CaptureSink& sink) {
+bool drainWhatIsThere(int fd, int stream, CaptureSink& sink, StreamProgress& progress) {
     int available = 0;
     if (ioctl(fd, FIONREAD, &available) != 0) return true;
     size_t left = static_cast<size_t>(available);
@@ -104,8 +127,10 @@ bool drainWhatIsThere(int fd, int stream, CaptureSink& sink) {
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         left -= static_cast<size_t>(n);
+        progress.read(static_cast<size_t>(n));
         if (!sink.received(stream, buffer, static_cast<size_t>(n))) return false;
     }
+    progress.ended();
     return true;
 }
 
@@ -117,6 +142,7 @@ ChildOutcome collectOutput(ChildProcess& child, int outFd, int errFd, CaptureSin
     struct pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
     const double deadline = timeLimitSeconds > 0 ? monotonicSeconds() + timeLimitSeconds : 0;
     double nextEndCheck = monotonicSeconds() + 0.1;
+    StreamProgress progress[2];
     int open = 2;
     while (open > 0) {
         // The wait is bounded so that the child's end and the deadline are noticed; once
@@ -132,7 +158,7 @@ ChildOutcome collectOutput(ChildProcess& child, int outFd, int errFd, CaptureSin
             nextEndCheck = now + 0.1;
             if (child.hasEnded()) {
                 for (int i = 0; i < 2; ++i) {
-                    if (fds[i].fd >= 0 && !drainWhatIsThere(fds[i].fd, i + 1, sink)) {
+                    if (fds[i].fd >= 0 && !drainWhatIsThere(fds[i].fd, i + 1, sink, progress[i])) {
                         return CHILD_STOPPED_BY_SINK;
                     }
                 }
@@ -145,12 +171,13 @@ ChildOutcome collectOutput(ChildProcess& child, int outFd, int errFd, CaptureSin
         }
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            DrainResult result = drain(fds[i].fd, i + 1, sink);
+            DrainResult result = drain(fds[i].fd, i + 1, sink, progress[i]);
             if (result == DRAIN_STOP) {
                 child.killGroup();
                 return CHILD_STOPPED_BY_SINK;
             }
             if (result == DRAIN_END) {
+                progress[i].ended();
                 fds[i].fd = -1;
                 --open;
             }

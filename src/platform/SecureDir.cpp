@@ -12,6 +12,7 @@
 #include "base/Log.h"
 #include "platform/DeleteFullDir.h"
 #include "platform/FileMode.h"
+#include "platform/SystemError.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ SString joined(const SString& directory, const SString& name) {
 }  // namespace
 
 void createPrivateDirectory(std::vector<char>& name) {
-    if (!mkdtemp(name.data())) throw LauncherException(strerror(errno));
+    if (!mkdtemp(name.data())) throw LauncherException(systemErrorText("", errno));
     if (g_creationHook) g_creationHook(name.data());
     // Whatever stands at the name now must be the directory just made: a symbolic link is
     // not followed, and a directory someone else put there is not theirs to hand over.

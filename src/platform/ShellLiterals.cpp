@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/ShellWords.h"
+
 namespace {
 
 // A marker: kOpen, the value's index as digits kDigit0 .. kDigit0 + 15, kClose.
@@ -31,10 +33,7 @@ SString singleQuoted(const SString& text) {
 // `value` for its place in shell text whose quoting state there is `quote`.
 void appendQuoted(SString& out, const SString& value, ShellLiterals::Kind kind, Quote quote) {
     if (quote == Quote::Double) {
-        for (char c : value) {
-            if (c == '"' || c == '$' || c == '`' || c == '\\') out += '\\';
-            out += c;
-        }
+        out += escapeForShellQuotes(value);
     } else if (quote == Quote::Single) {
         for (char c : value) out += c == '\'' ? SString("'\\''") : SString(1, c);
     } else if (kind == ShellLiterals::Word) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/PlatformImpl.h"
+#include "platform/ShellLiterals.h"
+#include "support/TestKit.h"
+
 namespace {
 
 struct Case {
@@ -49,6 +53,52 @@ TEST(ShellWords, SplitsOnlyWhatTheShellWouldLeaveAsWords) {
             EXPECT_EQ(words, c.words) << c.command;
         }
     }
+}
+
+// Every single byte but NUL, and pairs of the bytes the quoting functions treat specially.
+std::vector<SString> awkwardValues() {
+    std::vector<SString> values = {"",           "plain", "two words", "it's",    "back\\slash\\",
+                                   "$(touch x)", "`id`",  "\"q\"",     "a\nb\tc", "'\"'\"'"};
+    for (int c = 1; c < 256; ++c) values.push_back(SString(1, static_cast<char>(c)));
+    const SString special = "\"$`\\' \t\n;*~#=!\x01\x02";
+    for (char a : special) {
+        for (char b : special) values.push_back(SString(1, a) + b);
+    }
+    return values;
+}
+
+// What /bin/sh makes of the words after "printf '%s\0'": each argument up to its NUL.
+std::vector<SString> shellArguments(const SString& words) {
+    SString out, err;
+    PlatformImpl::executeProcess("printf '%s\\0' " + words, "", false, true, true, &out, &err);
+    std::vector<SString> arguments;
+    for (size_t start = 0, end; (end = out.find('\0', start)) != SString::npos; start = end + 1) {
+        arguments.push_back(out.substr(start, end - start));
+    }
+    return arguments;
+}
+
+// Each quoting function against the splitters that read it back, and against the shell.
+TEST(ShellWords, QuotedValuesReadBackAsTheirBytes) {
+    testkit::LauncherState state;
+    const std::vector<SString> values = awkwardValues();
+    SString doubleQuoted, singleQuoted;
+    for (const SString& value : values) {
+        const SString inQuotes = "\"" + escapeForShellQuotes(value) + "\"";
+        std::vector<SString> words;
+        ASSERT_TRUE(splitSimpleCommand("/bin/p " + inQuotes, words)) << value;
+        EXPECT_EQ(words, (std::vector<SString>{"/bin/p", value})) << value;
+        const SString word = quoteShellWord(value);
+        EXPECT_EQ(ShellLiterals().split("/bin/p " + word), (std::vector<SString>{"/bin/p", value}))
+            << value;
+        if (splitSimpleCommand("/bin/p " + word, words)) {
+            EXPECT_EQ(words, (std::vector<SString>{"/bin/p", value})) << value;
+        }
+        doubleQuoted += " " + inQuotes;
+        singleQuoted += " " + word;
+    }
+    EXPECT_EQ(shellArguments(doubleQuoted), values);
+    EXPECT_EQ(shellArguments(singleQuoted), values);
 }
 
 }  // namespace

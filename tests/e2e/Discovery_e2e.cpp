@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <set>
 
 #include "e2e/E2eHelpers.h"
 #include "inputfiles/FileIndexEntry.h"
@@ -70,6 +71,7 @@ public:
 
     const SString& root() const { return m_root; }
     const Workspace& ws() const { return m_ws; }
+    Workspace& ws() { return m_ws; }
 
 private:
     Workspace m_ws;
@@ -166,3 +168,31 @@ TEST(Discovery, HomesWithBlanksAndShellSyntaxAreFoundAndRunNothing) {
 }
 
 }  // namespace
+
+// The dots shown while a candidate is verified count the verifier's output by blocks, so
+// a run that prints little shows the same dots every time, however its writes are timed.
+TEST(Discovery, AVerificationShowsTheSameDotsOnEveryRun) {
+    Machine m;
+    m.jvm("usr/lib/jvm/jdk-17", "17.0.9");
+    const SString shown = e2e::instructions(
+        {"FIND_JVM 1 1", "JMP0 @N1@ none", "GOTO end", ":none", "EXIT 1", ":end"});
+    Workspace& ws = m.ws();
+    const SString bundle =
+        BundleBuilder(ws.root())
+            .add(FILE_TYPE_INSTRUCTIONS, "instructions.tag", shown)
+            .add(FILE_TYPE_JVM, "java.jvm",
+                 e2e::descriptor("Java 17", {"java.version=17+"}, {"usr/lib/jvm/*"}))
+            .add(FILE_TYPE_VERIFY_ARCHIVE, "verify.jar", "stand-in verifier")
+            .write(ws.file("shown"));
+    std::set<SString> outputs;
+    for (int run = 0; run < 10; ++run) {
+        RunResult r = m.run(bundle, {{"QNLAUNCH_CACHE", "off"}});
+        ASSERT_EQ(r.status, 0) << r.err;
+        outputs.insert(r.out);
+    }
+    ASSERT_EQ(outputs.size(), 1u) << *outputs.begin() << "\n---\n" << *outputs.rbegin();
+    // Six steps for the verification itself and one for each of the verifier's two short
+    // streams.
+    EXPECT_NE(outputs.begin()->find("\n" + SString(8, '.') + "\n"), SString::npos)
+        << *outputs.begin();
+}

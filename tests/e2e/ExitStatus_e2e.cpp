@@ -119,6 +119,21 @@ TEST(ExitStatus, FilesWithNothingToRunSayWhyOnStandardError) {
               "--instructions.\n");
 }
 
+// Started by a bare name from a directory that no longer exists, the launcher cannot find
+// its own file: it says so and fails.
+TEST(ExitStatus, AStartThatCannotFindItsOwnFileFails) {
+    if (stubIsEmulated()) GTEST_SKIP() << "the emulator, not the launcher, gets the bare name";
+    Workspace ws;
+    const SString bundle = toolBundle(ws);
+    const SString gone = ws.file("gone");
+    makeDirs(gone);
+    RunResult r =
+        run({"/bin/bash", "-c", "cd " + gone + " && rmdir " + gone + " && exec -a tool " + bundle});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("qnlaunch: cannot determine the current directory: ", 0), 0u) << r.err;
+}
+
 TEST(ExitStatus, InputFileActionsKeepStatusZero) {
     Workspace ws;  // a search that finds nothing still reports on standard output, with 0
     const SString bundle = toolBundle(ws);
