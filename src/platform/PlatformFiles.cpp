@@ -1,5 +1,5 @@
-// File services of the platform layer: existence, deletion, disk scans, permissions,
-// free space and the big-endian decoders of the appended data.
+// File services of the platform layer: opening, making and listing, existence, deletion,
+// disk scans, permissions, free space and the big-endian decoders of the appended data.
 
 #include <dirent.h>
 #include <fcntl.h>
