@@ -5,7 +5,7 @@
 #                      under qemu-user, and the checks of both stubs)
 #   ./dev.sh sanitize  build and run every test under AddressSanitizer and UBSan
 #   ./dev.sh fuzz [S]  build the fuzz targets with clang and run each for S seconds
-#   ./dev.sh check     the source guards: formatting
+#   ./dev.sh check     the source guards: formatting, and no system call outside src/platform
 #   ./dev.sh build     build only
 set -eu
 cd "$(dirname "$0")"
@@ -79,6 +79,7 @@ case "${1:-}" in
     check)
         ensure_packages clang-format git
         tools/check-format
+        tools/check-syscalls
         ;;
     build)
         ensure_packages

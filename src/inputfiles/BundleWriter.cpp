@@ -1,13 +1,13 @@
 #include "inputfiles/BundleWriter.h"
 
 #include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include "base/LauncherException.h"
-#include "base/StdioFile.h"
+#include "base/UniqueFd.h"
 #include "inputfiles/FileIndexEntry.h"
 #include "platform/PlatformImpl.h"
+#include "platform/RangeCopy.h"
 #include "platform/SystemError.h"
 
 void BundleWriter::appendLong(SString& out, long value) {
@@ -26,20 +26,24 @@ void BundleWriter::appendShort(SString& out, long value) {
 namespace {
 
 // Appends the whole of `path` to `out`; returns the number of bytes copied.
-long long copyInto(const SString& path, FILE* out, const SString& outputPath) {
-    StdioFile in = PlatformImpl::openFile(path, "rb");
+long long copyInto(const SString& path, int out, const SString& outputPath) {
+    UniqueFd in = PlatformImpl::openForReading(path);
     if (!in) throw LauncherException(systemErrorText(path + ": cannot read: ", errno));
-    std::vector<char> buffer(1 << 16);
-    long long total = 0;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), in.get())) > 0) {
-        if (fwrite(buffer.data(), 1, n, out) != n) {
-            throw LauncherException(systemErrorText(outputPath + ": cannot write: ", errno));
-        }
-        total += static_cast<long long>(n);
+    const RangeCopyResult result = copyRange(in.get(), out, RangeCopy());
+    if (result.writeError != 0) {
+        throw LauncherException(
+            systemErrorText(outputPath + ": cannot write: ", result.writeError));
     }
-    if (ferror(in.get())) throw LauncherException(systemErrorText(path + ": cannot read: ", errno));
-    return total;
+    if (result.readError != 0) {
+        throw LauncherException(systemErrorText(path + ": cannot read: ", result.readError));
+    }
+    return result.copied;
+}
+
+void writeInto(int out, const SString& bytes, const SString& outputPath) {
+    if (!writeFully(out, bytes.data(), bytes.size())) {
+        throw LauncherException(systemErrorText(outputPath + ": cannot write: ", errno));
+    }
 }
 
 // Removes a partly written output unless the write completed.
@@ -60,7 +64,7 @@ private:
 
 void BundleWriter::write(const SString& stubPath, const std::vector<BundleFile>& files,
                          const SString& outputPath) {
-    StdioFile out = PlatformImpl::openFile(outputPath, "wb");
+    UniqueFd out = PlatformImpl::openForWriting(outputPath);
     if (!out) throw LauncherException(systemErrorText(outputPath + ": cannot create: ", errno));
     OutputGuard guard(outputPath);
 
@@ -74,9 +78,7 @@ void BundleWriter::write(const SString& stubPath, const std::vector<BundleFile>&
         // Large files start on a page boundary, so that extraction copies whole pages.
         if (PlatformImpl::fileSize(file.sourcePath) >= kAlignFrom && offset % kAlignment != 0) {
             SString padding(static_cast<size_t>(kAlignment - offset % kAlignment), '\0');
-            if (fwrite(padding.data(), 1, padding.size(), out.get()) != padding.size()) {
-                throw LauncherException(systemErrorText(outputPath + ": cannot write: ", errno));
-            }
+            writeInto(out.get(), padding, outputPath);
             offset += static_cast<long long>(padding.size());
         }
         long long length = copyInto(file.sourcePath, out.get(), outputPath);
@@ -98,7 +100,8 @@ void BundleWriter::write(const SString& stubPath, const std::vector<BundleFile>&
     }
     appendLong(index, static_cast<long>(offset));
     appendLong(index, static_cast<long>(kLauncherIdentification));
-    if (fwrite(index.data(), 1, index.size(), out.get()) != index.size() || !out.close()) {
+    writeInto(out.get(), index, outputPath);
+    if (!out.close()) {
         throw LauncherException(systemErrorText(outputPath + ": cannot write: ", errno));
     }
     PlatformImpl::setFileExecutable(outputPath);

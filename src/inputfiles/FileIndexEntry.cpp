@@ -1,20 +1,15 @@
 #include "inputfiles/FileIndexEntry.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <cerrno>
-#include <vector>
 
 #include "base/LauncherContext.h"
 #include "base/LauncherException.h"
 #include "base/Log.h"
-#include "base/Numbers.h"
 #include "base/Paths.h"
 #include "base/StdioFile.h"
 #include "base/UniqueFd.h"
 #include "platform/PlatformImpl.h"
+#include "platform/RangeCopy.h"
 #include "platform/SecureDir.h"
 #include "platform/TrustedPath.h"
 
@@ -78,67 +73,14 @@ bool isSafeFileName(const SString& name) {
            name != "..";
 }
 
-namespace {
+// Chunks handed over in one copy step, with and without progress dots on the screen.
+constexpr size_t kChunksPerVisibleStep = 64;
+constexpr size_t kChunksPerQuietStep = 4096;
 
-// Chunks handed to the kernel in one copy, with and without progress dots on the screen.
-constexpr off_t kChunksPerVisibleCopy = 64;
-constexpr off_t kChunksPerQuietCopy = 4096;
-
-// Copies byte ranges from one descriptor to another, in the kernel where it can.
-class ChunkCopier {
-public:
-    ChunkCopier(int source, int target) : m_source(source), m_target(target) {}
-
-    // Copies up to `wanted` bytes from `position`; returns how many were copied. Stops
-    // short at the end of the source, or with `error` set when writing failed.
-    size_t copy(off_t position, size_t wanted, int& error) {
-        size_t done = 0;
-        while (done < wanted && error == 0) {
-            PlatformImpl::checkInterrupted();
-            ssize_t n = -1;
-            if (m_kernelCopy) {
-                loff_t in = position + static_cast<off_t>(done);
-                n = copy_file_range(m_source, &in, m_target, nullptr, wanted - done, 0);
-                // Not offered for these files: copy through the buffer from now on.
-                if (n < 0) m_kernelCopy = false;
-            }
-            if (!m_kernelCopy) n = bufferedCopy(position + done, wanted - done, error);
-            if (n <= 0) break;
-            done += static_cast<size_t>(n);
-        }
-        return done;
+static void checkCanceled() {
+    if (PlatformImpl::isCanceled()) {
+        throw LauncherException(PlatformImpl::getMessageText(MSG_CANCELED));
     }
-
-private:
-    ssize_t bufferedCopy(off_t position, size_t count, int& error) {
-        if (m_buffer.empty()) m_buffer.resize(kExtractChunkSize);
-        ssize_t n = pread(m_source, m_buffer.data(), std::min(count, m_buffer.size()), position);
-        if (n <= 0) return n;
-        for (ssize_t written = 0; written < n;) {
-            ssize_t w =
-                write(m_target, m_buffer.data() + written, static_cast<size_t>(n - written));
-            if (w < 0) {
-                if (errno == EINTR) continue;
-                error = errno;
-                return written;
-            }
-            written += w;
-        }
-        return n;
-    }
-
-    int m_source;
-    int m_target;
-    bool m_kernelCopy = true;
-    std::vector<char> m_buffer;
-};
-
-}  // namespace
-
-static LauncherException writeError(int errorNumber) {
-    return LauncherException(PlatformImpl::getMessageText(MSG_ERROR_WRITING_FILE) +
-                             convertToString(errorNumber) +
-                             PlatformImpl::getMessageText(MSG_NOT_ENOUGH_SPACE));
 }
 
 void FileIndexEntry::checkExtractable() const {
@@ -151,41 +93,30 @@ void FileIndexEntry::checkExtractable() const {
 }
 
 int FileIndexEntry::copyTo(int target) const {
-    UniqueFd source(open(LauncherContext::launcherFileName().c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd source = PlatformImpl::openForReading(LauncherContext::launcherFileName());
     if (!source) throw LauncherException("Cannot open launcher file.");
-    int pendingError = 0;
-
-    // The bytes go over in blocks of many chunks, copied by the kernel where it can, and
-    // each chunk counts as one step of the progress display.
-    ChunkCopier copier(source.get(), target);
-    const off_t chunkSize = kExtractChunkSize;
-    // Dots on the screen want small blocks; without them fewer, larger copies are faster.
-    const off_t chunksPerCopy = PlatformImpl::isUIVisible() && !PlatformImpl::isSilent()
-                                    ? kChunksPerVisibleCopy
-                                    : kChunksPerQuietCopy;
-    off_t position = m_offset;
-    const off_t endPosition = static_cast<off_t>(m_offset) + m_length;
-    while (position < endPosition && pendingError == 0) {
-        PlatformImpl::checkInterrupted();
-        if (PlatformImpl::isCanceled()) {
-            throw LauncherException(PlatformImpl::getMessageText(MSG_CANCELED));
-        }
-        const off_t wanted = std::min(chunksPerCopy * chunkSize, endPosition - position);
-        const off_t copied =
-            static_cast<off_t>(copier.copy(position, static_cast<size_t>(wanted), pendingError));
-        position += copied;
-        const off_t chunks = std::max<off_t>(1, (copied + chunkSize - 1) / chunkSize);
-        for (off_t i = 0; i < chunks; ++i) PlatformImpl::advanceUIProgress(1);
-        if (copied < wanted) break;  // the launcher file ends early, or an error is pending
-    }
-    return pendingError;
+    checkCanceled();
+    // Each chunk counts as one step of the progress display. Dots on the screen want small
+    // copy steps; without them fewer, larger copies are faster.
+    RangeCopy how;
+    how.offset = m_offset;
+    how.length = m_length;
+    how.chunkSize = kExtractChunkSize;
+    how.chunksPerStep = PlatformImpl::isUIVisible() && !PlatformImpl::isSilent()
+                            ? kChunksPerVisibleStep
+                            : kChunksPerQuietStep;
+    how.onChunk = [] {
+        PlatformImpl::advanceUIProgress(1);
+        checkCanceled();
+    };
+    // A launcher file that ends early, or cannot be read on, ends the copy as its end would.
+    return copyRange(source.get(), target, how).writeError;
 }
 
 SString FileIndexEntry::extract(const SString& directory) const {
     checkExtractable();
     if (!PlatformImpl::checkFreeSpace(directory, m_length)) {
-        throw LauncherException(PlatformImpl::getMessageText(MSG_ERROR_WRITING_FILE) +
-                                PlatformImpl::getMessageText(MSG_NOT_ENOUGH_SPACE));
+        throw LauncherException(PlatformImpl::writeErrorText(0));
     }
     SString target = directory;
     appendPathSeparator(target);
@@ -194,7 +125,7 @@ SString FileIndexEntry::extract(const SString& directory) const {
     UniqueFd out = createFileIn(directory, m_name);
     int pendingError = out ? copyTo(out.get()) : errno;
     if (out && !out.close() && pendingError == 0) pendingError = errno;
-    if (pendingError != 0) throw writeError(pendingError);
+    if (pendingError != 0) throw LauncherException(PlatformImpl::writeErrorText(pendingError));
 
     if (m_type == FILE_TYPE_JVM_INSTALLER || m_type == FILE_TYPE_EMBEDDED_LAUNCHER) {
         PlatformImpl::setFileExecutable(target);

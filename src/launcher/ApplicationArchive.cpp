@@ -2,15 +2,14 @@
 // per run into a temporary directory.
 
 #include <cerrno>
-#include <vector>
 
 #include "base/LauncherException.h"
-#include "base/Numbers.h"
-#include "base/StdioFile.h"
+#include "base/UniqueFd.h"
 #include "inputfiles/ExtractedArchives.h"
 #include "inputfiles/FileIndexEntry.h"
 #include "launcher/Launcher.h"
 #include "platform/PlatformImpl.h"
+#include "platform/RangeCopy.h"
 #include "platform/SecureDir.h"
 
 const SString& Launcher::getApplicationArchive() {
@@ -35,28 +34,14 @@ SString Launcher::getApplicationArchive(const SString& name) {
     const SString base = separator == SString::npos ? name : name.substr(separator + 1);
     SString target = directory + "/" + base;
 
-    int writeError = 0;
-    {
-        StdioFile in = PlatformImpl::openInputFile(source);
-        StdioFile out = in ? createFileStreamIn(directory, base) : StdioFile();
-        if (in && out) {
-            std::vector<char> buffer(4096);
-            size_t n;
-            while ((n = fread(buffer.data(), 1, buffer.size(), in.get())) > 0) {
-                PlatformImpl::checkInterrupted();
-                if (fwrite(buffer.data(), 1, n, out.get()) < n && writeError == 0) {
-                    writeError = errno;
-                }
-            }
-            // A read error ends the copy like the end of the file does.
-            if (!out.close() && writeError == 0) writeError = errno;
-            m_applicationArchive = target;
-        }
-    }
-    if (writeError != 0) {
-        throw LauncherException(PlatformImpl::getMessageText(MSG_ERROR_WRITING_FILE) +
-                                convertToString(writeError) +
-                                PlatformImpl::getMessageText(MSG_NOT_ENOUGH_SPACE));
+    UniqueFd in = PlatformImpl::openForReading(source);
+    UniqueFd out = in ? createFileIn(directory, base) : UniqueFd();
+    if (in && out) {
+        // A read error ends the copy like the end of the file does.
+        int writeError = copyRange(in.get(), out.get(), RangeCopy()).writeError;
+        if (!out.close() && writeError == 0) writeError = errno;
+        m_applicationArchive = target;
+        if (writeError != 0) throw LauncherException(PlatformImpl::writeErrorText(writeError));
     }
     return m_applicationArchive;
 }

@@ -12,24 +12,8 @@
 
 namespace {
 
-// Puts the interruption handlers of the test process back when it goes out of scope.
-class SavedHandlers {
-public:
-    SavedHandlers() {
-        for (size_t i = 0; i < kCount; ++i) sigaction(kSignals[i], nullptr, &m_saved[i]);
-    }
-    ~SavedHandlers() {
-        for (size_t i = 0; i < kCount; ++i) sigaction(kSignals[i], &m_saved[i], nullptr);
-    }
-
-private:
-    static constexpr size_t kCount = 5;
-    static constexpr int kSignals[kCount] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ};
-    struct sigaction m_saved[kCount];
-};
-
 TEST(StateReset, ForgetsAReceivedSignalAndWhatTheRunSet) {
-    SavedHandlers handlers;
+    testkit::SavedSignalHandlers handlers;
     testkit::LauncherState state("/opt/app/setup.bin");
     installSignalHandlers();
     ASSERT_EQ(raise(SIGTERM), 0);

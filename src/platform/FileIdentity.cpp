@@ -40,6 +40,7 @@ static bool factsOf(int dirFd, const char* path, int flags, FileFacts& facts) {
     if (statx(dirFd, path, flags | AT_STATX_SYNC_AS_STAT, mask, &info) != 0) return false;
     facts.isDirectory = S_ISDIR(info.stx_mode);
     facts.isRegular = S_ISREG(info.stx_mode);
+    facts.permissions = info.stx_mode & 07777;
     facts.uid = info.stx_uid;
     facts.size = info.stx_size;
     facts.mtime = static_cast<long>(info.stx_mtime.tv_sec);

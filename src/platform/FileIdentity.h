@@ -12,6 +12,7 @@ SString fileIdentity(const SString& path, bool withChangeTime);
 struct FileFacts {
     bool isDirectory = false;
     bool isRegular = false;
+    unsigned permissions = 0;  // the mode's permission bits (07777)
     unsigned uid = 0;
     unsigned long long size = 0;
     long mtime = 0;  // seconds

@@ -1,5 +1,5 @@
-// Streams that the launcher reads its text inputs from: regular files and streams such as
-// pipes and terminals, but never a directory, whose reads would only fail.
+// What the launcher reads its inputs from: regular files and streams such as pipes and
+// terminals, but never a directory, whose reads would only fail.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,21 +9,26 @@
 
 #include "platform/PlatformImpl.h"
 
-StdioFile PlatformImpl::openInputFile(const SString& path) {
+UniqueFd PlatformImpl::openForReading(const SString& path) {
     int fd;
     do {
         // Opening a pipe waits for its writer; an interruption ends the wait.
         fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0 && errno == EINTR) checkInterrupted();
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return StdioFile();
+    UniqueFd file(fd);
     struct statx info;
-    if (statx(fd, "", AT_EMPTY_PATH, STATX_TYPE, &info) != 0 || S_ISDIR(info.stx_mode)) {
-        close(fd);
+    if (file && (statx(fd, "", AT_EMPTY_PATH, STATX_TYPE, &info) != 0 || S_ISDIR(info.stx_mode))) {
+        file.reset(-1);
         errno = EISDIR;
-        return StdioFile();
     }
-    FILE* stream = fdopen(fd, "r");
-    if (!stream) close(fd);
+    return file;
+}
+
+StdioFile PlatformImpl::openInputFile(const SString& path) {
+    UniqueFd file = openForReading(path);
+    if (!file) return StdioFile();
+    FILE* stream = fdopen(file.get(), "r");
+    if (stream) file.release();
     return StdioFile(stream);
 }

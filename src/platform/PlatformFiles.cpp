@@ -1,13 +1,16 @@
-// File services of the platform layer: existence, deletion, disk scans, permissions,
-// free space and the big-endian decoders of the appended data.
+// File services of the platform layer: opening, making and listing, existence, deletion,
+// disk scans, permissions, free space and the big-endian decoders of the appended data.
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "base/LauncherException.h"
@@ -48,6 +51,30 @@ StdioFile PlatformImpl::openForAppending(const SString& path) {
     FILE* stream = fdopen(fd, "a");
     if (!stream) close(fd);
     return StdioFile(stream);
+}
+
+UniqueFd PlatformImpl::openForWriting(const SString& path) {
+    return UniqueFd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+}
+
+bool PlatformImpl::makeDirectory(const SString& path) {
+    return mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
+}
+
+SString PlatformImpl::createUniqueDirectory(const SString& nameTemplate) {
+    std::vector<char> name(nameTemplate.begin(), nameTemplate.end());
+    name.push_back('\0');
+    return mkdtemp(name.data()) ? SString(name.data()) : SString();
+}
+
+bool PlatformImpl::listDirectory(const SString& path, std::vector<SString>& names) {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(path.c_str()), closedir);
+    if (!dir) return false;
+    while (struct dirent* entry = readdir(dir.get())) {
+        const SString name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    return true;
 }
 
 bool PlatformImpl::fileExists(const SString& path) {

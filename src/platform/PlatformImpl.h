@@ -9,6 +9,7 @@
 #include "base/SString.h"
 #include "base/StdioFile.h"
 #include "base/StringDeque.h"
+#include "base/UniqueFd.h"
 
 class FileFindListener;
 namespace testkit {
@@ -91,6 +92,21 @@ public:
     // Opens a text input (tag file, input file, runtime file) for reading: a regular file or
     // a stream such as a pipe; an empty handle for a directory or what cannot be opened.
     static StdioFile openInputFile(const SString& path);
+    // `path` opened for reading as a descriptor, as openInputFile opens it: an empty one
+    // (errno set) for a directory or what cannot be opened.
+    static UniqueFd openForReading(const SString& path);
+    // `path` opened for writing as a descriptor, created (mode 0666 less the umask) or
+    // emptied; an empty one (errno set) on failure.
+    static UniqueFd openForWriting(const SString& path);
+    // Makes the directory `path` (mode 0777 less the umask); true also when an entry of that
+    // name exists already; otherwise errno tells why.
+    static bool makeDirectory(const SString& path);
+    // A new directory, mode 0700, named after `nameTemplate` with its final "XXXXXX" made
+    // unique; empty (errno set) when it cannot be made. Not recorded for clean-up.
+    static SString createUniqueDirectory(const SString& nameTemplate);
+    // The names of the entries in `path` but "." and "..", in directory order; false (errno
+    // set) when it cannot be read.
+    static bool listDirectory(const SString& path, std::vector<SString>& names);
     // Deletes a file, or a directory with everything below it; failures are only logged.
     static void deleteFile(const SString& path);
     // The size of the file at `path` (links followed); -1 when it cannot be examined.
@@ -176,6 +192,9 @@ public:
     // Row `row` of the chosen language with `argument` in place of its "%s".
     static SString get_msg(int row, const char* argument);
     static SString getMessageText(MessageIdentifier id);
+    // "Error writing file = " and the error number (none for 0), then the advice on
+    // temporary disk space: the text of every failed extraction or copy.
+    static SString writeErrorText(int errorNumber);
     static void setUIStatus(UIStatus status);
     static void setUISubStatus(UISubStatus subStatus, const SString& text);
     static void advanceUIProgress(long count);

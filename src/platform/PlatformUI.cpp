@@ -80,6 +80,12 @@ SString PlatformImpl::getMessageText(MessageIdentifier id) {
     return get_msg(row, nullptr);
 }
 
+SString PlatformImpl::writeErrorText(int errorNumber) {
+    SString text = getMessageText(MSG_ERROR_WRITING_FILE);
+    if (errorNumber != 0) text += convertToString(errorNumber);
+    return text + getMessageText(MSG_NOT_ENOUGH_SPACE);
+}
+
 void PlatformImpl::setUIStatus(UIStatus status) {
     if (m_silent || m_quiet) return;
     SString text;

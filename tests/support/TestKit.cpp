@@ -192,4 +192,14 @@ int waitExit(pid_t pid, double seconds) {
     return -1;
 }
 
+const int SavedSignalHandlers::kSignals[kCount] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ};
+
+SavedSignalHandlers::SavedSignalHandlers() {
+    for (size_t i = 0; i < kCount; ++i) sigaction(kSignals[i], nullptr, &m_saved[i]);
+}
+
+SavedSignalHandlers::~SavedSignalHandlers() {
+    for (size_t i = 0; i < kCount; ++i) sigaction(kSignals[i], &m_saved[i], nullptr);
+}
+
 }  // namespace testkit

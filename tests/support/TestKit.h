@@ -1,7 +1,8 @@
 #pragma once
 // Test kit: scoped temporary directories, file helpers, a guard that resets the launcher's
-// process-wide state, and stdout capture.
+// process-wide state, stdout capture and saved signal handlers.
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <map>
@@ -86,6 +87,21 @@ private:
     SString m_name;
     bool m_hadValue;
     SString m_oldValue;
+};
+
+// Puts the interruption handlers of the test process back when it goes out of scope, for
+// tests that install the launcher's and raise a signal.
+class SavedSignalHandlers {
+public:
+    SavedSignalHandlers();
+    ~SavedSignalHandlers();
+    SavedSignalHandlers(const SavedSignalHandlers&) = delete;
+    SavedSignalHandlers& operator=(const SavedSignalHandlers&) = delete;
+
+private:
+    static constexpr size_t kCount = 5;
+    static const int kSignals[kCount];
+    struct sigaction m_saved[kCount];
 };
 
 }  // namespace testkit

@@ -1,11 +1,10 @@
 #include "qnpack/AppBundle.h"
 
-#include <unistd.h>
-
 #include <map>
 
 #include "base/LauncherException.h"
 #include "jvm/JavaVersion.h"
+#include "platform/PlatformImpl.h"
 #include "platform/ShellWords.h"
 #include "qnpack/JarFile.h"
 
@@ -70,7 +69,7 @@ std::vector<SString> manifestClassPath(const SString& jarPath, const SString& va
                                     " is a directory, which cannot be embedded; pack it into a "
                                     "jar and give the class path with --class-path JAR...");
         }
-        if (access(path.c_str(), R_OK) != 0) {
+        if (!PlatformImpl::isReadable(path)) {
             warnings.push_back(jarPath + ": Class-Path entry " + entry + " is not at " + path +
                                "; it is left out, as java -jar would do");
             continue;

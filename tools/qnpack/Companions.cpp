@@ -1,6 +1,6 @@
 #include "qnpack/Companions.h"
 
-#include <unistd.h>
+#include "platform/PlatformImpl.h"
 
 namespace {
 
@@ -8,7 +8,7 @@ Companion firstReadable(const std::vector<SString>& places) {
     Companion companion;
     companion.searched = places;
     for (const SString& place : places) {
-        if (access(place.c_str(), R_OK) == 0) {
+        if (PlatformImpl::isReadable(place)) {
             companion.path = place;
             break;
         }
@@ -19,9 +19,8 @@ Companion firstReadable(const std::vector<SString>& places) {
 }  // namespace
 
 SString packerDirectory(const char* argv0) {
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    SString path = n > 0 ? SString(self, static_cast<size_t>(n)) : SString(argv0 ? argv0 : "");
+    SString path = PlatformImpl::ownExecutablePath();
+    if (path.empty()) path = argv0 ? argv0 : "";
     size_t slash = path.rfind('/');
     return slash == SString::npos ? SString(".") : path.substr(0, slash);
 }

@@ -1,8 +1,5 @@
 #include "qnpack/Packer.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -173,13 +170,11 @@ bool splitId(const SString& value, long& id, SString& path) {
 }
 
 bool hasAppendedData(const SString& path) {
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return false;
+    StdioFile file = PlatformImpl::openFile(path, "rb");
+    if (!file) return false;
     unsigned char tail[4] = {0, 0, 0, 0};
-    bool result = fseek(f, -4, SEEK_END) == 0 && fread(tail, 1, 4, f) == 4 && tail[0] == 0xCA &&
-                  tail[1] == 0x82 && tail[2] == 0xCA && tail[3] == 0x82;
-    fclose(f);
-    return result;
+    return fseek(file.get(), -4, SEEK_END) == 0 && fread(tail, 1, 4, file.get()) == 4 &&
+           tail[0] == 0xCA && tail[1] == 0x82 && tail[2] == 0xCA && tail[3] == 0x82;
 }
 
 struct PendingFile {
@@ -300,27 +295,21 @@ bool writeText(const SString& path, const SString& text, FILE* err) {
 class ScratchDirectory {
 public:
     ScratchDirectory() {
-        const char* tmp = getenv("TMPDIR");
-        SString pattern = SString(tmp && *tmp ? tmp : "/tmp") + "/qnpack.XXXXXX";
-        if (mkdtemp(&pattern[0])) m_path = pattern;
+        const SString tmp = PlatformImpl::getEnvironmentVariable("TMPDIR");
+        m_path =
+            PlatformImpl::createUniqueDirectory((tmp.empty() ? "/tmp" : tmp) + "/qnpack.XXXXXX");
     }
     ~ScratchDirectory() {
-        if (m_path.empty()) return;
-        for (const SString& name : m_files) unlink((m_path + "/" + name).c_str());
-        rmdir(m_path.c_str());
+        if (!m_path.empty()) PlatformImpl::deleteFile(m_path);
     }
     ScratchDirectory(const ScratchDirectory&) = delete;
     ScratchDirectory& operator=(const ScratchDirectory&) = delete;
 
     const SString& path() const { return m_path; }
-    SString add(const SString& name) {
-        m_files.push_back(name);
-        return m_path + "/" + name;
-    }
+    SString add(const SString& name) const { return m_path + "/" + name; }
 
 private:
     SString m_path;
-    std::vector<SString> m_files;
 };
 
 // Generates the application's files into `dir` (through `place`, which names each file)
@@ -485,14 +474,14 @@ int init(int argc, char** argv, FILE* out, FILE* err) {
         return 0;
     }
     const SString dir = command.output;
-    if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
+    if (!PlatformImpl::makeDirectory(dir)) {
         fprintf(err, "qnpack: %s: %s\n", dir.c_str(), strerror(errno));
         return 1;
     }
     bool exists = false;
     auto place = [&](const SString& name) {
         const SString path = dir + "/" + name;
-        if (access(path.c_str(), F_OK) == 0) {
+        if (PlatformImpl::fileExists(path)) {
             fprintf(err,
                     "qnpack: %s exists; init does not overwrite edited files: remove it or "
                     "choose another DIR\n",
@@ -503,7 +492,7 @@ int init(int argc, char** argv, FILE* out, FILE* err) {
         return path;
     };
     const bool generated = addApplicationFiles(command, argv[0], place, err);
-    unlink((dir + "/.qnpack-unused").c_str());
+    PlatformImpl::deleteFile(dir + "/.qnpack-unused");
     if (!generated || exists) return 1;
     fprintf(out, "qnpack create -o %s", shellWord(applicationName(command.app)).c_str());
     for (const PendingFile& file : command.files) {
@@ -526,7 +515,7 @@ int list(int argc, char** argv, FILE* out, FILE* err) {
         return 1;
     }
     SString bundle = argv[2];
-    if (access(bundle.c_str(), R_OK) != 0) {
+    if (!PlatformImpl::isReadable(bundle)) {
         fprintf(err, "qnpack: %s: %s\n", bundle.c_str(), strerror(errno));
         return 1;
     }
@@ -586,7 +575,7 @@ std::vector<SString> checkRequest(const PackRequest& request) {
             problems.push_back(file.sourcePath + ": id " + convertToString(file.id) +
                                " is used twice");
         }
-        if (access(file.sourcePath.c_str(), R_OK) != 0) {
+        if (!PlatformImpl::isReadable(file.sourcePath)) {
             problems.push_back(file.sourcePath + ": " + strerror(errno));
             continue;
         }
@@ -608,21 +597,15 @@ std::vector<SString> checkRequest(const PackRequest& request) {
         }
     }
     // Reading a file while the output grows over it would never end.
-    struct stat out;
-    if (stat(request.output.c_str(), &out) == 0) {
-        auto sameAsOutput = [&](const SString& path) {
-            struct stat in;
-            return stat(path.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
-                   in.st_ino == out.st_ino;
-        };
-        if (sameAsOutput(request.stub)) problems.push_back(request.stub + ": is also the output");
-        for (const BundleFile& file : request.files) {
-            if (sameAsOutput(file.sourcePath)) {
-                problems.push_back(file.sourcePath + ": is also the output");
-            }
+    if (PlatformImpl::sameFile(request.stub, request.output)) {
+        problems.push_back(request.stub + ": is also the output");
+    }
+    for (const BundleFile& file : request.files) {
+        if (PlatformImpl::sameFile(file.sourcePath, request.output)) {
+            problems.push_back(file.sourcePath + ": is also the output");
         }
     }
-    if (access(request.stub.c_str(), R_OK) != 0) {
+    if (!PlatformImpl::isReadable(request.stub)) {
         problems.push_back(request.stub + ": " + strerror(errno));
     } else if (hasAppendedData(request.stub)) {
         problems.push_back(request.stub + ": the stub already carries appended data");

@@ -1,17 +1,18 @@
 #include "qnpack/RuntimeInstaller.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "base/LauncherException.h"
 #include "base/StdioFile.h"
+#include "platform/FileIdentity.h"
 #include "platform/PlatformImpl.h"
+#include "platform/SystemError.h"
 
 namespace {
 
@@ -108,25 +109,21 @@ public:
     // Adds the tree below `dir` with names relative to it; links are followed, so the
     // archive holds what they point to.
     void addTree(const SString& dir, const SString& prefix) {
-        DIR* handle = opendir(dir.c_str());
-        if (!handle) throw LauncherException(dir + ": " + strerror(errno));
         std::vector<SString> names;
-        while (dirent* entry = readdir(handle)) {
-            const SString name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(name);
+        if (!PlatformImpl::listDirectory(dir, names)) {
+            throw LauncherException(systemErrorText(dir + ": ", errno));
         }
-        closedir(handle);
         std::sort(names.begin(), names.end());
         for (const SString& name : names) {
             const SString path = dir + "/" + name;
             const SString archived = prefix + name;
-            struct stat st;
-            if (stat(path.c_str(), &st) != 0) continue;  // a dangling link
-            if (S_ISDIR(st.st_mode)) {
-                header(archived + "/", '5', st.st_mode & 07777, 0, st.st_mtime);
+            FileFacts facts;
+            if (!fileFacts(path, true, facts)) continue;  // a dangling link
+            if (facts.isDirectory) {
+                header(archived + "/", '5', facts.permissions, 0, facts.mtime);
                 addTree(path, archived + "/");
-            } else if (S_ISREG(st.st_mode)) {
-                addFile(path, archived, st);
+            } else if (facts.isRegular) {
+                addFile(path, archived, facts);
             }
         }
     }
@@ -155,13 +152,12 @@ private:
         write(block, sizeof block);
     }
 
-    void addFile(const SString& path, const SString& name, const struct stat& st) {
+    void addFile(const SString& path, const SString& name, const FileFacts& facts) {
         StdioFile in = PlatformImpl::openFile(path, "rb");
         if (!in) throw LauncherException(path + ": cannot be read");
-        header(name, '0', st.st_mode & 07777, static_cast<unsigned long long>(st.st_size),
-               st.st_mtime);
+        header(name, '0', facts.permissions, facts.size, facts.mtime);
         char buffer[65536];
-        unsigned long long left = static_cast<unsigned long long>(st.st_size);
+        unsigned long long left = facts.size;
         while (left > 0) {
             size_t n =
                 fread(buffer, 1, std::min<unsigned long long>(sizeof buffer, left), in.get());
@@ -170,7 +166,7 @@ private:
             left -= n;
         }
         char padding[512] = {};
-        write(padding, (512 - st.st_size % 512) % 512);
+        write(padding, (512 - facts.size % 512) % 512);
     }
 
     SString m_path;
@@ -240,8 +236,8 @@ SString releaseValue(const SString& releaseText, const SString& key) {
 }
 
 BundledRuntime writeRuntimeInstaller(const SString& runtimeDir, const SString& path) {
-    struct stat st;
-    if (stat((runtimeDir + "/bin/java").c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    FileFacts java;
+    if (!fileFacts(runtimeDir + "/bin/java", true, java) || !java.isRegular) {
         throw LauncherException("--runtime " + runtimeDir +
                                 ": no bin/java there; give a JDK or an image made with jlink");
     }
@@ -261,7 +257,7 @@ BundledRuntime writeRuntimeInstaller(const SString& runtimeDir, const SString& p
         tar.finish();
     }
     const SString payload = readWhole(archive);
-    remove(archive.c_str());
+    PlatformImpl::deleteFile(archive);
     const unsigned long crc =
         crc32(crc32(0, Z_NULL, 0), reinterpret_cast<const Bytef*>(payload.data()),
               static_cast<uInt>(payload.size()));

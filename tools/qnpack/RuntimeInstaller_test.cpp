@@ -1,13 +1,35 @@
 #include "qnpack/RuntimeInstaller.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
 
 #include <cstring>
+#include <vector>
 
 #include "base/LauncherException.h"
 #include "support/TestKit.h"
 
 namespace {
+
+SString gunzip(const SString& bytes) {
+    z_stream stream = {};
+    EXPECT_EQ(inflateInit2(&stream, 16 + MAX_WBITS), Z_OK);
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    SString out;
+    char buffer[65536];
+    int status = Z_OK;
+    while (status == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef*>(buffer);
+        stream.avail_out = sizeof buffer;
+        status = inflate(&stream, Z_NO_FLUSH);
+        out.append(buffer, sizeof buffer - stream.avail_out);
+    }
+    EXPECT_EQ(status, Z_STREAM_END);
+    inflateEnd(&stream);
+    return out;
+}
 
 unsigned long field(const char* header, size_t offset, size_t width) {
     return strtoul(SString(header + offset, width).c_str(), nullptr, 8);
@@ -47,6 +69,52 @@ TEST(RuntimeInstaller, ReleaseFileAndRefusedDirectories) {
     } catch (const LauncherException& e) {
         EXPECT_NE(e.getMessage().find("names no JAVA_VERSION"), SString::npos);
     }
+}
+
+// The archive holds the tree in name order with each file's permissions and bytes; links
+// are followed, and one that leads nowhere is left out.
+TEST(RuntimeInstaller, TheArchiveHoldsTheTreeWithModesAndFollowsLinks) {
+    testkit::ScopedTempDir dir;
+    const SString rt = dir.file("rt");
+    testkit::writeFile(rt + "/bin/java", "#!/bin/sh\n", 0755);
+    testkit::writeFile(rt + "/release", "JAVA_VERSION=\"17.0.2\"\n", 0644);
+    testkit::writeFile(rt + "/lib/a.txt", "abc", 0640);
+    ASSERT_EQ(symlink("a.txt", (rt + "/lib/link.txt").c_str()), 0);
+    ASSERT_EQ(symlink("nowhere", (rt + "/lib/dangling").c_str()), 0);
+    const BundledRuntime runtime = writeRuntimeInstaller(rt, dir.file("install"));
+    EXPECT_EQ(runtime.version, "17.0.2");
+    const SString written = testkit::readFile(dir.file("install"));
+    ASSERT_EQ(written.compare(0, runtime.installer.size(), runtime.installer), 0);
+    const SString tar = gunzip(written.substr(runtime.installer.size()));
+
+    struct Entry {
+        SString name;
+        char type;
+        unsigned long mode, size;
+        SString bytes;
+    };
+    std::vector<Entry> entries;
+    for (size_t at = 0; at + 512 <= tar.size() && tar[at] != '\0';) {
+        const char* header = tar.data() + at;
+        Entry entry{header, header[156], field(header, 100, 8), field(header, 124, 12), ""};
+        entry.bytes = tar.substr(at + 512, entry.size);
+        entries.push_back(entry);
+        at += 512 + (entry.size + 511) / 512 * 512;
+    }
+    std::vector<SString> names;
+    for (const Entry& entry : entries) names.push_back(entry.name);
+    EXPECT_EQ(names, (std::vector<SString>{"bin/", "bin/java", "lib/", "lib/a.txt", "lib/link.txt",
+                                           "release"}));
+    ASSERT_EQ(entries.size(), 6u);
+    EXPECT_EQ(entries[0].type, '5');
+    EXPECT_EQ(entries[1].mode, 0755u);
+    EXPECT_EQ(entries[1].bytes, "#!/bin/sh\n");
+    for (size_t i : {3, 4}) {
+        EXPECT_EQ(entries[i].type, '0');
+        EXPECT_EQ(entries[i].mode, 0640u);
+        EXPECT_EQ(entries[i].bytes, "abc");
+    }
+    EXPECT_EQ(entries[5].mode, 0644u);
 }
 
 }  // namespace

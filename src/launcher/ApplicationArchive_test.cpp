@@ -1,0 +1,73 @@
+// The application archive named beside the launcher: copied whole into a temporary
+// directory of the run, or not at all, and a failed write said as extraction says it.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <string>
+
+#include "base/LauncherException.h"
+#include "launcher/Launcher.h"
+#include "support/StateAccess.h"
+#include "support/TestKit.h"
+
+namespace {
+
+SString pattern(size_t size) {
+    SString text(size, '\0');
+    for (size_t i = 0; i < size; ++i) text[i] = static_cast<char>((i * 11 + i / 509) % 256);
+    return text;
+}
+
+class NamedArchive : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testkit::StateAccess::setOriginalLauncherFile(dir.file("app/setup.bin"));
+    }
+
+    testkit::LauncherState state;
+    testkit::ScopedTempDir dir;
+    testkit::ScopedEnv tmp{"TMPDIR", dir.path().c_str()};
+};
+
+TEST_F(NamedArchive, ALargeArchiveArrivesWholeOnceARun) {
+    testkit::writeFile(dir.file("app/lib/big.jar"), pattern(300001));
+    const SString copy = Launcher::getApplicationArchive("lib/big.jar");
+    EXPECT_EQ(copy.substr(copy.size() - 8), "/big.jar");
+    EXPECT_EQ(testkit::readFile(copy), pattern(300001));
+    // Asked again, with another name too, the run keeps its first copy.
+    EXPECT_EQ(Launcher::getApplicationArchive("other.jar"), copy);
+}
+
+TEST_F(NamedArchive, AMissingArchiveOrADirectoryGivesNone) {
+    testkit::makeDirs(dir.file("app/classes.jar"));
+    EXPECT_EQ(Launcher::getApplicationArchive("missing.jar"), "");
+    EXPECT_EQ(Launcher::getApplicationArchive("classes.jar"), "");
+}
+
+TEST_F(NamedArchive, AFailedWriteGivesTheErrorNumberAndTheSpaceHint) {
+    testkit::writeFile(dir.file("app/big.jar"), pattern(70000));
+    // A file too large to be written; the limit stands in for a full disk.
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    SString message = "no failure";
+    try {
+        Launcher::getApplicationArchive("big.jar");
+    } catch (const LauncherException& e) {
+        message = e.getMessage();
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+    EXPECT_EQ(message, "Error writing file = " + std::to_string(EFBIG) +
+                           " There may not be enough temporary disk space. Try using "
+                           "-qn:tempdir to use a temporary directory on a partition with "
+                           "more disk space.");
+}
+
+}  // namespace

@@ -1,0 +1,101 @@
+// The packer's commands on the files they make: the scratch directory of a generated
+// bundle goes with everything in it, and directories that cannot be made say why.
+
+#include "qnpack/Packer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "support/TestKit.h"
+#include "support/ZipBuilder.h"
+
+using testkit::ScopedTempDir;
+
+namespace {
+
+struct Outcome {
+    int status;
+    SString out, err;
+};
+
+SString contents(FILE* stream) {
+    SString text;
+    rewind(stream);
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, stream)) > 0) text.append(buffer, n);
+    fclose(stream);
+    return text;
+}
+
+Outcome qnpack(std::vector<SString> words) {
+    words.insert(words.begin(), "qnpack");
+    std::vector<char*> argv;
+    for (SString& word : words) argv.push_back(&word[0]);
+    argv.push_back(nullptr);
+    FILE* out = tmpfile();
+    FILE* err = tmpfile();
+    Outcome outcome;
+    outcome.status = qnpackMain(static_cast<int>(words.size()), argv.data(), out, err);
+    outcome.out = contents(out);
+    outcome.err = contents(err);
+    return outcome;
+}
+
+class PackerCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testkit::ZipBuilder()
+            .add("META-INF/MANIFEST.MF", "Main-Class: app.Main\n")
+            .add("app/Main.class", testkit::classFileHeader(55))
+            .write(dir.file("app.jar"));
+        testkit::writeFile(dir.file("stub"), "#!/bin/sh\n", 0755);
+        testkit::writeFile(dir.file("verify.jar"), "verifier");
+        testkit::makeDirs(dir.file("tmp"));
+    }
+
+    // "list" loads the bundle as the launcher would, into the launcher's state.
+    testkit::LauncherState state;
+    ScopedTempDir dir;
+    testkit::ScopedEnv tmp{"TMPDIR", dir.file("tmp").c_str()};
+};
+
+TEST_F(PackerCommands, ABundleFromAJarLeavesNoGeneratedFileBehind) {
+    const Outcome created =
+        qnpack({"create", "-o", dir.file("app.bin"), "--stub", dir.file("stub"), "--main-jar",
+                dir.file("app.jar"), "--verify-archive", dir.file("verify.jar")});
+    ASSERT_EQ(created.status, 0) << created.err;
+    EXPECT_TRUE(testkit::listDir(dir.file("tmp")).empty());
+    const Outcome listed = qnpack({"list", dir.file("app.bin")});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    for (const char* name : {"instructions.tag", "launch.tag", "verify.jar", "app.jar"}) {
+        EXPECT_NE(listed.out.find(name), SString::npos) << name << "\n" << listed.out;
+    }
+}
+
+TEST_F(PackerCommands, DirectoriesBelowARegularFileCannotBeMade) {
+    testkit::writeFile(dir.file("plain"), "a regular file");
+    const Outcome init = qnpack({"init", dir.file("plain/sub"), "--main-jar", dir.file("app.jar")});
+    EXPECT_EQ(init.status, 1);
+    EXPECT_EQ(init.err, "qnpack: " + dir.file("plain/sub") + ": Not a directory\n");
+
+    testkit::ScopedEnv badTmp("TMPDIR", dir.file("plain").c_str());
+    const Outcome created = qnpack({"create", "-o", dir.file("app.bin"), "--stub", dir.file("stub"),
+                                    "--main-jar", dir.file("app.jar")});
+    EXPECT_EQ(created.status, 1);
+    EXPECT_EQ(created.err, "qnpack: cannot create a temporary directory: Not a directory\n");
+    EXPECT_FALSE(testkit::exists(dir.file("app.bin")));
+}
+
+TEST_F(PackerCommands, ListSaysWhyABundleCannotBeRead) {
+    const Outcome missing = qnpack({"list", dir.file("missing.bin")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "qnpack: " + dir.file("missing.bin") + ": No such file or directory\n");
+    const Outcome plain = qnpack({"list", dir.file("stub")});
+    EXPECT_EQ(plain.status, 0);
+    EXPECT_EQ(plain.out, dir.file("stub") + " carries no appended data\n");
+}
+
+}  // namespace
