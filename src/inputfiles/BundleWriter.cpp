@@ -6,6 +6,7 @@
 #include "base/LauncherException.h"
 #include "base/UniqueFd.h"
 #include "inputfiles/FileIndexEntry.h"
+#include "platform/FileMode.h"
 #include "platform/PlatformImpl.h"
 #include "platform/RangeCopy.h"
 #include "platform/SystemError.h"
@@ -46,17 +47,19 @@ void writeInto(int out, const SString& bytes, const SString& outputPath) {
     }
 }
 
-// Removes a partly written output unless the write completed.
+// Removes a partly written output unless the write completed. Only a regular file is
+// removed: an output that is a device or a pipe (`-o /dev/full`) is not the packer's to delete.
 class OutputGuard {
 public:
-    explicit OutputGuard(const SString& path) : m_path(path) {}
+    OutputGuard(const SString& path, int fd) : m_path(path), m_regular(isRegularFile(fd)) {}
     ~OutputGuard() {
-        if (!m_done) PlatformImpl::deleteFile(m_path);
+        if (!m_done && m_regular) PlatformImpl::deleteFile(m_path);
     }
     void done() { m_done = true; }
 
 private:
     SString m_path;
+    bool m_regular;
     bool m_done = false;
 };
 
@@ -66,7 +69,7 @@ void BundleWriter::write(const SString& stubPath, const std::vector<BundleFile>&
                          const SString& outputPath) {
     UniqueFd out = PlatformImpl::openForWriting(outputPath);
     if (!out) throw LauncherException(systemErrorText(outputPath + ": cannot create: ", errno));
-    OutputGuard guard(outputPath);
+    OutputGuard guard(outputPath, out.get());
 
     long long offset = copyInto(stubPath, out.get(), outputPath);
     SString index;

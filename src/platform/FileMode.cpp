@@ -27,3 +27,8 @@ bool fileStatus(int dirFd, const char* path, int flags, struct statx& info) {
     const unsigned mask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_INO;
     return statx(dirFd, path, flags | AT_STATX_SYNC_AS_STAT, mask, &info) == 0;
 }
+
+bool isRegularFile(int fd) {
+    struct statx info;
+    return fileStatus(fd, "", AT_EMPTY_PATH, info) && S_ISREG(info.stx_mode);
+}

@@ -21,3 +21,6 @@ bool fileIdentity(const char* path, FileIdentity& identity);
 // empty path with AT_EMPTY_PATH for `dirFd` itself), with statx `flags` such as
 // AT_SYMLINK_NOFOLLOW; false with errno set when it cannot be examined.
 bool fileStatus(int dirFd, const char* path, int flags, struct statx& info);
+
+// Whether the open descriptor `fd` is a regular file.
+bool isRegularFile(int fd);

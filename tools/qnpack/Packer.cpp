@@ -15,6 +15,7 @@
 #include "launcher/Launcher.h"
 #include "launcher/LauncherInputFiles.h"
 #include "platform/PlatformImpl.h"
+#include "platform/SystemError.h"
 #include "qnpack/AppBundle.h"
 #include "qnpack/Companions.h"
 #include "qnpack/PackChecks.h"
@@ -285,7 +286,7 @@ bool writeText(const SString& path, const SString& text, FILE* err) {
     StdioFile file = PlatformImpl::openFile(path, "w");
     if (!file || fwrite(text.data(), 1, text.size(), file.get()) != text.size() ||
         fflush(file.get()) != 0) {
-        fprintf(err, "qnpack: %s: %s\n", path.c_str(), strerror(errno));
+        fprintf(err, "%s\n", systemErrorText("qnpack: " + path + ": ", errno).c_str());
         return false;
     }
     return true;
@@ -430,7 +431,9 @@ int create(int argc, char** argv, FILE* out, FILE* err) {
     ScratchDirectory scratch;
     if (!command.app.mainJar.empty()) {
         if (scratch.path().empty()) {
-            fprintf(err, "qnpack: cannot create a temporary directory: %s\n", strerror(errno));
+            fprintf(
+                err, "%s\n",
+                systemErrorText("qnpack: cannot create a temporary directory: ", errno).c_str());
             return 1;
         }
         auto place = [&](const SString& name) { return scratch.add(name); };
@@ -475,7 +478,7 @@ int init(int argc, char** argv, FILE* out, FILE* err) {
     }
     const SString dir = command.output;
     if (!PlatformImpl::makeDirectory(dir)) {
-        fprintf(err, "qnpack: %s: %s\n", dir.c_str(), strerror(errno));
+        fprintf(err, "%s\n", systemErrorText("qnpack: " + dir + ": ", errno).c_str());
         return 1;
     }
     bool exists = false;
@@ -516,7 +519,7 @@ int list(int argc, char** argv, FILE* out, FILE* err) {
     }
     SString bundle = argv[2];
     if (!PlatformImpl::isReadable(bundle)) {
-        fprintf(err, "qnpack: %s: %s\n", bundle.c_str(), strerror(errno));
+        fprintf(err, "%s\n", systemErrorText("qnpack: " + bundle + ": ", errno).c_str());
         return 1;
     }
     if (!hasAppendedData(bundle)) {
@@ -576,7 +579,7 @@ std::vector<SString> checkRequest(const PackRequest& request) {
                                " is used twice");
         }
         if (!PlatformImpl::isReadable(file.sourcePath)) {
-            problems.push_back(file.sourcePath + ": " + strerror(errno));
+            problems.push_back(systemErrorText(file.sourcePath + ": ", errno));
             continue;
         }
         if (file.type > FILE_TYPE_LAUNCH_SCRIPT) continue;
@@ -606,7 +609,7 @@ std::vector<SString> checkRequest(const PackRequest& request) {
         }
     }
     if (!PlatformImpl::isReadable(request.stub)) {
-        problems.push_back(request.stub + ": " + strerror(errno));
+        problems.push_back(systemErrorText(request.stub + ": ", errno));
     } else if (hasAppendedData(request.stub)) {
         problems.push_back(request.stub + ": the stub already carries appended data");
     } else if (const Architecture* wanted = findArchitecture(request.arch)) {
