@@ -272,18 +272,13 @@ protected:
     testkit::ScopedTempDir dir;
 };
 
-SString pattern(size_t size) {
-    SString text(size, '\0');
-    for (size_t i = 0; i < size; ++i) text[i] = static_cast<char>((i * 7 + i / 251) % 256);
-    return text;
-}
-
 TEST_F(Extraction, CopiesByteIdenticalInChunksWithOneProgressStepEach) {
     const std::vector<std::pair<size_t, long>> sizes = {{0, 0},     {1, 1},      {61439, 1},
                                                         {61440, 2}, {122878, 2}, {122879, 3}};
     testkit::BundleBuilder builder(dir.path());
     for (size_t i = 0; i < sizes.size(); ++i) {
-        builder.add(FILE_TYPE_CLASSPATH_ARCHIVE, "f" + std::to_string(i), pattern(sizes[i].first));
+        builder.add(FILE_TYPE_CLASSPATH_ARCHIVE, "f" + std::to_string(i),
+                    testkit::patternBytes(sizes[i].first));
     }
     bundle(builder);
     testkit::makeDirs(dir.file("out"));
@@ -291,7 +286,7 @@ TEST_F(Extraction, CopiesByteIdenticalInChunksWithOneProgressStepEach) {
         long before = testkit::StateAccess::progress();
         SString path = file(i).extract(dir.file("out"));
         EXPECT_EQ(path, dir.file("out/f" + std::to_string(i)));
-        EXPECT_EQ(testkit::readFile(path), pattern(sizes[i].first)) << sizes[i].first;
+        EXPECT_EQ(testkit::readFile(path), testkit::patternBytes(sizes[i].first)) << sizes[i].first;
         EXPECT_EQ(testkit::StateAccess::progress() - before, sizes[i].second) << sizes[i].first;
     }
 }
@@ -300,7 +295,7 @@ TEST_F(Extraction, LargeFilesArePageAlignedAndCountEveryChunkOnScreen) {
     const size_t size = 70 * 61439 + 1;
     testkit::BundleBuilder builder(dir.path());
     builder.add(FILE_TYPE_CLASSPATH_ARCHIVE, "small", "abc");
-    builder.add(FILE_TYPE_CLASSPATH_ARCHIVE, "large", pattern(size));
+    builder.add(FILE_TYPE_CLASSPATH_ARCHIVE, "large", testkit::patternBytes(size));
     bundle(builder);
     EXPECT_NE(file(0).m_offset % 4096, 0);
     EXPECT_EQ(file(1).m_offset % 4096, 0);
@@ -311,7 +306,7 @@ TEST_F(Extraction, LargeFilesArePageAlignedAndCountEveryChunkOnScreen) {
         testkit::StdoutCapture capture;
         SString path = file(1).extract(dir.file("out"));
         SString shown = capture.finish();
-        EXPECT_EQ(testkit::readFile(path), pattern(size));
+        EXPECT_EQ(testkit::readFile(path), testkit::patternBytes(size));
         EXPECT_EQ(testkit::StateAccess::progress() - before, 71);
         EXPECT_EQ(shown, visible ? SString(70, '.') + "\n." : SString());
         testkit::StateAccess::setProgress(0);
@@ -368,7 +363,7 @@ TEST_F(Extraction, RangePastTheEndIsCopiedShort) {
 
 TEST_F(Extraction, WriteFailuresGiveTheErrorNumberAndTheSpaceHint) {
     testkit::BundleBuilder builder(dir.path());
-    bundle(builder.add(3, "data", "0123456789").add(3, "full", pattern(70000)));
+    bundle(builder.add(3, "data", "0123456789").add(3, "full", testkit::patternBytes(70000)));
     const SString hint =
         " There may not be enough temporary disk space. Try using -qn:tempdir to use a "
         "temporary directory on a partition with more disk space.";

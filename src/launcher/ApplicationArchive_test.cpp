@@ -15,12 +15,6 @@
 
 namespace {
 
-SString pattern(size_t size) {
-    SString text(size, '\0');
-    for (size_t i = 0; i < size; ++i) text[i] = static_cast<char>((i * 11 + i / 509) % 256);
-    return text;
-}
-
 class NamedArchive : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -33,10 +27,10 @@ protected:
 };
 
 TEST_F(NamedArchive, ALargeArchiveArrivesWholeOnceARun) {
-    testkit::writeFile(dir.file("app/lib/big.jar"), pattern(300001));
+    testkit::writeFile(dir.file("app/lib/big.jar"), testkit::patternBytes(300001));
     const SString copy = Launcher::getApplicationArchive("lib/big.jar");
     EXPECT_EQ(copy.substr(copy.size() - 8), "/big.jar");
-    EXPECT_EQ(testkit::readFile(copy), pattern(300001));
+    EXPECT_EQ(testkit::readFile(copy), testkit::patternBytes(300001));
     // Asked again, with another name too, the run keeps its first copy.
     EXPECT_EQ(Launcher::getApplicationArchive("other.jar"), copy);
 }
@@ -48,7 +42,7 @@ TEST_F(NamedArchive, AMissingArchiveOrADirectoryGivesNone) {
 }
 
 TEST_F(NamedArchive, AFailedWriteGivesTheErrorNumberAndTheSpaceHint) {
-    testkit::writeFile(dir.file("app/big.jar"), pattern(70000));
+    testkit::writeFile(dir.file("app/big.jar"), testkit::patternBytes(70000));
     // A file too large to be written; the limit stands in for a full disk.
     struct rlimit saved;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);

@@ -20,12 +20,6 @@
 
 namespace {
 
-SString pattern(size_t size) {
-    SString text(size, '\0');
-    for (size_t i = 0; i < size; ++i) text[i] = static_cast<char>((i * 13 + i / 256) % 256);
-    return text;
-}
-
 class RangeCopyTest : public ::testing::Test {
 protected:
     // Copies from a source file holding `content` into a new target; the target's bytes
@@ -71,7 +65,7 @@ TEST_F(RangeCopyTest, ProgressHearsOfEveryChunkWhateverTheStepSize) {
         how.length = c.length;
         how.chunkSize = c.chunkSize;
         how.chunksPerStep = c.chunksPerStep;
-        const SString content = pattern(c.size);
+        const SString content = testkit::patternBytes(c.size);
         RangeCopyResult result = copy(content, how);
         const SString expected =
             content.substr(static_cast<size_t>(c.offset), static_cast<size_t>(c.length));
@@ -89,29 +83,29 @@ TEST_F(RangeCopyTest, ASourceThatEndsEarlyEndsTheCopyAndItsStepCountsOnce) {
     how.offset = 4;
     how.length = 100;
     how.chunksPerStep = 8;
-    RangeCopyResult result = copy(pattern(10), how);
+    RangeCopyResult result = copy(testkit::patternBytes(10), how);
     EXPECT_EQ(result.copied, 6);
     EXPECT_FALSE(result.failed());
-    EXPECT_EQ(copiedBytes, pattern(10).substr(4));
+    EXPECT_EQ(copiedBytes, testkit::patternBytes(10).substr(4));
     EXPECT_EQ(chunks, 2);
 
     // The end falls on a step boundary: the next step finds nothing and still counts.
     how.offset = 0;
     how.chunksPerStep = 2;
-    result = copy(pattern(8), how);
+    result = copy(testkit::patternBytes(8), how);
     EXPECT_EQ(result.copied, 8);
     EXPECT_EQ(chunks, 3);
 
     // Everything to the end of the source, which the last step finds.
     how.length = -1;
-    result = copy(pattern(10), how);
+    result = copy(testkit::patternBytes(10), how);
     EXPECT_EQ(result.copied, 10);
-    EXPECT_EQ(copiedBytes, pattern(10));
+    EXPECT_EQ(copiedBytes, testkit::patternBytes(10));
     EXPECT_EQ(chunks, 3);
 }
 
 TEST_F(RangeCopyTest, CopiesThroughTheBufferWhereTheKernelDoesNot) {
-    const SString content = pattern(300000);
+    const SString content = testkit::patternBytes(300000);
     testkit::writeFile(dir.file("source"), content);
     UniqueFd source = PlatformImpl::openForReading(dir.file("source"));
     // The kernel does not copy to a file opened for appending.
@@ -150,7 +144,7 @@ TEST_F(RangeCopyTest, CopiesThroughTheBufferWhereTheKernelDoesNot) {
 }
 
 TEST_F(RangeCopyTest, AFailedReadOrWriteIsNamedWithItsSide) {
-    testkit::writeFile(dir.file("source"), pattern(5000));
+    testkit::writeFile(dir.file("source"), testkit::patternBytes(5000));
     UniqueFd source = PlatformImpl::openForReading(dir.file("source"));
     testkit::writeFile(dir.file("readonly"), "");
     UniqueFd readOnly = PlatformImpl::openForReading(dir.file("readonly"));
@@ -185,7 +179,7 @@ TEST_F(RangeCopyTest, APendingInterruptionEndsALongCopy) {
     how.chunkSize = 4096;
     // The signal arrives while the first chunk is reported.
     int reported = 0;
-    testkit::writeFile(dir.file("source"), pattern(1 << 20));
+    testkit::writeFile(dir.file("source"), testkit::patternBytes(1 << 20));
     UniqueFd source = PlatformImpl::openForReading(dir.file("source"));
     UniqueFd target = PlatformImpl::openForWriting(dir.file("target"));
     how.onChunk = [&] {

@@ -169,6 +169,12 @@ ScopedEnv::~ScopedEnv() {
     }
 }
 
+SString patternBytes(size_t size) {
+    SString text(size, '\0');
+    for (size_t i = 0; i < size; ++i) text[i] = static_cast<char>((i * 7 + i / 251) % 256);
+    return text;
+}
+
 std::vector<SString> splitLines(const SString& text) {
     std::vector<SString> result;
     size_t start = 0;

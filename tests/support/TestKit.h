@@ -34,6 +34,9 @@ void writeFile(const SString& path, const SString& content, unsigned mode = 0);
 SString readFile(const SString& path);
 // The lines of `text`, without their line feeds; a last line without one counts too.
 std::vector<SString> splitLines(const SString& text);
+
+// `size` bytes that repeat at no power of two, so a block copied to the wrong place shows.
+SString patternBytes(size_t size);
 // Waits for the child `pid` at most `seconds`; its raw wait status, or -1 (and it is killed).
 int waitExit(pid_t pid, double seconds = 20);
 bool exists(const SString& path);
