@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -375,15 +373,11 @@ TEST_F(Extraction, WriteFailuresGiveTheErrorNumberAndTheSpaceHint) {
               "Error writing file = " + std::to_string(ENOTDIR) + hint);
     EXPECT_EQ(failure(file(0), dir.file("plain/sub")), strerror(ENOTDIR));
     // A file too large to be written; the limit stands in for a full disk.
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
-    void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const SString tooLarge = failure(file(1), dir.path());
-    setrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, previous);
+    SString tooLarge;
+    {
+        testkit::ScopedFileSizeLimit limit(4096);
+        tooLarge = failure(file(1), dir.path());
+    }
     EXPECT_EQ(tooLarge, "Error writing file = " + std::to_string(EFBIG) + hint);
 }
 

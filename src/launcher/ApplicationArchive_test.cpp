@@ -2,8 +2,6 @@
 // directory of the run, or not at all, and a failed write said as extraction says it.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <cerrno>
 #include <string>
@@ -44,20 +42,15 @@ TEST_F(NamedArchive, AMissingArchiveOrADirectoryGivesNone) {
 TEST_F(NamedArchive, AFailedWriteGivesTheErrorNumberAndTheSpaceHint) {
     testkit::writeFile(dir.file("app/big.jar"), testkit::patternBytes(70000));
     // A file too large to be written; the limit stands in for a full disk.
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
-    void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     SString message = "no failure";
-    try {
-        Launcher::getApplicationArchive("big.jar");
-    } catch (const LauncherException& e) {
-        message = e.getMessage();
+    {
+        testkit::ScopedFileSizeLimit limit(4096);
+        try {
+            Launcher::getApplicationArchive("big.jar");
+        } catch (const LauncherException& e) {
+            message = e.getMessage();
+        }
     }
-    setrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, previous);
     EXPECT_EQ(message, "Error writing file = " + std::to_string(EFBIG) +
                            " There may not be enough temporary disk space. Try using "
                            "-qn:tempdir to use a temporary directory on a partition with "

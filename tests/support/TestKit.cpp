@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -167,6 +168,23 @@ ScopedEnv::~ScopedEnv() {
     } else {
         unsetenv(m_name.c_str());
     }
+}
+
+ScopedFileSizeLimit::ScopedFileSizeLimit(unsigned long bytes) {
+    struct rlimit limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    m_savedCurrent = limit.rlim_cur;
+    m_previousHandler = signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+ScopedFileSizeLimit::~ScopedFileSizeLimit() {
+    struct rlimit limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = m_savedCurrent;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, m_previousHandler);
 }
 
 SString patternBytes(size_t size) {

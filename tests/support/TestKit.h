@@ -92,6 +92,20 @@ private:
     SString m_oldValue;
 };
 
+// Limits the size of files this process writes to `bytes` (SIGXFSZ ignored, so a write
+// past it fails with EFBIG, as on a full disk) until it goes out of scope.
+class ScopedFileSizeLimit {
+public:
+    explicit ScopedFileSizeLimit(unsigned long bytes);
+    ~ScopedFileSizeLimit();
+    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+private:
+    unsigned long m_savedCurrent;
+    void (*m_previousHandler)(int);
+};
+
 // Puts the interruption handlers of the test process back when it goes out of scope, for
 // tests that install the launcher's and raise a signal.
 class SavedSignalHandlers {
