@@ -7,3 +7,21 @@ void appendPathSeparator(SString& path) {
         path += kPathSeparator;
     }
 }
+
+SString baseName(const SString& path) {
+    const size_t slash = path.rfind('/');
+    return slash == SString::npos ? path : path.substr(slash + 1);
+}
+
+SString dirName(const SString& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == SString::npos) return SString();
+    return slash == 0 ? SString(kPathSeparator) : path.substr(0, slash);
+}
+
+SString joinPath(const SString& directory, const SString& name) {
+    if (directory.empty()) return name;
+    SString path = directory;
+    appendPathSeparator(path);
+    return path + name;
+}

@@ -28,6 +28,30 @@ TEST(Trim, RemovesTheSetAtBothEndsOnly) {
     EXPECT_EQ(text, "abxc");
 }
 
+TEST(PathNames, SplitAtTheLastSlashWithOneAnswerForANameWithoutOne) {
+    struct Case {
+        const char* path;
+        const char* dir;
+        const char* base;
+    };
+    const Case cases[] = {
+        {"/usr/bin/java", "/usr/bin", "java"},
+        {"/java", "/", "java"},
+        {"java", "", "java"},
+        {"", "", ""},
+        {"lib/", "lib", ""},
+        {"a//b", "a/", "b"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(dirName(c.path), c.dir) << c.path;
+        EXPECT_EQ(baseName(c.path), c.base) << c.path;
+    }
+    EXPECT_EQ(joinPath("", "java"), "java");
+    EXPECT_EQ(joinPath("/", "java"), "/java");
+    EXPECT_EQ(joinPath("/usr/bin", "java"), "/usr/bin/java");
+    EXPECT_EQ(joinPath(dirName("/usr/bin/java"), baseName("/usr/bin/java")), "/usr/bin/java");
+}
+
 TEST(AppendPathSeparator, AddsOneSlashUnlessEmptyOrPresent) {
     const std::vector<std::pair<SString, SString>> cases = {
         {"", ""}, {"/", "/"}, {"/tmp", "/tmp/"}, {"/tmp/", "/tmp/"}, {"a\\", "a\\/"}};

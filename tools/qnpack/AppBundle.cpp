@@ -3,6 +3,7 @@
 #include <map>
 
 #include "base/LauncherException.h"
+#include "base/Paths.h"
 #include "jvm/JavaVersion.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ShellWords.h"
@@ -34,15 +35,10 @@ SString trimmed(const SString& text) {
     return text.substr(start, text.find_last_not_of(" \t\r\n") - start + 1);
 }
 
+// The directory of `path`, "." for a name in the current directory.
 SString directoryOf(const SString& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == SString::npos) return ".";
-    return slash == 0 ? SString("/") : path.substr(0, slash);
-}
-
-SString baseName(const SString& path) {
-    const size_t slash = path.rfind('/');
-    return slash == SString::npos ? path : path.substr(slash + 1);
+    const SString directory = dirName(path);
+    return directory.empty() ? SString(".") : directory;
 }
 
 bool plainShellChar(char c) {

@@ -1,5 +1,6 @@
 #include "qnpack/Companions.h"
 
+#include "base/Paths.h"
 #include "platform/PlatformImpl.h"
 
 namespace {
@@ -21,8 +22,8 @@ Companion firstReadable(const std::vector<SString>& places) {
 SString packerDirectory(const char* argv0) {
     SString path = PlatformImpl::ownExecutablePath();
     if (path.empty()) path = argv0 ? argv0 : "";
-    size_t slash = path.rfind('/');
-    return slash == SString::npos ? SString(".") : path.substr(0, slash);
+    const SString directory = dirName(path);
+    return directory.empty() ? SString(".") : directory;
 }
 
 Companion findStub(const SString& packerDir, const SString& arch) {

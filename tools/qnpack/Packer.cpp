@@ -9,6 +9,7 @@
 
 #include "base/LauncherException.h"
 #include "base/Numbers.h"
+#include "base/Paths.h"
 #include "base/StdioFile.h"
 #include "inputfiles/FileIndexEntry.h"
 #include "inputfiles/TagFile.h"
@@ -101,11 +102,6 @@ const char* typeName(long type) {
         if (t.type == type) return t.name;
     }
     return "unknown";
-}
-
-SString baseName(const SString& path) {
-    size_t slash = path.rfind('/');
-    return slash == SString::npos ? path : path.substr(slash + 1);
 }
 
 // The architectures a stub is built for: the name --arch takes, other names for it, and
