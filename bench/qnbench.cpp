@@ -84,7 +84,7 @@ int capture(int runs) {
     for (int i = 0; i < runs; ++i) {
         double t0 = nowMs();
         SString out, err;
-        PlatformImpl::executeProcess(command, SString(), false, true, true, &out, &err);
+        PlatformImpl::executeProcess(command, SString(), false, true, &out, &err);
         double t1 = nowMs();
         runDirect(command);
         double t2 = nowMs();

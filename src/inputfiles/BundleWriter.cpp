@@ -4,11 +4,12 @@
 #include <vector>
 
 #include "base/LauncherException.h"
+#include "base/Sha256.h"
 #include "base/UniqueFd.h"
-#include "inputfiles/FileIndexEntry.h"
-#include "platform/FileMode.h"
+#include "inputfiles/BundleLayout.h"
 #include "platform/PlatformImpl.h"
 #include "platform/RangeCopy.h"
+#include "platform/ReplacementFile.h"
 #include "platform/SystemError.h"
 
 void BundleWriter::appendLong(SString& out, long value) {
@@ -26,87 +27,106 @@ void BundleWriter::appendShort(SString& out, long value) {
 
 namespace {
 
-// Appends the whole of `path` to `out`; returns the number of bytes copied.
-long long copyInto(const SString& path, int out, const SString& outputPath) {
-    UniqueFd in = PlatformImpl::openForReading(path);
-    if (!in) throw LauncherException(systemErrorText(path + ": cannot read: ", errno));
-    const RangeCopyResult result = copyRange(in.get(), out, RangeCopy());
-    if (result.writeError != 0) {
-        throw LauncherException(
-            systemErrorText(outputPath + ": cannot write: ", result.writeError));
+[[noreturn]] void cannotRead(const SString& path, int error) {
+    throw LauncherException(systemErrorText(path + ": cannot read: ", error));
+}
+
+[[noreturn]] void cannotWrite(const SString& path, int error) {
+    throw LauncherException(systemErrorText(path + ": cannot write: ", error));
+}
+
+// The SHA-256 of the whole of the open file `in`, read from its start.
+SString digestOf(int in, const SString& path) {
+    Sha256 sha;
+    SString block;
+    for (long long offset = 0;; offset += static_cast<long long>(block.size())) {
+        if (!readAt(in, offset, 1 << 20, block)) cannotRead(path, errno);
+        if (block.empty()) break;
+        sha.update(block);
     }
-    if (result.readError != 0) {
-        throw LauncherException(systemErrorText(path + ": cannot read: ", result.readError));
-    }
+    return sha.finish();
+}
+
+// Appends the whole of the open file `in` to `out`; returns the number of bytes copied.
+long long copyInto(int in, const SString& path, int out, const SString& outputPath) {
+    RangeCopy how;
+    how.offset = 0;
+    const RangeCopyResult result = copyRange(in, out, how);
+    if (result.writeError != 0) cannotWrite(outputPath, result.writeError);
+    if (result.readError != 0) cannotRead(path, result.readError);
     return result.copied;
 }
 
 void writeInto(int out, const SString& bytes, const SString& outputPath) {
-    if (!writeFully(out, bytes.data(), bytes.size())) {
-        throw LauncherException(systemErrorText(outputPath + ": cannot write: ", errno));
-    }
+    if (!writeFully(out, bytes.data(), bytes.size())) cannotWrite(outputPath, errno);
 }
 
-// Removes a partly written output unless the write completed. Only a regular file is
-// removed: an output that is a device or a pipe (`-o /dev/full`) is not the packer's to delete.
-class OutputGuard {
-public:
-    OutputGuard(const SString& path, int fd) : m_path(path), m_regular(isRegularFile(fd)) {}
-    ~OutputGuard() {
-        if (!m_done && m_regular) PlatformImpl::deleteFile(m_path);
+// Stub, files, index, digests and trailer, written to `out`.
+void writeBundle(const SString& stubPath, const std::vector<BundleFile>& files, int out,
+                 const SString& outputPath) {
+    UniqueFd stub = PlatformImpl::openForReading(stubPath);
+    if (!stub) cannotRead(stubPath, errno);
+    long long offset = copyInto(stub.get(), stubPath, out, outputPath);
+    SString index, digests;
+    BundleWriter::appendLong(index, static_cast<long>(files.size()));
+    digests += kDigestBlockMagic;
+    BundleWriter::appendLong(digests, static_cast<long>(files.size()));
+    for (const BundleFile& file : files) {
+        if (static_cast<long>(file.name.size()) > BundleWriter::kMaxNameLength) {
+            throw LauncherException(file.sourcePath + ": the name is longer than 32767 bytes");
+        }
+        UniqueFd in = PlatformImpl::openForReading(file.sourcePath);
+        if (!in) cannotRead(file.sourcePath, errno);
+        // Large files start on a page boundary, so that extraction copies whole pages.
+        if (PlatformImpl::fileSize(file.sourcePath) >= BundleWriter::kAlignFrom &&
+            offset % BundleWriter::kAlignment != 0) {
+            SString padding(
+                static_cast<size_t>(BundleWriter::kAlignment - offset % BundleWriter::kAlignment),
+                '\0');
+            writeInto(out, padding, outputPath);
+            offset += static_cast<long long>(padding.size());
+        }
+        digests += digestOf(in.get(), file.sourcePath);
+        const long long length = copyInto(in.get(), file.sourcePath, out, outputPath);
+        if (offset > BundleWriter::kMaxOffset || length > BundleWriter::kMaxOffset) {
+            throw LauncherException(file.sourcePath +
+                                    ": the bundle passes 2 GiB, the limit of the file index");
+        }
+        index += static_cast<char>(file.type);
+        BundleWriter::appendLong(index, file.id);
+        BundleWriter::appendLong(index, static_cast<long>(length));
+        BundleWriter::appendLong(index, static_cast<long>(offset));
+        BundleWriter::appendShort(index, static_cast<long>(file.name.size()));
+        index += file.name;
+        offset += length;
     }
-    void done() { m_done = true; }
-
-private:
-    SString m_path;
-    bool m_regular;
-    bool m_done = false;
-};
+    if (offset > BundleWriter::kMaxOffset) {
+        throw LauncherException(outputPath +
+                                ": the bundle passes 2 GiB, the limit of the file index");
+    }
+    if (!files.empty()) index += digests;
+    BundleWriter::appendLong(index, static_cast<long>(offset));
+    BundleWriter::appendLong(index, static_cast<long>(kLauncherIdentification));
+    writeInto(out, index, outputPath);
+}
 
 }  // namespace
 
 void BundleWriter::write(const SString& stubPath, const std::vector<BundleFile>& files,
                          const SString& outputPath) {
-    UniqueFd out = PlatformImpl::openForWriting(outputPath);
-    if (!out) throw LauncherException(systemErrorText(outputPath + ": cannot create: ", errno));
-    OutputGuard guard(outputPath, out.get());
-
-    long long offset = copyInto(stubPath, out.get(), outputPath);
-    SString index;
-    appendLong(index, static_cast<long>(files.size()));
-    for (const BundleFile& file : files) {
-        if (static_cast<long>(file.name.size()) > kMaxNameLength) {
-            throw LauncherException(file.sourcePath + ": the name is longer than 32767 bytes");
-        }
-        // Large files start on a page boundary, so that extraction copies whole pages.
-        if (PlatformImpl::fileSize(file.sourcePath) >= kAlignFrom && offset % kAlignment != 0) {
-            SString padding(static_cast<size_t>(kAlignment - offset % kAlignment), '\0');
-            writeInto(out.get(), padding, outputPath);
-            offset += static_cast<long long>(padding.size());
-        }
-        long long length = copyInto(file.sourcePath, out.get(), outputPath);
-        if (offset > kMaxOffset || length > kMaxOffset) {
-            throw LauncherException(file.sourcePath +
-                                    ": the bundle passes 2 GiB, the limit of the file index");
-        }
-        index += static_cast<char>(file.type);
-        appendLong(index, file.id);
-        appendLong(index, static_cast<long>(length));
-        appendLong(index, static_cast<long>(offset));
-        appendShort(index, static_cast<long>(file.name.size()));
-        index += file.name;
-        offset += length;
+    if (isSpecialOutput(outputPath)) {
+        UniqueFd out = PlatformImpl::openForWriting(outputPath);
+        if (!out) throw LauncherException(systemErrorText(outputPath + ": cannot create: ", errno));
+        writeBundle(stubPath, files, out.get(), outputPath);
+        if (!out.close()) cannotWrite(outputPath, errno);
+        return;
     }
-    if (offset > kMaxOffset) {
-        throw LauncherException(outputPath +
-                                ": the bundle passes 2 GiB, the limit of the file index");
+    // An output that is a link to a file replaces the file it leads to.
+    const SString real = PlatformImpl::resolvePath(outputPath);
+    ReplacementFile out(real.empty() ? outputPath : real);
+    if (!out.valid()) {
+        throw LauncherException(systemErrorText(outputPath + ": cannot create: ", errno));
     }
-    appendLong(index, static_cast<long>(offset));
-    appendLong(index, static_cast<long>(kLauncherIdentification));
-    writeInto(out.get(), index, outputPath);
-    if (!out.close()) {
-        throw LauncherException(systemErrorText(outputPath + ": cannot write: ", errno));
-    }
-    PlatformImpl::setFileExecutable(outputPath);
-    guard.done();
+    writeBundle(stubPath, files, out.fd(), outputPath);
+    if (!out.commit(0777)) cannotWrite(outputPath, errno);
 }

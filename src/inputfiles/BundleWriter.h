@@ -1,6 +1,6 @@
 #pragma once
-// Writes a bundle: the launcher stub followed by the embedded files, the file index and
-// the trailer that the launcher reads back at start.
+// Writes a bundle: the launcher stub followed by the embedded files, the file index, the
+// digest block and the trailer that the launcher reads back at start (see BundleLayout.h).
 
 #include <vector>
 
@@ -22,8 +22,11 @@ public:
     static constexpr long long kAlignment = 4096;
     static constexpr long long kAlignFrom = 65536;
 
-    // Writes `stubPath` + files + index + trailer to `outputPath` and makes it executable.
-    // Throws LauncherException naming the file at fault; a partly written output is removed.
+    // Writes `stubPath` + files + index + digests + trailer to `outputPath`, executable.
+    // A regular output (or a new one) is replaced whole at the end: on failure, or when the
+    // packer is killed, it keeps what it held and no partial file is left. An output that is
+    // a device or a pipe is written to as it is. Throws LauncherException naming the file at
+    // fault.
     static void write(const SString& stubPath, const std::vector<BundleFile>& files,
                       const SString& outputPath);
 

@@ -1,53 +1,85 @@
 #include "inputfiles/ExtractedArchives.h"
 
 #include "base/Digest.h"
-#include "base/LauncherContext.h"
-#include "base/Log.h"
 #include "base/Numbers.h"
+#include "base/Paths.h"
+#include "base/Sha256.h"
+#include "inputfiles/Bundle.h"
 #include "inputfiles/FileIndexEntry.h"
 #include "platform/FileIdentity.h"
+#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
 #include "platform/UserCache.h"
 
 namespace {
 
 constexpr const char* kKind = "archives";
+// Below a group's directory: the copies, and what each was when it was written.
+constexpr const char* kFiles = "files";
+constexpr const char* kStamps = "stamps";
 
-// Whether `path` is the whole extracted copy of `entry`: a plain file of its length that
-// belongs to this user.
-bool isComplete(const SString& path, const FileIndexEntry& entry) {
-    return UserCache::isOwnFile(path, entry.m_length);
+// The group's key: the content of each entry, or the bundle file itself when it records
+// no digests; empty when that file cannot be examined.
+SString groupKey(const Bundle& bundle, const std::vector<const FileIndexEntry*>& entries) {
+    bool digests = true;
+    for (const FileIndexEntry* entry : entries) digests = digests && !entry->m_digest.empty();
+    const SString identity = digests ? SString() : bundle.identity();
+    if (identity == "-") return SString();
+    SString key = digests ? SString("content") : "bundle\n" + identity;
+    for (const FileIndexEntry* entry : entries) {
+        key += "\n" + convertToString(entry->m_type) + ":";
+        key += digests ? hexText(entry->m_digest)
+                       : convertToString(entry->m_offset) + ":" + convertToString(entry->m_length);
+        key += ":" + entry->m_name;
+    }
+    return key;
+}
+
+// Whether `path` is the copy of `entry` as it was written: a plain file of the entry's
+// length that belongs to this user, with the identity recorded in `stamp`.
+bool isIntact(const SString& path, const SString& stamp, const FileIndexEntry& entry) {
+    if (!UserCache::isOwnFile(path, entry.m_length)) return false;
+    SString recorded;
+    return UserCache::readFile(stamp, recorded) && recorded == fileIdentity(path, true);
 }
 
 }  // namespace
 
-ExtractedArchives::ExtractedArchives(const std::vector<const FileIndexEntry*>& entries) {
+ExtractedArchives::ExtractedArchives(const Bundle& bundle,
+                                     const std::vector<const FileIndexEntry*>& entries)
+    : m_bundle(bundle) {
     if (entries.empty() || !UserCache::available()) return;
-    const SString bundle = LauncherContext::launcherFileName();
-    const SString identity = fileIdentity(bundle, false);
-    if (identity == "-") return;
-    SString key = PlatformImpl::resolvePath(bundle) + "\n" + identity;
-    for (const FileIndexEntry* entry : entries) {
-        key += "\n" + convertToString(entry->m_type) + ":" + convertToString(entry->m_offset) +
-               ":" + convertToString(entry->m_length) + ":" + entry->m_name;
+    const SString key = groupKey(bundle, entries);
+    if (key.empty()) return;
+    const SString directory = UserCache::entryDirectory(kKind, digestName(key));
+    if (directory.empty() || !UserCache::makeDirectory(joinPath(directory, kFiles)) ||
+        !UserCache::makeDirectory(joinPath(directory, kStamps))) {
+        return;
     }
-    m_directory = UserCache::entryDirectory(kKind, digestName(key));
+    m_directory = directory;
 }
 
 SString ExtractedArchives::path(const FileIndexEntry& entry) const {
     if (m_directory.empty()) return SString();
     entry.checkExtractable();
-    const SString target = m_directory + "/" + entry.m_name;
-    if (isComplete(target, entry)) return target;
-    CacheFile file(m_directory);
+    const SString files = joinPath(m_directory, kFiles);
+    const SString stamps = joinPath(m_directory, kStamps);
+    const SString target = joinPath(files, entry.m_name);
+    const SString stamp = joinPath(stamps, entry.m_name);
+    if (isIntact(target, stamp, entry)) return target;
+    CacheFile file(files);
     if (!file.valid()) return SString();
-    if (entry.copyTo(file.fd()) != 0 || !isComplete(file.temporaryPath(), entry) ||
+    if (m_bundle.copyTo(entry, file.fd()) != 0 ||
+        !UserCache::isOwnFile(file.temporaryPath(), entry.m_length) ||
         !file.commit(entry.m_name, 0400)) {
         logMessage(
             "Could not keep " + entry.m_name + " in the cache; it is extracted for this run.",
             LOG_INFO);
         return SString();
     }
+    // What the copy is now, for the check of later runs; a copy without it is written again.
+    CacheFile record(stamps);
+    if (record.write(fileIdentity(target, true))) record.commit(entry.m_name, 0600);
     UserCache::noteWritten(static_cast<uint64_t>(entry.m_length));
     return target;
 }
@@ -56,5 +88,5 @@ SString ExtractedArchives::extract(const FileIndexEntry& entry, SString& fallbac
     SString cached = path(entry);
     if (!cached.empty()) return cached;
     if (fallback.empty()) fallback = PlatformImpl::createTempSubDirectory();
-    return entry.extract(fallback);
+    return m_bundle.extract(entry, fallback);
 }

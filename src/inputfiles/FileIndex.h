@@ -1,17 +1,27 @@
 #pragma once
 // The index of the files embedded in a launcher, in the order the index lists them.
 
-#include <cstdio>
 #include <vector>
 
 #include "base/PtrDeque.h"
 #include "inputfiles/FileIndexEntry.h"
 
+// A source of the index's bytes: the next bytes of the index, fewer (or none) at its end.
+class IndexSource {
+public:
+    virtual ~IndexSource() = default;
+    // Up to `count` bytes into `buffer`; how many arrived before the end.
+    virtual size_t read(char* buffer, size_t count) = 0;
+    // The bytes left to read.
+    virtual long long remaining() const = 0;
+};
+
 class FileIndex {
 public:
-    // Reads the entry count and the entries at `indexOffset`. Throws LauncherException on
-    // a bad offset or a truncated entry; the entries read before it stay.
-    void load(FILE* stream, long indexOffset);
+    // Reads the entry count and the entries from `source` (the bytes from the index to the
+    // end of the file), then the digest block when the rest of the source is one and the
+    // trailer. Throws LauncherException on a truncated entry; the entries read before it stay.
+    void load(IndexSource& source);
     void clear() { m_entries.clear(); }
 
     long size() const { return m_entries.size(); }
@@ -21,11 +31,6 @@ public:
     const FileIndexEntry* getFile(long id) const;
     // Every entry of `type`, in index order.
     std::vector<const FileIndexEntry*> entriesOfType(FileType type) const;
-
-    // The index of the running launcher's own bundle, which the launcher registers when it
-    // loads it; an empty index before that.
-    static const FileIndex& bundle();
-    static void setBundle(const FileIndex* index);
 
 private:
     FileIndexEntryPtrDeque m_entries;

@@ -2,12 +2,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "base/LauncherException.h"
+#include "inputfiles/FileIndex.h"
 #include "inputfiles/FileIndexEntry.h"
 #include "launcher/Launcher.h"
 #include "launcher/LauncherInputFiles.h"
@@ -47,6 +49,25 @@ SString launcherEndingInIndex(SString index) {
     index.replace(index.size() - 8, 8, be32(kStub.size()) + kIdentification);
     return kStub + index;
 }
+
+// The bytes of an index held in memory.
+class TextSource : public IndexSource {
+public:
+    explicit TextSource(const SString& text) : m_text(text) {}
+    size_t read(char* buffer, size_t count) override {
+        const size_t n = std::min(count, m_text.size() - m_position);
+        m_text.copy(buffer, n, m_position);
+        m_position += n;
+        return n;
+    }
+    long long remaining() const override {
+        return static_cast<long long>(m_text.size() - m_position);
+    }
+
+private:
+    SString m_text;
+    size_t m_position = 0;
+};
 
 struct LoadResult {
     SString message;  // empty when load(false) succeeded
@@ -99,31 +120,18 @@ TEST(BigEndian, ShortDecodesEveryPairOfBytes) {
     }
 }
 
-TEST(BigEndian, StreamReadersTakeConsecutiveBytesAndReportShortReads) {
-    FILE* stream = tmpfile();
-    ASSERT_NE(stream, nullptr);
-    for (int b = 0; b < 256; ++b) fputc(b, stream);
-    fputc(0xAB, stream);
-    rewind(stream);
+TEST(BigEndian, DecodersTakeSignedValuesOfConsecutiveBytes) {
+    SString bytes;
+    for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
     for (uint32_t i = 0; i < 64; ++i) {
         uint32_t expected = (4 * i) << 24 | (4 * i + 1) << 16 | (4 * i + 2) << 8 | (4 * i + 3);
-        ASSERT_EQ(loadLongValue(stream, "long"), static_cast<int32_t>(expected)) << i;
+        ASSERT_EQ(PlatformImpl::convertToLong(bytes.data() + 4 * i), static_cast<int32_t>(expected))
+            << i;
     }
-    try {
-        loadShortValue(stream, "short read");
-        FAIL() << "no exception";
-    } catch (const LauncherException& e) {
-        EXPECT_EQ(e.getMessage(), "short read");
-    }
-    rewind(stream);
     for (unsigned i = 0; i < 128; ++i) {
-        ASSERT_EQ(loadShortValue(stream, "short"),
+        ASSERT_EQ(PlatformImpl::convertToShort(bytes.data() + 2 * i),
                   static_cast<int16_t>(static_cast<uint16_t>((2 * i) << 8 | (2 * i + 1))));
     }
-    fseek(stream, 254, SEEK_SET);
-    char buffer[4];
-    EXPECT_EQ(getBytes(stream, buffer, 4), 3u);
-    fclose(stream);
 }
 
 TEST(LauncherTrailer, MessagesOfBrokenTrailers) {
@@ -201,28 +209,24 @@ TEST(FileIndexLoad, EveryTruncationOfAnEntryNamesItsField) {
                                : cut < 13 ? "Unable to load offset to file bytes."
                                : cut < 15 ? "Unable to load the string value."
                                           : "";
-        testkit::ScopedTempDir dir;
-        testkit::writeFile(dir.file("index"), "xx" + be32(2) + full + full.substr(0, cut));
-        FILE* stream = fopen(dir.file("index").c_str(), "rb");
-        ASSERT_NE(stream, nullptr);
-        LauncherInputFiles files;
+        TextSource source(be32(2) + full + full.substr(0, cut));
+        FileIndex files;
         SString message;
         try {
-            files.loadFileIndex(stream, 2);
+            files.load(source);
         } catch (const LauncherException& e) {
             message = e.getMessage();
         }
-        fclose(stream);
         EXPECT_EQ(message, expected) << "cut " << cut;
-        ASSERT_EQ(files.getFileCount(), cut < 15 ? 1 : 2) << "cut " << cut;
-        const FileIndexEntry* first = files.getFileAt(0);
+        ASSERT_EQ(files.size(), cut < 15 ? 1 : 2) << "cut " << cut;
+        const FileIndexEntry* first = files.at(0);
         EXPECT_EQ(first->m_type, 2);
         EXPECT_EQ(first->m_id, 7);
         EXPECT_EQ(first->m_length, 100);
         EXPECT_EQ(first->m_offset, 200);
         EXPECT_EQ(first->m_name, "abc");
         if (cut == 15) {
-            EXPECT_EQ(files.getFileAt(1)->m_name, "");
+            EXPECT_EQ(files.at(1)->m_name, "");
         }
     }
 }
@@ -257,9 +261,12 @@ protected:
         return path;
     }
     const FileIndexEntry& file(long i) { return *testkit::StateAccess::inputFiles().getFileAt(i); }
+    SString extract(const FileIndexEntry& entry, const SString& directory) {
+        return testkit::StateAccess::inputFiles().bundle()->extract(entry, directory);
+    }
     SString failure(const FileIndexEntry& entry, const SString& directory) {
         try {
-            entry.extract(directory);
+            extract(entry, directory);
         } catch (const LauncherException& e) {
             return e.getMessage();
         }
@@ -282,7 +289,7 @@ TEST_F(Extraction, CopiesByteIdenticalInChunksWithOneProgressStepEach) {
     testkit::makeDirs(dir.file("out"));
     for (size_t i = 0; i < sizes.size(); ++i) {
         long before = testkit::StateAccess::progress();
-        SString path = file(i).extract(dir.file("out"));
+        SString path = extract(file(i), dir.file("out"));
         EXPECT_EQ(path, dir.file("out/f" + std::to_string(i)));
         EXPECT_EQ(testkit::readFile(path), testkit::patternBytes(sizes[i].first)) << sizes[i].first;
         EXPECT_EQ(testkit::StateAccess::progress() - before, sizes[i].second) << sizes[i].first;
@@ -302,7 +309,7 @@ TEST_F(Extraction, LargeFilesArePageAlignedAndCountEveryChunkOnScreen) {
         if (visible) PlatformImpl::showUI();
         long before = testkit::StateAccess::progress();
         testkit::StdoutCapture capture;
-        SString path = file(1).extract(dir.file("out"));
+        SString path = extract(file(1), dir.file("out"));
         SString shown = capture.finish();
         EXPECT_EQ(testkit::readFile(path), testkit::patternBytes(size));
         EXPECT_EQ(testkit::StateAccess::progress() - before, 71);
@@ -317,7 +324,7 @@ TEST_F(Extraction, EmptyDirectoryMeansTheWorkingDirectory) {
     bundle(builder.add(FILE_TYPE_JVM, "jvm.tag", "A: 1\n"));
     testkit::makeDirs(dir.file("cwd"));
     ASSERT_EQ(chdir(dir.file("cwd").c_str()), 0);
-    EXPECT_EQ(file(0).extract(""), "jvm.tag");
+    EXPECT_EQ(extract(file(0), ""), "jvm.tag");
     EXPECT_EQ(testkit::readFile(dir.file("cwd/jvm.tag")), "A: 1\n");
 }
 
@@ -356,7 +363,7 @@ TEST_F(Extraction, RangePastTheEndIsCopiedShort) {
     entry.m_name = "tail";
     entry.m_offset = 4;
     entry.m_length = 1000000;
-    EXPECT_EQ(testkit::readFile(entry.extract(dir.path())), testkit::readFile(path).substr(4));
+    EXPECT_EQ(testkit::readFile(extract(entry, dir.path())), testkit::readFile(path).substr(4));
 }
 
 TEST_F(Extraction, WriteFailuresGiveTheErrorNumberAndTheSpaceHint) {
@@ -393,7 +400,7 @@ TEST_F(Extraction, IntoATemporaryDirectoryThatWasSwappedForALink) {
     const mode_t saved = umask(0);
     const SString temp = PlatformImpl::createTempSubDirectory();
     const SString moved = testkit::swapForLink(temp, dir.file("victim"));
-    const SString path = file(0).extract(temp);
+    const SString path = extract(file(0), temp);
     umask(saved);
     EXPECT_EQ(path, temp + "/lib.jar");
     EXPECT_TRUE(testkit::listDir(dir.file("victim")).empty());
@@ -424,11 +431,15 @@ TEST_F(Extraction, ExistingEntriesAreNeverOverwrittenOrFollowed) {
     EXPECT_FALSE(testkit::exists(dir.file("nowhere")));
 }
 
-TEST_F(Extraction, LauncherThatCannotBeReopenedIsReported) {
+// The bundle is opened once and held: entries come from that file even when its path has
+// since been removed or replaced.
+TEST_F(Extraction, EntriesComeFromTheFileOpenedAtStart) {
     testkit::BundleBuilder builder(dir.path());
-    bundle(builder.add(3, "data", "0123456789"));
-    testkit::StateAccess::setLauncherFile(dir.file("gone"));
-    EXPECT_EQ(failure(file(0), dir.path()), "Cannot open launcher file.");
+    const SString path = bundle(builder.add(3, "data", "0123456789"));
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    testkit::writeFile(path, SString(200, 'x'));
+    testkit::makeDirs(dir.file("out"));
+    EXPECT_EQ(testkit::readFile(extract(file(0), dir.file("out"))), "0123456789");
 }
 
 TEST_F(Extraction, InstallersAndLaunchersComeOutExecutable) {
@@ -438,7 +449,7 @@ TEST_F(Extraction, InstallersAndLaunchersComeOutExecutable) {
     testkit::makeDirs(dir.file("out"));
     for (int type = 0; type <= 7; ++type) {
         struct stat st;
-        ASSERT_EQ(stat(file(type).extract(dir.file("out")).c_str(), &st), 0);
+        ASSERT_EQ(stat(extract(file(type), dir.file("out")).c_str(), &st), 0);
         bool executable = type == FILE_TYPE_JVM_INSTALLER || type == FILE_TYPE_EMBEDDED_LAUNCHER;
         EXPECT_EQ((st.st_mode & 0111) == 0111, executable) << type;
         EXPECT_EQ((st.st_mode & 0111) == 0, !executable) << type;

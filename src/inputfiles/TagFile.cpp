@@ -5,17 +5,29 @@
 
 #include "base/ArgumentParsing.h"
 #include "base/LauncherException.h"
-#include "base/Log.h"
 #include "base/Numbers.h"
 #include "base/StdioFile.h"
 #include "base/TextLines.h"
 #include "inputfiles/LineReading.h"
+#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
 
 TagFile::TagFile(const SString& fileName) {
     StdioFile file = PlatformImpl::openInputFile(fileName);
     if (!file) throw LauncherException("Unable to load input file: " + fileName);
     load(file.get(), fileName, 0, -1);
+}
+
+void TagFile::load(const SString& bytes, const SString& name) {
+    if (bytes.empty()) {
+        m_fileName = name;
+        m_lineNumber = 0;
+        m_loaded = true;
+        return;
+    }
+    StdioFile stream = PlatformImpl::openTextStream(bytes);
+    if (!stream) throw LauncherException("Unable to read tag file.");
+    load(stream.get(), name, 0, -1);
 }
 
 bool TagFile::readLine(FILE* stream, SString& line) {
@@ -182,12 +194,28 @@ static bool needsQuotes(const SString& value) {
            value.find('"') != SString::npos;
 }
 
-void TagFile::write(const SString& path) const {
-    StdioFile file = PlatformImpl::openFile(path, "w");
-    if (file) write(file.get());
+std::unique_ptr<TagFile> TagFile::clone() const {
+    auto copy = std::make_unique<TagFile>();
+    for (const TagFileEntry* entry : entries()) {
+        TagFileEntry& added = copy->addEntry(entry->m_name.c_str());
+        for (const SString& value : entry->m_values) added.m_values.push_back(value);
+    }
+    copy->m_loaded = m_loaded;
+    copy->m_lineNumber = m_lineNumber;
+    copy->m_fileName = m_fileName;
+    return copy;
 }
 
-void TagFile::write(FILE* out) const {
+void TagFile::write(const SString& path) const {
+    StdioFile file = PlatformImpl::openFile(path, "w");
+    const bool written = file && write(file.get());
+    const int error = errno;
+    if (!written || !file.close()) {
+        throw LauncherException(PlatformImpl::writeErrorText(written ? errno : error));
+    }
+}
+
+bool TagFile::write(FILE* out) const {
     for (const TagFileEntry* entry : entries()) {
         const StringDeque& values = entry->m_values;
         if (values.empty()) continue;
@@ -211,6 +239,7 @@ void TagFile::write(FILE* out) const {
         }
         if (values.size() > 1) fputs("/:\n", out);
     }
+    return fflush(out) == 0 && !ferror(out);
 }
 
 void TagFile::logSyntaxError(const SString& message, const SString& fileName, long line) const {

@@ -30,6 +30,8 @@ public:
     // negative, until a tag line would start at or past offset + length. On a syntax
     // error the tags read before it stay and the file is not marked loaded.
     void load(FILE* stream, const SString& name, long offset, long length);
+    // Reads the tags of the text `bytes`, named `name` in messages, as load does a stream.
+    void load(const SString& bytes, const SString& name);
     // Appends the next trimmed line to `line` and counts it. False at the end of the stream.
     bool readLine(FILE* stream, SString& line);
     bool isLoaded() const { return m_loaded; }
@@ -48,11 +50,15 @@ public:
     void removeValue(const char* name);
     void setDynamicJVMTags(const SString& jvmHome, const SString& jvmFile, bool temporary);
 
-    // Writes every tag with at least one value; silently does nothing when `path`
-    // cannot be opened.
+    // A copy with the same tags and values.
+    std::unique_ptr<TagFile> clone() const;
+
+    // Writes every tag with at least one value to `path`, created or emptied. Throws
+    // LauncherException with the catalogue's "Error writing file = …" text when it cannot
+    // be opened or written whole; what was written stays for the caller's clean-up.
     void write(const SString& path) const;
-    // Writes the tags to the open stream `out`.
-    void write(FILE* out) const;
+    // Writes the tags to the open stream `out`; false (errno set) when a write failed.
+    bool write(FILE* out) const;
 
     // Logs "Syntax error in FILE at line N ==> message" and throws it.
     [[noreturn]] void logSyntaxError(const SString& message, const SString& fileName,

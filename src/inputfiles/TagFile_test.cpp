@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <string>
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -300,12 +303,35 @@ TEST(TagFileWriter, ReaderReadsBackWhatTheWriterWrote) {
     EXPECT_EQ(back.getTagValue("my tag", 0), "v");
 }
 
-TEST(TagFileWriter, PathInAMissingDirectoryWritesNothing) {
+// A descriptor that cannot be written whole is an error the run reports, never a file the
+// next instruction reads half or empty.
+TEST(TagFileWriter, AFailedWriteIsTheCataloguesWriteError) {
+    testkit::LauncherState state;
     testkit::ScopedTempDir dir;
     TagFile tags;
-    tags.setTagValue("A", "1");
-    tags.write(dir.file("missing/out.tag"));
+    tags.setTagValue("A", SString(100000, 'x'));
+    const SString hint =
+        " There may not be enough temporary disk space. Try using -qn:tempdir to use a "
+        "temporary directory on a partition with more disk space.";
+    const auto failure = [&](const SString& path) {
+        try {
+            tags.write(path);
+        } catch (const LauncherException& e) {
+            return e.getMessage();
+        }
+        return SString("no failure");
+    };
+    EXPECT_EQ(failure(dir.file("missing/out.tag")),
+              "Error writing file = " + std::to_string(ENOENT) + hint);
     EXPECT_TRUE(testkit::listDir(dir.path()).empty());
+    {
+        // The limit stands in for a full disk.
+        testkit::ScopedFileSizeLimit limit(4096);
+        EXPECT_EQ(failure(dir.file("out.tag")),
+                  "Error writing file = " + std::to_string(EFBIG) + hint);
+    }
+    tags.write(dir.file("out.tag"));
+    EXPECT_EQ(testkit::readFile(dir.file("out.tag")), "A:  " + SString(100000, 'x') + "\n");
 }
 
 TEST(TagFileReader, DirectoryFailsAsUnreadableInsteadOfLoopingForever) {

@@ -1,22 +1,20 @@
 #include "jvm/JVMFile.h"
 
 #include <memory>
-#include <set>
 
-#include "base/Log.h"
 #include "base/Numbers.h"
 #include "base/Paths.h"
 #include "base/TextLines.h"
 #include "inputfiles/TagFile.h"
-#include "jvm/CandidateReport.h"
 #include "jvm/JVMMatch.h"
+#include "jvm/JVMRecord.h"
 #include "jvm/JavaVersion.h"
 #include "jvm/PathHints.h"
-#include "jvm/VerifiedHomes.h"
 #include "jvm/VerifiedJVMs.h"
 #include "jvm/VerifierCommand.h"
 #include "platform/CappedStrings.h"
 #include "platform/FileIdentity.h"
+#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ShellLiterals.h"
 #include "platform/TrustedPath.h"
@@ -66,6 +64,14 @@ std::unique_ptr<JVMMatch> JVMFile::verifyFound(const SString& jvmHome,
     return verifyCandidate(jvmHome, verifyClassPath, verifyClassName, true);
 }
 
+void JVMFile::refuse(const SString& home, const SString& reason) const {
+    if (m_context && m_context->record) {
+        m_context->record->refused(home, getDescription(), reason);
+    } else {
+        logMessage("Refused JVM at " + home + " for " + getDescription() + ": " + reason, LOG_INFO);
+    }
+}
+
 std::unique_ptr<JVMMatch> JVMFile::verifyCandidate(const SString& jvmHome,
                                                    const SString& verifyClassPath,
                                                    const SString& verifyClassName, bool found) {
@@ -77,30 +83,18 @@ std::unique_ptr<JVMMatch> JVMFile::verifyCandidate(const SString& jvmHome,
         logMessage("Cannot verify the JVM at " + showLineBreaks(jvmHome) +
                        " because its path holds a line break.",
                    LOG_WARNING);
-        CandidateReport::refused(showLineBreaks(jvmHome), getDescription(),
-                                 "its path holds a line break");
+        refuse(showLineBreaks(jvmHome), "its path holds a line break");
         return nullptr;
     }
 
     SubStatusWrapper restoreSubStatus;
     PlatformImpl::setUISubStatus(Verifying, getDescription());
-    SString exePath = jvmHome;
-    appendPathSeparator(exePath);
-    exePath += exe;
+    const SString exePath = joinPath(jvmHome, exe);
     logMessage("Verifying JVM at " + exePath + "\n   for JVM: " + getDescription(), LOG_INFO);
     if (!PlatformImpl::fileExists(exePath)) {
         logMessage(exePath + " does not exist", LOG_INFO);
-        CandidateReport::refused(jvmHome, getDescription(), "no executable at " + exePath);
+        refuse(jvmHome, "no executable at " + exePath);
         PlatformImpl::advanceUIProgress(2);
-        return nullptr;
-    }
-    // The home becomes part of a command whose macros are expanded; a path holding a
-    // macro character could not be expressed there and is not tried.
-    if (jvmHome.find_first_of("%@#") != SString::npos) {
-        logMessage("Cannot verify the JVM at " + jvmHome +
-                       " because its path contains a macro character (%, @ or #).",
-                   LOG_WARNING);
-        CandidateReport::refused(jvmHome, getDescription(), "its path contains a macro character");
         return nullptr;
     }
     // A JVM found rather than named could have been planted by anyone who can write on its
@@ -109,23 +103,22 @@ std::unique_ptr<JVMMatch> JVMFile::verifyCandidate(const SString& jvmHome,
         const SString untrusted = untrustedPathReason(exePath);
         if (!untrusted.empty()) {
             logMessage("Not running the JVM at " + exePath + ": " + untrusted + ".", LOG_WARNING);
-            CandidateReport::refused(jvmHome, getDescription(), untrusted);
+            refuse(jvmHome, untrusted);
             return nullptr;
         }
     }
     SString reason;
     if (!performVerify(jvmHome, verifyClassPath, verifyClassName, &reason)) {
-        CandidateReport::refused(jvmHome, getDescription(), reason);
+        refuse(jvmHome, reason);
         return nullptr;
     }
     logMessage("Found matching JVM at " + jvmHome, LOG_INFO);
+    if (m_context && m_context->record) m_context->record->matched(jvmHome, getDescription());
     return std::make_unique<JVMMatch>(jvmHome, m_descriptor);
 }
 
 bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPath,
-                            const SString& verifyClassName, SString* reason) {
-    m_descriptor.setTagValue("JVM_HOME", jvmHome);
-
+                            const SString& verifyClassName, SString* reason) const {
     StringPairPtrDeque expected;
     StringDeque names;
     if (const StringDeque* properties = m_descriptor.getValue("JVM_PROPERTIES")) {
@@ -147,11 +140,11 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
     }
 
     // A JVM already asked the same questions in this run answers from what it printed then.
-    SString exePath = jvmHome;
-    appendPathSeparator(exePath);
-    exePath += m_descriptor.getTagValue("JVM_EXE", 0);
+    JVMRecord* record = m_context ? m_context->record : nullptr;
+    const SString exePath = joinPath(jvmHome, m_descriptor.getTagValue("JVM_EXE", 0));
     const SString realExe = PlatformImpl::resolvePath(exePath);
-    if (const SString* output = realExe.empty() ? nullptr : VerifiedHomes::find(realExe, names)) {
+    if (const SString* output =
+            realExe.empty() || !record ? nullptr : record->output(realExe, names)) {
         logMessage("Using the earlier verification of " + realExe, LOG_INFO);
         return verifyJVMOutput(*output, expected, reason);
     }
@@ -163,7 +156,6 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
     SString stdOut;
     if (!identity.empty() && VerifiedJVMs::lookup(identity, names, stdOut)) {
         logMessage("Verification of " + exePath + " taken from the cache.", LOG_INFO);
-        PlatformImpl::setEnvironmentVariable("JAVA_HOME", jvmHome);
     } else {
         SString why;
         stdOut = runVerifier(jvmHome, verifyClassPath, verifyClassName, names, why);
@@ -175,27 +167,30 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
         }
         if (!identity.empty()) VerifiedJVMs::store(identity, names, stdOut);
     }
-    if (!realExe.empty()) VerifiedHomes::remember(realExe, names, stdOut);
+    if (!realExe.empty() && record) record->rememberOutput(realExe, names, stdOut);
     bool result = verifyJVMOutput(stdOut, expected, reason);
     PlatformImpl::advanceUIProgress(6);
     return result;
 }
 
 SString JVMFile::runVerifier(const SString& jvmHome, SString verifyClassPath,
-                             SString verifyClassName, const StringDeque& names, SString& why) {
+                             SString verifyClassName, const StringDeque& names,
+                             SString& why) const {
     why.clear();
-    if (verifyClassPath.empty() && verifyClassName.empty() && m_prepareVerifier) {
-        m_prepareVerifier(verifyClassPath, verifyClassName);
+    if (verifyClassPath.empty() && verifyClassName.empty() && m_context &&
+        m_context->prepareVerifier) {
+        m_context->prepareVerifier(verifyClassPath, verifyClassName);
     }
     const VerifierCommand command =
-        buildVerifierCommand(*this, jvmHome, verifyClassPath, verifyClassName, names);
+        buildVerifierCommand(*this, m_context ? m_context->bundle : nullptr, jvmHome,
+                             verifyClassPath, verifyClassName, names);
     logMessage("Executing launch script command: " + command.shown + " in working directory " +
                    command.workingDir,
                LOG_INFO);
-    PlatformImpl::setEnvironmentVariable("JAVA_HOME", jvmHome);
     SString stdOut, errOut;
     CappedStrings capped(stdOut, errOut, kVerifyOutputLimit);
     ChildLimits limits;
+    limits.environment = command.environment;
     limits.sink = &capped;
     limits.timeLimitSeconds = kVerifyTimeLimitSeconds;
     ChildOutcome outcome = CHILD_ENDED;
@@ -258,7 +253,9 @@ std::unique_ptr<JVMMatch> JVMFile::verifyWithPathHints(const SString& verifyClas
     const StringDeque* hints = m_descriptor.getValue("PATH_HINT");
     if (!hints) return nullptr;
     const SString exe = m_descriptor.getTagValue("JVM_EXE", 0);
-    std::set<SString> tried;
+    // Without a run's record, the homes tried are remembered for this call alone.
+    JVMRecord ownRecord;
+    JVMRecord& record = m_context && m_context->record ? *m_context->record : ownRecord;
     for (const SString& hint : *hints) {
         const bool pattern = isPathPattern(hint);
         for (const SString& candidate : expandPathHint(hint, partitions)) {
@@ -270,17 +267,14 @@ std::unique_ptr<JVMMatch> JVMFile::verifyWithPathHints(const SString& verifyClas
                 continue;
             }
             // A pattern matches every directory there; only those holding a JVM are candidates.
-            SString exePath = candidate;
-            appendPathSeparator(exePath);
-            exePath += exe;
-            if (pattern && !PlatformImpl::fileExists(exePath)) {
+            if (pattern && !PlatformImpl::fileExists(joinPath(candidate, exe))) {
                 logMessage("Skipping path hint " + showLineBreaks(candidate) + ": no " + exe,
                            LOG_INFO);
                 continue;
             }
             // Links and several hints often reach one home: it is tried once.
             const SString real = PlatformImpl::resolvePath(candidate);
-            if (!real.empty() && !tried.insert(real).second) {
+            if (!real.empty() && !record.firstReach(real, m_descriptor)) {
                 logMessage("Skipping path hint " + showLineBreaks(candidate) +
                                ": already tried as " + showLineBreaks(real),
                            LOG_INFO);

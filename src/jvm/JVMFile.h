@@ -12,7 +12,9 @@
 
 class TagFile;
 class JVMMatch;
+class JVMRecord;
 class ShellLiterals;
+struct BundleContext;
 
 // A property name and the value a JVM must report for it.
 class StringPair {
@@ -23,6 +25,19 @@ public:
 };
 
 using StringPairPtrDeque = PtrDeque<StringPair>;
+
+// What the verifications of one run share, owned by the run's descriptor set (or by the
+// action that verifies one descriptor): the record of what the run learned about JVMs, the
+// bundle the verifier's command draws on, and how to get the verifier class.
+struct VerificationContext {
+    // Called for an empty verifier class path and name when the verifier is about to run,
+    // to provide them (the embedded verifier is extracted only when a run needs it).
+    using VerifierPreparation = std::function<void(SString& classPath, SString& className)>;
+
+    JVMRecord* record = nullptr;
+    const BundleContext* bundle = nullptr;
+    VerifierPreparation prepareVerifier;
+};
 
 class JVMFile : public MacroHandler {
 public:
@@ -37,7 +52,12 @@ public:
     void setLiterals(ShellLiterals* literals) const { m_literals = literals; }
     void processMacro(SString& text, char delimiter, size_t start, size_t& end) const override;
 
+    // Uses `context` (which must outlive its use; null: no record, no bundle) for the
+    // verifications that follow.
+    void setVerificationContext(const VerificationContext* context) { m_context = context; }
+
     // Verifies the descriptor's own JVM_HOME; null without JVM_PROPERTIES or on no match.
+    // No verification changes the descriptor or the environment: the caller applies a match.
     std::unique_ptr<JVMMatch> verify(const SString& verifyClassPath,
                                      const SString& verifyClassName);
     // Verifies one candidate home named by the user or a caller; the match, or null. A home
@@ -52,22 +72,18 @@ public:
                                                   const SString& verifyClassName);
     std::unique_ptr<JVMMatch> verifyWithPlatformHints(const SString& verifyClassPath,
                                                       const SString& verifyClassName);
-    // Checks the JVM in `jvmHome` (which becomes the descriptor's JVM_HOME): answers stored in
-    // the user's cache for an unchanged JVM stand for the verifier's output when every
-    // property asked depends on the JVM's files alone and the descriptor does not say
-    // VERIFY_CACHE: 0; otherwise the verifier runs, without a shell. `reason` (may be null)
-    // gets why a candidate was refused. Process errors pass as LauncherException.
+    // Checks the JVM in `jvmHome`: answers the run learned already, or answers stored in the
+    // user's cache for an unchanged JVM, stand for the verifier's output when every property
+    // asked depends on the JVM's files alone and the descriptor does not say VERIFY_CACHE: 0;
+    // otherwise the verifier runs, without a shell, with JAVA_HOME set in its own
+    // environment only. `reason` (may be null) gets why a candidate was refused. Process
+    // errors pass as LauncherException.
     bool performVerify(const SString& jvmHome, const SString& verifyClassPath,
-                       const SString& verifyClassName, SString* reason = nullptr);
+                       const SString& verifyClassName, SString* reason = nullptr) const;
     // Whether the verifier's output holds the magic line and then the expected values;
     // `reason` (may be null) gets why not.
     static bool verifyJVMOutput(const SString& output, const StringPairPtrDeque& expected,
                                 SString* reason = nullptr);
-
-    // Called for an empty verifier class path and name when the verifier is about to run,
-    // to provide them (the embedded verifier is extracted only when a run needs it).
-    using VerifierPreparation = std::function<void(SString& classPath, SString& className)>;
-    void setVerifierPreparation(VerifierPreparation prepare) { m_prepareVerifier = prepare; }
 
     TagFile& getTagFile() const { return m_descriptor; }
     SString getDescription() const;
@@ -78,15 +94,17 @@ private:
     std::unique_ptr<JVMMatch> verifyCandidate(const SString& jvmHome,
                                               const SString& verifyClassPath,
                                               const SString& verifyClassName, bool found);
+    // Records a refused candidate when there is a record.
+    void refuse(const SString& home, const SString& reason) const;
 
     // Runs the verifier and returns its standard output; `why` gets why the run was cut off
     // (its time or output limit), empty when it ended by itself.
     SString runVerifier(const SString& jvmHome, SString verifyClassPath, SString verifyClassName,
-                        const StringDeque& names, SString& why);
+                        const StringDeque& names, SString& why) const;
 
     TagFile& m_descriptor;
     mutable ShellLiterals* m_literals = nullptr;
-    VerifierPreparation m_prepareVerifier;
+    const VerificationContext* m_context = nullptr;
 };
 
 using JVMFilePtrDeque = PtrDeque<JVMFile>;

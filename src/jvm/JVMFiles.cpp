@@ -1,14 +1,13 @@
 #include "jvm/JVMFiles.h"
 
-#include "base/LauncherContext.h"
 #include "base/LauncherException.h"
-#include "base/Log.h"
+#include "inputfiles/Bundle.h"
+#include "inputfiles/BundleContext.h"
 #include "inputfiles/ExtractedArchives.h"
-#include "inputfiles/FileIndex.h"
 #include "inputfiles/TagFile.h"
-#include "jvm/CandidateReport.h"
 #include "jvm/JVMFile.h"
 #include "jvm/JVMMatch.h"
+#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
 #include "platform/UserCache.h"
 
@@ -19,13 +18,12 @@ void UnverifiedJVMMatch::addJVMHome(const SString& jvmHome) {
     m_jvmHomes.push_back(jvmHome);
 }
 
-void UnverifiedJVMMatchPtrDeque::addMatch(const JVMFile& jvmFile, const SString& jvmHome) {
-    for (long i = 0; i < size(); ++i) {
-        if (at(i)->equals(jvmFile)) {
-            at(i)->addJVMHome(jvmHome);
-            return;
-        }
-    }
+JVMFiles::JVMFiles() {
+    m_verification.record = &m_record;
+    // The embedded verifier is extracted when a verification first needs to run.
+    m_verification.prepareVerifier = [this](SString& classPath, SString& className) {
+        writeVerifyJar(classPath, className);
+    };
 }
 
 void JVMFiles::clear() {
@@ -35,12 +33,11 @@ void JVMFiles::clear() {
     m_stopAtFirst = false;
     m_verifyClassPath.clear();
     m_verifyClassName.clear();
+    m_record = JVMRecord();
 }
 
 void JVMFiles::addJVMFile(std::unique_ptr<JVMFile> jvmFile) {
-    // The embedded verifier is extracted when a verification first needs to run.
-    jvmFile->setVerifierPreparation(
-        [this](SString& classPath, SString& className) { writeVerifyJar(classPath, className); });
+    jvmFile->setVerificationContext(&m_verification);
     m_jvmFileList.push_back(std::move(jvmFile));
 }
 
@@ -49,37 +46,35 @@ void JVMFiles::setVerifyClass(const SString& verifyClassPath, const SString& ver
     m_verifyClassName = verifyClassName;
 }
 
-void JVMFiles::writeVerifyJar() {
-    if (!m_verifyClassPath.empty() || !m_verifyClassName.empty()) return;
-    SString path;
-    const auto entries = FileIndex::bundle().entriesOfType(FILE_TYPE_VERIFY_ARCHIVE);
-    const ExtractedArchives cached(entries);
-    for (const FileIndexEntry* entry : entries) {
-        SString directory;
-        path = cached.extract(*entry, directory);
-    }
-    if (!path.empty()) {
-        m_verifyClassPath = "\"" + path + "\"";
-        m_verifyClassName = "\"Verify\"";
-    }
-}
-
-void JVMFiles::prepareVerifier() {
-    // Without the cache every verification runs the verifier: it is extracted up front.
-    if (!UserCache::available()) writeVerifyJar();
-}
-
 void JVMFiles::writeVerifyJar(SString& verifyClassPath, SString& verifyClassName) {
-    writeVerifyJar();
+    const Bundle* bundle = m_verification.bundle ? m_verification.bundle->bundle : nullptr;
+    if (m_verifyClassPath.empty() && m_verifyClassName.empty() && bundle) {
+        SString path;
+        const auto entries = bundle->index().entriesOfType(FILE_TYPE_VERIFY_ARCHIVE);
+        const ExtractedArchives cached(*bundle, entries);
+        for (const FileIndexEntry* entry : entries) {
+            SString directory;
+            path = cached.extract(*entry, directory);
+        }
+        if (!path.empty()) {
+            m_verifyClassPath = "\"" + path + "\"";
+            m_verifyClassName = "\"Verify\"";
+        }
+    }
     verifyClassPath = m_verifyClassPath;
     verifyClassName = m_verifyClassName;
 }
 
-void JVMFiles::search(JVMMatchPtrDeque& matches) {
+void JVMFiles::prepareVerifier() {
+    // Without the cache every verification runs the verifier: it is extracted up front.
+    SString classPath, className;
+    if (!UserCache::available()) writeVerifyJar(classPath, className);
+}
+
+void JVMFiles::search(JVMMatchPtrDeque& matches, const SString& userHome) {
     m_match.reset();
-    CandidateReport::clear();
+    m_record.beginSearch();
     prepareVerifier();
-    const SString& userHome = LauncherContext::userJavaHome();
     if (!userHome.empty()) {
         logMessage("Checking user specified Java home directory => " + userHome, LOG_INFO);
         for (long i = 0; i < m_jvmFileList.size() && !m_match; ++i) {
@@ -109,6 +104,7 @@ void JVMFiles::search(JVMMatchPtrDeque& matches) {
 
 void JVMFiles::searchAll(JVMMatchPtrDeque& matches, bool stopAtFirst) {
     m_match.reset();
+    m_record.beginSearch();
     prepareVerifier();
     m_stopAtFirst = stopAtFirst;
     exhaustiveSearch(matches);
@@ -127,7 +123,11 @@ void JVMFiles::exhaustiveSearch(JVMMatchPtrDeque& matches) {
     SubStatusWrapper restoreSubStatus;
     PlatformImpl::setUISubStatus(ScanningDisks, SString());
     logMessage("Beginning exhaustive search", LOG_INFO);
-    PlatformImpl::findFiles(names, *this);
+    if (m_scanner) {
+        m_scanner->scan(names, *this);
+    } else {
+        PlatformImpl::findFiles(names, *this);
+    }
     if (!m_match) verifyCandidates(matches);
 }
 

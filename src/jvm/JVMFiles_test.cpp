@@ -25,6 +25,33 @@ namespace {
 const std::map<SString, SString> kJava17 = {{"java.version", "17.0.9"}};
 const std::map<SString, SString> kJava11 = {{"java.version", "11.0.2"}};
 
+// A disk scan that finds the given paths, in order.
+class ListScanner : public DiskScanner {
+public:
+    explicit ListScanner(std::vector<SString> paths) : m_paths(std::move(paths)) {}
+    void scan(const StringDeque&, FileFindListener& listener) override {
+        for (const SString& path : m_paths) {
+            if (listener.foundFile(path)) return;
+        }
+    }
+
+private:
+    std::vector<SString> m_paths;
+};
+
+// A disk scan that walks one tree, as the real one walks "/".
+class TreeScanner : public DiskScanner {
+public:
+    explicit TreeScanner(const SString& root) : m_root(root) {}
+    void scan(const StringDeque& names, FileFindListener& listener) override {
+        FindFiles finder(names, listener);
+        finder.process(m_root);
+    }
+
+private:
+    SString m_root;
+};
+
 // Descriptors and stand-in homes in one temporary tree.
 class SearchTest : public ::testing::Test {
 protected:
@@ -65,10 +92,8 @@ TEST_F(SearchTest, UserJavaHomeIsTriedWithEveryDescriptorBeforeAnyHintAndRunOnce
     StandInJvm hinted = home("hinted", kJava11);
     addDescriptor("J11", "11", {hinted.home});
     addDescriptor("J17", "17", {hinted.home});
-    testkit::StateAccess::setUserJavaHome(user.home);
-
     JVMMatchPtrDeque matches;
-    m_files.search(matches);
+    m_files.search(matches, user.home);
     ASSERT_EQ(matches.size(), 1);
     EXPECT_EQ(matches.at(0)->m_jvmHome, user.home);
     EXPECT_EQ(matches.at(0)->m_descriptorFile.getTagValue("DESC", 0), "J17");
@@ -120,44 +145,45 @@ TEST_F(SearchTest, DescriptorWithoutPropertiesIsNeverVerifiedThroughHints) {
     EXPECT_EQ(a.callCount(), 0);
 }
 
-TEST_F(SearchTest, ScanCollectsCandidatesPerDescriptorWithoutDuplicates) {
-    JVMFile* j17 = addDescriptor("J17", "17", {});
-    JVMFile* j11 = addDescriptor("J11", "11", {});
-    m_files.beginScan(false);
-    m_files.foundFile("/opt/x/bin/java");
-    m_files.foundFile("/opt/x/bin/java");
-    m_files.foundFile("/opt/y/bin/java");
-    m_files.foundFile("/opt/z/bin/javac");  // does not end with bin/java
-
-    const UnverifiedJVMMatchPtrDeque& candidates = m_files.unverifiedMatches();
-    ASSERT_EQ(candidates.size(), 2);
-    EXPECT_TRUE(candidates.at(0)->equals(*j17));
-    EXPECT_TRUE(candidates.at(1)->equals(*j11));
-    for (long i = 0; i < 2; ++i) {
-        const StringDeque& homes = candidates.at(i)->m_jvmHomes;
-        ASSERT_EQ(homes.size(), 2);
-        EXPECT_EQ(homes.at(0), "/opt/x");
-        EXPECT_EQ(homes.at(1), "/opt/y");
-    }
+// The scan hands every home to each descriptor whose JVM_EXE it ends with, once each, and
+// every match is verified in the order found.
+TEST_F(SearchTest, ScanVerifiesEachFoundHomeOncePerDescriptorInOrder) {
+    StandInJvm x = home("x", kJava17);
+    StandInJvm y = home("y", kJava11);
+    addDescriptor("J17", "17", {});
+    addDescriptor("J11", "11", {});
+    ListScanner scanner({x.home + "/bin/java", x.home + "/bin/java", y.home + "/bin/java",
+                         m_dir.file("z/bin/javac")});
+    m_files.setDiskScanner(&scanner);
+    JVMMatchPtrDeque matches;
+    m_files.searchAll(matches, false);
+    ASSERT_EQ(matches.size(), 2);
+    EXPECT_EQ(matches.at(0)->m_jvmHome, x.home);
+    EXPECT_EQ(matches.at(0)->m_descriptorFile.getTagValue("DESC", 0), "J17");
+    EXPECT_EQ(matches.at(1)->m_jvmHome, y.home);
+    EXPECT_EQ(matches.at(1)->m_descriptorFile.getTagValue("DESC", 0), "J11");
+    // The second descriptor asks the same question: each JVM runs once.
+    EXPECT_EQ(x.callCount(), 1);
+    EXPECT_EQ(y.callCount(), 1);
 }
 
+// With stop-at-first, a find for the first descriptor is verified at once and ends the
+// scan when it matches; a find it refuses waits as a candidate of the others.
 TEST_F(SearchTest, StopAtFirstVerifiesTheFirstDescriptorsFindsAtOnce) {
     StandInJvm wrong = home("tree/wrong", kJava11);
     StandInJvm right = home("tree/right", kJava17);
+    StandInJvm later = home("tree/later", kJava17);
     addDescriptor("J17", "17", {});
     addDescriptor("J11", "11", {});
-    m_files.beginScan(true);
-
-    // A find for the first descriptor that fails is no candidate for it, but waits as
-    // one for the second.
-    EXPECT_FALSE(m_files.foundFile(wrong.home + "/bin/java"));
+    ListScanner scanner(
+        {wrong.home + "/bin/java", right.home + "/bin/java", later.home + "/bin/java"});
+    m_files.setDiskScanner(&scanner);
+    JVMMatchPtrDeque matches;
+    m_files.searchAll(matches, true);
+    ASSERT_EQ(matches.size(), 1);
+    EXPECT_EQ(matches.at(0)->m_jvmHome, right.home);
     EXPECT_EQ(wrong.callCount(), 1);
-    ASSERT_EQ(m_files.unverifiedMatches().size(), 1);
-    EXPECT_EQ(m_files.unverifiedMatches().at(0)->m_jvmHomes.at(0), wrong.home);
-
-    EXPECT_TRUE(m_files.foundFile(right.home + "/bin/java"));
-    ASSERT_NE(m_files.immediateMatch(), nullptr);
-    EXPECT_EQ(m_files.immediateMatch()->m_jvmHome, right.home);
+    EXPECT_EQ(later.callCount(), 0);
 }
 
 TEST_F(SearchTest, WalkOverAGeneratedTreeFindsAndVerifiesEveryMatch) {
@@ -166,14 +192,10 @@ TEST_F(SearchTest, WalkOverAGeneratedTreeFindsAndVerifiesEveryMatch) {
     StandInJvm old = home("tree/usr/jdk-c", kJava11);
     writeFile(m_dir.file("tree/usr/share/doc/java"), "not a JVM");
     addDescriptor("J17", "17", {});
-    StringDeque names;
-    names.push_back("bin/java");
-
-    m_files.beginScan(false);
-    FindFiles finder(names, m_files);
-    finder.process(m_dir.file("tree"));
+    TreeScanner scanner(m_dir.file("tree"));
+    m_files.setDiskScanner(&scanner);
     JVMMatchPtrDeque matches;
-    m_files.verifyCandidates(matches);
+    m_files.searchAll(matches, false);
 
     std::vector<SString> homes;
     for (long i = 0; i < matches.size(); ++i) homes.push_back(matches.at(i)->m_jvmHome);
@@ -182,12 +204,13 @@ TEST_F(SearchTest, WalkOverAGeneratedTreeFindsAndVerifiesEveryMatch) {
     EXPECT_EQ(old.callCount(), 1);
 }
 
-// searchAll through the real walk, below a generated root: stopping at the first find
-// still hands that match to the caller (it once stayed behind, unreported and leaked).
+// Stopping at the first find still hands that match to the caller (it once stayed behind,
+// unreported and leaked).
 TEST_F(SearchTest, SearchAllReturnsTheMatchItStoppedAt) {
     StandInJvm first = home("root/opt/jdk-a", kJava17);
     addDescriptor("J17", "17", {});
-    ScopedEnv root(kTestSearchRootVariable, m_dir.file("root").c_str());
+    TreeScanner scanner(m_dir.file("root"));
+    m_files.setDiskScanner(&scanner);
     JVMMatchPtrDeque stopped;
     m_files.searchAll(stopped, true);
     ASSERT_EQ(stopped.size(), 1);
@@ -274,11 +297,10 @@ TEST_F(SearchTest, FoundJvmsOthersCouldHavePlantedAreNeverRun) {
     JVMMatchPtrDeque matches;
     m_files.search(matches);
     EXPECT_EQ(matches.size(), 0);
-    m_files.beginScan(false);
-    for (const StandInJvm* jdk : {&theirs, &open, &sticky}) {
-        m_files.foundFile(jdk->home + "/bin/java");
-    }
-    m_files.verifyCandidates(matches);
+    ListScanner scanner(
+        {theirs.home + "/bin/java", open.home + "/bin/java", sticky.home + "/bin/java"});
+    m_files.setDiskScanner(&scanner);
+    m_files.searchAll(matches, false);
     EXPECT_EQ(matches.size(), 0);
     for (const StandInJvm* jdk : {&theirs, &open, &sticky}) EXPECT_EQ(jdk->callCount(), 0);
     const SString log = readFile(m_dir.file("log"));
@@ -289,8 +311,7 @@ TEST_F(SearchTest, FoundJvmsOthersCouldHavePlantedAreNeverRun) {
         EXPECT_NE(log.find("WARNING: Not running the JVM at " + reason), SString::npos) << log;
     }
 
-    testkit::StateAccess::setUserJavaHome(theirs.home);
-    m_files.search(matches);
+    m_files.search(matches, theirs.home);
     ASSERT_EQ(matches.size(), 1);
     EXPECT_EQ(theirs.callCount(), 1);
 }
@@ -337,12 +358,11 @@ TEST_F(SearchTest, HomesHoldingLineBreaksAreRefused) {
     StandInJvm named = home("named\nJVM_EXE: ../evil.sh", kJava17);
     StandInJvm found = home("found\r", kJava17);
     addDescriptor("J17", "17", {found.home});
-    testkit::StateAccess::setUserJavaHome(named.home);
     JVMMatchPtrDeque matches;
-    m_files.search(matches);
-    m_files.beginScan(false);
-    m_files.foundFile(found.home + "/bin/java");
-    m_files.verifyCandidates(matches);
+    m_files.search(matches, named.home);
+    ListScanner scanner({found.home + "/bin/java"});
+    m_files.setDiskScanner(&scanner);
+    m_files.searchAll(matches, false);
     EXPECT_EQ(matches.size(), 0);
     EXPECT_EQ(named.callCount() + found.callCount(), 0);
     const SString log = readFile(m_dir.file("log"));

@@ -22,9 +22,9 @@ StringDeque names(std::initializer_list<const char*> list) {
 class VerifiedJVMsTest : public ::testing::Test {
 protected:
     VerifiedJVMsTest() : m_cache("QNLAUNCH_CACHE", m_dir.file("cache").c_str()) {
-        UserCache::resetState();
+        RunStatePiece::resetAll();
     }
-    ~VerifiedJVMsTest() override { UserCache::resetState(); }
+    ~VerifiedJVMsTest() override { RunStatePiece::resetAll(); }
 
     testkit::LauncherState m_state;
     testkit::ScopedTempDir m_dir;

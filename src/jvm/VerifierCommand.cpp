@@ -1,12 +1,13 @@
 #include "jvm/VerifierCommand.h"
 
-#include "base/LauncherContext.h"
-#include "base/Log.h"
+#include "base/Paths.h"
 #include "base/TextLines.h"
+#include "inputfiles/BundleContext.h"
 #include "inputfiles/MacroHandler.h"
 #include "inputfiles/RuntimeFiles.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
+#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ShellLiterals.h"
 
@@ -45,12 +46,23 @@ bool isQuoted(const SString& text) {
     return text.size() >= 2 && text.front() == '"' && text.back() == '"';
 }
 
+StringDeque runtimeLines(const BundleContext* context, const char* extension) {
+    return context && context->runtimeFiles ? context->runtimeFiles->lines(extension)
+                                            : StringDeque();
+}
+
 }  // namespace
 
-VerifierCommand buildVerifierCommand(const JVMFile& jvm, const SString& jvmHome,
-                                     const SString& verifyClassPath, const SString& verifyClassName,
+VerifierCommand buildVerifierCommand(const JVMFile& candidate, const BundleContext* context,
+                                     const SString& jvmHome, const SString& verifyClassPath,
+                                     const SString& verifyClassName,
                                      const StringDeque& propertyNames) {
-    const TagFile& descriptor = jvm.getTagFile();
+    // The command is expanded against a copy of the descriptor that names the candidate as
+    // its JVM_HOME: the descriptor itself stays as it is.
+    const std::unique_ptr<TagFile> copy = candidate.getTagFile().clone();
+    copy->setTagValue("JVM_HOME", jvmHome);
+    const TagFile& descriptor = *copy;
+    const JVMFile jvm(descriptor);
     ShellLiterals literals;
     LiteralsInUse inUse(jvm, literals);
 
@@ -59,9 +71,10 @@ VerifierCommand buildVerifierCommand(const JVMFile& jvm, const SString& jvmHome,
     SString text =
         "\"" + literals.mark(home, ShellLiterals::Word) + jvm.resolve("@JVM_EXE@") + "\"";
 
-    // The class path in the order of the CP function; the verifier's own archive is a path
-    // and goes in as its bytes, a class path given unquoted is the caller's shell text.
+    // The class path in the order of the CP function; the verifier's own class path is one
+    // class path whatever its form and goes in as its bytes.
     const bool environmentMode = descriptor.getTagValue("USE_CP_ENV_VAR", 0) == "1";
+    std::vector<SString> environment;
     const SString separator = descriptor.getTagValue("CLASSPATH_SEPARATOR", 0);
     SString classpath;
     auto add = [&](const SString& entry) {
@@ -69,16 +82,14 @@ VerifierCommand buildVerifierCommand(const JVMFile& jvm, const SString& jvmHome,
         if (!classpath.empty()) classpath += separator;
         classpath += entry;
     };
-    for (const SString& entry : readRuntimeFile(".cp1")) add(entry);
+    for (const SString& entry : runtimeLines(context, ".cp1")) add(entry);
     add(descriptor.getTagValue("JVM_CLASSPATH", 0));
-    for (const SString& entry : readRuntimeFile(".cp")) add(entry);
-    if (isQuoted(verifyClassPath)) {
-        add(literals.mark(verifyClassPath.substr(1, verifyClassPath.size() - 2),
-                          ShellLiterals::Word));
-    } else {
-        add(verifyClassPath);
-    }
-    for (const SString& entry : readRuntimeFile(".cp2")) add(entry);
+    for (const SString& entry : runtimeLines(context, ".cp")) add(entry);
+    const SString verifier = isQuoted(verifyClassPath)
+                                 ? verifyClassPath.substr(1, verifyClassPath.size() - 2)
+                                 : verifyClassPath;
+    if (!verifier.empty()) add(literals.mark(verifier, ShellLiterals::Word));
+    for (const SString& entry : runtimeLines(context, ".cp2")) add(entry);
 
     if (!environmentMode) {
         if (!classpath.empty()) text += " " + descriptor.getTagValue("CLASSPATH", 0) + classpath;
@@ -90,7 +101,7 @@ VerifierCommand buildVerifierCommand(const JVMFile& jvm, const SString& jvmHome,
     } else {
         const SString variable = descriptor.getTagValue("CP_ENV_VAR", 0);
         const SString value = literals.plain(classpath);
-        PlatformImpl::setEnvironmentVariable(variable, value);
+        environment.push_back(variable + "=" + value);
         logMessage("Set env var " + variable + " to " + value + "\n", LOG_INFO);
     }
     text += " " + verifyClassName;
@@ -100,8 +111,8 @@ VerifierCommand buildVerifierCommand(const JVMFile& jvm, const SString& jvmHome,
     VerifierCommand command;
     command.arguments = literals.split(text);
     command.shown = literals.quote(text);
-    command.workingDir = LauncherContext::launcherFileName();
-    size_t slash = command.workingDir.rfind(PlatformImpl::getPathSeparator());
-    if (slash != SString::npos) command.workingDir.erase(slash);
+    if (context) command.workingDir = context->launcherDirectory();
+    command.environment.push_back("JAVA_HOME=" + jvmHome);
+    for (const SString& entry : environment) command.environment.push_back(entry);
     return command;
 }

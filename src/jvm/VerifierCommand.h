@@ -9,6 +9,7 @@
 #include "base/StringDeque.h"
 
 class JVMFile;
+struct BundleContext;
 
 struct VerifierCommand {
     std::vector<SString> arguments;
@@ -16,12 +17,17 @@ struct VerifierCommand {
     SString shown;
     // The launcher's directory, where the verifier runs.
     SString workingDir;
+    // NAME=value entries set in the verifier's own environment: JAVA_HOME, and the class
+    // path for a descriptor that passes it in a variable.
+    std::vector<SString> environment;
 };
 
 // The command that verifies `jvm` at `jvmHome` with the verifier class `verifyClassName`
-// from `verifyClassPath` (each may be written in double quotes) and asks for
-// `propertyNames`. With a descriptor that passes the class path in an environment variable
-// (USE_CP_ENV_VAR 1), sets that variable and logs it as the launch script does.
-VerifierCommand buildVerifierCommand(const JVMFile& jvm, const SString& jvmHome,
-                                     const SString& verifyClassPath, const SString& verifyClassName,
+// from `verifyClassPath` (one class path, written in double quotes or not) and asks for
+// `propertyNames`, with the runtime files and the directory of `context` (null: none).
+// With a descriptor that passes the class path in an environment variable
+// (USE_CP_ENV_VAR 1), that variable goes into the command's environment and the log.
+VerifierCommand buildVerifierCommand(const JVMFile& jvm, const BundleContext* context,
+                                     const SString& jvmHome, const SString& verifyClassPath,
+                                     const SString& verifyClassName,
                                      const StringDeque& propertyNames);

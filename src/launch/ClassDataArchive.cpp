@@ -5,9 +5,9 @@
 #include <cstdlib>
 
 #include "base/Digest.h"
-#include "base/Log.h"
 #include "base/StdioFile.h"
 #include "platform/FileIdentity.h"
+#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ShellWords.h"
 #include "platform/UserCache.h"

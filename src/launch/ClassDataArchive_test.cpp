@@ -57,7 +57,7 @@ TEST(ClassDataArchive, OptionsGoAfterTheJvmOnlyWhenTheyApply) {
     testkit::LauncherState state;
     testkit::ScopedTempDir dir;
     ScopedEnv cache("QNLAUNCH_CACHE", dir.file("cache").c_str());
-    UserCache::resetState();
+    RunStatePiece::resetAll();
     writeFile(dir.file("jdk/bin/java"), "#!/bin/sh\n", 0755);
     writeFile(dir.file("jdk/lib/server/classes.jsa"), "base archive");
     const SString java = "\"" + dir.file("jdk/bin/java") + "\"";
@@ -91,5 +91,5 @@ TEST(ClassDataArchive, OptionsGoAfterTheJvmOnlyWhenTheyApply) {
     // A runtime image without the JVM's base archive (jlink's default) would not start.
     ASSERT_EQ(unlink(dir.file("jdk/lib/server/classes.jsa").c_str()), 0);
     EXPECT_EQ(applied("JAVA_VERSION=\"21.0.1\"\n", command), command);
-    UserCache::resetState();
+    RunStatePiece::resetAll();
 }

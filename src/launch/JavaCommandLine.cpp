@@ -2,18 +2,17 @@
 // the descriptor, the runtime files beside the launcher and the embedded archives; and
 // the run of the resolved command.
 
-#include "base/LauncherContext.h"
-#include "base/Log.h"
 #include "base/TextLines.h"
+#include "inputfiles/Bundle.h"
 #include "inputfiles/ExtractedArchives.h"
-#include "inputfiles/FileIndex.h"
-#include "inputfiles/LineReading.h"
+#include "inputfiles/RuntimeFiles.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
 #include "launch/ClassDataArchive.h"
 #include "launch/LaunchScript.h"
 #include "launch/OutputToLog.h"
 #include "platform/CappedStrings.h"
+#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ShellWords.h"
 
@@ -30,9 +29,14 @@ void LaunchScript::addToClasspath(const JVMFile& jvm, SString& classpath,
     classpath += entry;
 }
 
+StringDeque LaunchScript::runtimeLines(const char* extension) const {
+    return m_context && m_context->runtimeFiles ? m_context->runtimeFiles->lines(extension)
+                                                : StringDeque();
+}
+
 SString LaunchScript::buildRuntimeClasspath(const JVMFile& jvm, const char* extension) const {
     SString classpath;
-    for (const SString& entry : readRuntimeFile(extension)) addToClasspath(jvm, classpath, entry);
+    for (const SString& entry : runtimeLines(extension)) addToClasspath(jvm, classpath, entry);
     return classpath;
 }
 
@@ -42,9 +46,10 @@ SString LaunchScript::buildJVMClasspath(const JVMFile& jvm) const {
 
 SString LaunchScript::buildJARClasspath(const JVMFile& jvm) const {
     SString classpath;
-    if (!m_extractArchives) return classpath;
-    const auto entries = FileIndex::bundle().entriesOfType(FILE_TYPE_CLASSPATH_ARCHIVE);
-    const ExtractedArchives cached(entries);
+    if (!m_extractArchives || !m_context || !m_context->bundle) return classpath;
+    const Bundle& bundle = *m_context->bundle;
+    const auto entries = bundle.index().entriesOfType(FILE_TYPE_CLASSPATH_ARCHIVE);
+    const ExtractedArchives cached(bundle, entries);
     SString directory = cached.available() ? SString() : PlatformImpl::createTempSubDirectory();
     for (const FileIndexEntry* entry : entries) {
         addToClasspath(jvm, classpath,
@@ -61,7 +66,7 @@ SString LaunchScript::makeSystemProp(const JVMFile& jvm, const SString& name,
 
 SString LaunchScript::buildRuntimeSystemProps(const JVMFile& jvm) const {
     SString props;
-    for (const SString& line : readRuntimeFile(".sp")) {
+    for (const SString& line : runtimeLines(".sp")) {
         size_t eq = line.find('=');
         if (eq == SString::npos) continue;
         if (!props.empty()) props += ' ';
@@ -72,7 +77,7 @@ SString LaunchScript::buildRuntimeSystemProps(const JVMFile& jvm) const {
 
 SString LaunchScript::buildRuntimeJavaArgs(const JVMFile& jvm) const {
     SString javaArgs;
-    for (const SString& line : readRuntimeFile(".ja")) {
+    for (const SString& line : runtimeLines(".ja")) {
         SString resolved = jvm.resolve(line);
         if (resolved.empty()) continue;
         if (!javaArgs.empty()) javaArgs += ' ';
@@ -135,11 +140,7 @@ int LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs
             classData.apply(descriptorTag(jvm, "JVM_HOME"), descriptorTag(jvm, "JVM_EXE"), command);
     }
     SString workingDir;
-    if (m_autoSetWorkingDir) {
-        workingDir = LauncherContext::launcherFileName();
-        size_t separator = workingDir.rfind(PlatformImpl::getPathSeparator());
-        if (separator != SString::npos) workingDir.erase(separator);
-    }
+    if (m_autoSetWorkingDir && m_context) workingDir = m_context->launcherDirectory();
     if (passThroughArgs) {
         // Each argument is one double-quoted shell word that keeps its bytes.
         for (const SString& arg : *passThroughArgs) {
@@ -163,7 +164,7 @@ int LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs
         limits.sink = &capped;
     }
     limits.timeLimitSeconds = m_timeLimitSeconds;
-    const int status = PlatformImpl::executeProcess(command, workingDir, console, capture, true,
+    const int status = PlatformImpl::executeProcess(command, workingDir, console, capture,
                                                     &m_stdOut, &m_errOut, limits, &m_outcome);
     classData.finish();
     if (streaming) {

@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "base/LauncherException.h"
+#include "inputfiles/RuntimeFiles.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
 #include "launch/LaunchScript.h"
 #include "launcher/Launcher.h"
+#include "launcher/LauncherInputFiles.h"
 #include "platform/PlatformImpl.h"
 #include "support/Bundles.h"
 #include "support/StateAccess.h"
@@ -57,6 +59,7 @@ protected:
     }
     SString resolve(const SString& command, const SString& archive = SString()) {
         LaunchScript script(command, false, false);
+        script.setContext(&testkit::StateAccess::inputFiles().context());
         script.m_archive = archive;
         return script.resolve(m_jvm);
     }
@@ -81,8 +84,7 @@ TEST_F(JavaCommandLine, RuntimeFileNamesDropOnlyTheLaunchersOwnExtension) {
         {"setup.bin", "setup.bin.cp1"},
     };
     for (const auto& name : names) {
-        testkit::StateAccess::setOriginalLauncherFile(name.first);
-        EXPECT_EQ(runtimeFileName(".cp1"), name.second) << name.first;
+        EXPECT_EQ(RuntimeFiles::pathFor(name.first, ".cp1"), name.second) << name.first;
     }
 }
 
@@ -104,6 +106,7 @@ TEST_F(JavaCommandLine, ClassPathJoinsItsSourcesInOrder) {
     tags.setTagValue("COMMAND", "java %CP%(\"arg1\", \"\", \"arg2\") Main");
     tags.setTagValue("ARCHIVE", "%LAUNCHER_DIR%()/app.jar");
     LaunchScript script(tags, false);
+    script.setContext(&testkit::StateAccess::inputFiles().context());
     const SString command = script.resolve(m_jvm);
     ASSERT_EQ(command.compare(0, 9, "java -cp "), 0) << command;
     ASSERT_EQ(command.substr(command.size() - 5), " Main");
@@ -131,6 +134,7 @@ TEST_F(JavaCommandLine, EmptyClassPathLeavesNoClasspathText) {
 // stack runs out.
 TEST_F(JavaCommandLine, ArchiveThatCallsCpFailsInsteadOfRecursing) {
     LaunchScript script(SString("java %CP%() Main"), false, false);
+    script.setContext(&testkit::StateAccess::inputFiles().context());
     for (const char* archive : {"%CP%()", "%IF_EXISTS%(\"JVM_HOME\", \"%CP%(\"\"x\"\")\")"}) {
         script.m_archive = archive;
         try {
@@ -195,6 +199,7 @@ TEST_F(JavaCommandLine, PassThroughArgumentsReachTheChildByteForByte) {
     }
     LaunchScript script(SString("sh -c 'for a; do printf \"[%s]\\n\" \"$a\"; done' x"), true,
                         false);
+    script.setContext(&testkit::StateAccess::inputFiles().context());
     script.execute(m_jvm, &passThrough, false);
     EXPECT_EQ(script.m_stdOut, expected);
     EXPECT_NE(log().find(" x \"a b\" \"\\\"hi\\\"\" \"\\$HOME\""), SString::npos) << log();
@@ -224,6 +229,7 @@ TEST_F(JavaCommandLine, OutsideValuesReachTheChildAsTheirBytes) {
             "\"%LAUNCHER_FILE%()\" -t%TEMP_DIR%() %SYSTEMPROP%(\"h\", \"@JVM_HOME@/x\") "
             "%APPLICATION_ARCHIVE%(\"my.jar\")",
         true, false);
+    script.setContext(&testkit::StateAccess::inputFiles().context());
     try {
         script.execute(m_jvm, nullptr, false);
     } catch (const LauncherException& e) {
@@ -251,6 +257,7 @@ TEST_F(JavaCommandLine, OutsideValuesReachTheChildAsTheirBytes) {
 
 TEST_F(JavaCommandLine, ExecuteExportsJavaHomeRunsBesideTheLauncherAndLogsTheOutput) {
     LaunchScript script(SString("echo \"$JAVA_HOME\"; pwd -P; echo err >&2"), true, false);
+    script.setContext(&testkit::StateAccess::inputFiles().context());
     script.execute(m_jvm, nullptr, false);
     const SString out = "/jh\n" + realPath(m_dir.file("app")) + "\n";
     EXPECT_EQ(script.m_stdOut, out);
@@ -278,6 +285,7 @@ TEST_F(JavaCommandLine, WithoutAutoWorkingDirTheChildKeepsTheCurrentDirectory) {
     tags.setTagValue("COMMAND", "pwd -P");
     tags.setTagValue("AUTO_SET_WORKING_DIR", "0");
     LaunchScript script(tags, true);
+    script.setContext(&testkit::StateAccess::inputFiles().context());
     script.execute(m_jvm, nullptr, false);
     EXPECT_NE(log().find("Executing launch script command: pwd -P in current working directory\n"
                          "Output from the launch script execution\nStdOut:\n" +
@@ -293,6 +301,7 @@ TEST_F(JavaCommandLine, CapturedApplicationOutputIsLoggedAsItArrivesNotKept) {
                      "i=0; while [ $i -lt 300 ]; do echo out$i; echo err$i >&2; "
                      "head -c 1000 /dev/zero | tr '\\0' x; i=$((i+1)); done");
     LaunchScript script(tags, true);
+    script.setContext(&testkit::StateAccess::inputFiles().context());
     script.execute(m_jvm, nullptr, false);
     SString out, err;
     for (int i = 0; i < 300; ++i) {
@@ -310,6 +319,7 @@ TEST_F(JavaCommandLine, CapturedApplicationOutputIsLoggedAsItArrivesNotKept) {
     // Without a log file the output is neither logged nor kept.
     Launcher::setLogFileName(SString());
     LaunchScript again(tags, true);
+    again.setContext(&testkit::StateAccess::inputFiles().context());
     again.execute(m_jvm, nullptr, false);
     EXPECT_TRUE(again.m_stdOut.empty());
     EXPECT_EQ(log(), text);
@@ -320,8 +330,10 @@ TEST_F(JavaCommandLine, ConsoleRunsCaptureNothingAndLogNoOutputBlock) {
     tags.setTagValue("COMMAND", "true");
     tags.setTagValue("DISPLAY_CONSOLE", "1");
     LaunchScript fromTag(tags, true);
+    fromTag.setContext(&testkit::StateAccess::inputFiles().context());
     fromTag.execute(m_jvm, nullptr, false);
     LaunchScript asked(SString("true"), true, false);
+    asked.setContext(&testkit::StateAccess::inputFiles().context());
     asked.execute(m_jvm, nullptr, true);
     const SString line =
         "Executing launch script command: true in working directory " + m_dir.file("app") + "\n";

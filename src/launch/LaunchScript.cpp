@@ -3,13 +3,13 @@
 #include <cstring>
 
 #include "base/ArgumentParsing.h"
-#include "base/LauncherContext.h"
 #include "base/LauncherException.h"
-#include "base/Log.h"
 #include "base/Numbers.h"
 #include "base/TextLines.h"
+#include "inputfiles/ApplicationArchive.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
+#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
 
 LaunchScript::LaunchScript(const TagFile& script, bool captureOutput)
@@ -198,17 +198,19 @@ SString LaunchScript::ifExistsValue(const JVMFile& jvm, const StringDeque& args)
 }
 
 SString LaunchScript::launcherFileValue(const JVMFile&, const StringDeque&) const {
-    return m_literals.mark(LauncherContext::launcherFileName(), ShellLiterals::Word);
+    return m_literals.mark(m_context ? m_context->launcherFile : SString(), ShellLiterals::Word);
 }
 
 SString LaunchScript::launcherDirValue(const JVMFile&, const StringDeque&) const {
-    return m_literals.mark(LauncherContext::originalLauncherDir(), ShellLiterals::Word);
+    return m_literals.mark(m_context ? m_context->originalLauncherDirectory() : SString(),
+                           ShellLiterals::Word);
 }
 
 SString LaunchScript::applicationArchiveValue(const JVMFile&, const StringDeque& args) const {
-    return m_literals.mark(
-        LauncherContext::applicationArchive(args.empty() ? nullptr : &args.at(0)),
-        ShellLiterals::Word);
+    ApplicationArchive* archive = m_context ? m_context->applicationArchive : nullptr;
+    SString path;
+    if (archive) path = args.empty() ? archive->embedded() : archive->besideLauncher(args.at(0));
+    return m_literals.mark(path, ShellLiterals::Word);
 }
 
 SString LaunchScript::tempDirValue(const JVMFile&, const StringDeque&) const {

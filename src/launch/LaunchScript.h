@@ -4,8 +4,8 @@
 
 #include "base/SString.h"
 #include "base/StringDeque.h"
+#include "inputfiles/BundleContext.h"
 #include "inputfiles/MacroHandler.h"
-#include "inputfiles/RuntimeFiles.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ShellLiterals.h"
 
@@ -39,6 +39,10 @@ public:
     LaunchScript(const TagFile& script, bool captureOutput);
     // From a bare command, as JVM verification builds one.
     LaunchScript(const SString& command, bool captureOutput, bool extractArchives);
+
+    // The running launcher whose bundle, runtime files, application archive and paths the
+    // functions draw on (null: none; they give empty values); must outlive the script's use.
+    void setContext(const BundleContext* context) { m_context = context; }
 
     // The command with function, then descriptor, then environment macros replaced. Paths
     // known only at run time and environment values reach the program as their bytes:
@@ -114,6 +118,10 @@ private:
 
     static const LaunchScriptFunction kFunctions[];
 
+    // The lines of the runtime files with `extension`; none without a context.
+    StringDeque runtimeLines(const char* extension) const;
+
+    const BundleContext* m_context = nullptr;
     // Set while CP expands ARCHIVE, whose own CP call would recurse without end.
     mutable bool m_expandingArchive = false;
     // Paths and environment values of the resolution running, kept out of the macro passes.

@@ -8,6 +8,7 @@
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
 #include "launcher/Launcher.h"
+#include "launcher/LauncherInputFiles.h"
 #include "platform/PlatformImpl.h"
 #include "support/StateAccess.h"
 #include "support/TestKit.h"
@@ -33,6 +34,7 @@ protected:
 
     SString outcome(const SString& command) {
         LaunchScript script(command, false, false);
+        script.setContext(&testkit::StateAccess::inputFiles().context());
         try {
             return script.resolve(m_jvm);
         } catch (const LauncherException& e) {
@@ -181,6 +183,7 @@ TEST(LaunchScriptTags, ConstructorsReadTheScriptOrTakeTheCommand) {
     tags.setTagValue("DESC", "My application");
     tags.setTagValue("ARCHIVE", "%APPLICATION_ARCHIVE%()");
     LaunchScript script(tags, true);
+    script.setContext(&testkit::StateAccess::inputFiles().context());
     EXPECT_EQ(script.m_command, "java -jar x");
     EXPECT_TRUE(script.m_captureOutput);
     EXPECT_TRUE(script.m_displayConsole);

@@ -2,6 +2,7 @@
 // and the outermost handler that shows and logs a failure.
 
 #include "base/LauncherException.h"
+#include "base/Paths.h"
 #include "base/StdioFile.h"
 #include "base/TextLines.h"
 #include "inputfiles/TagFile.h"
@@ -10,9 +11,8 @@
 
 int Launcher::process(const StringDeque& args, const SString& launcherPath) {
     try {
-        m_launcherFileName = launcherPath;
-        m_origLauncherFileName = launcherPath;
-        for (const SString& arg : args) m_args.push_back(arg);
+        setLauncherFiles(launcherPath, launcherPath);
+        for (const SString& arg : args) m_args->push_back(arg);
         if (processCmdLine(args) != 0) return 1;
         return m_exitStatus;
     } catch (const LauncherException& e) {
@@ -45,10 +45,7 @@ static SString brokenBundleText(bool hasAppendedData) {
         return "this bundle carries no instructions; it was probably packed without "
                "--instructions.";
     }
-    SString name = Launcher::getLauncherFileName();
-    size_t slash = name.rfind('/');
-    if (slash != SString::npos) name.erase(0, slash + 1);
-    if (name == "qnlaunch") {
+    if (baseName(Launcher::getLauncherFileName()) == "qnlaunch") {
         return "this is the launcher stub alone, with no application appended; make a bundle "
                "from it with qnpack create (see qnpack --help).";
     }
@@ -75,7 +72,7 @@ int Launcher::processCmdLine(const StringDeque& args) {
             }
         } else if (arg == "-qn:orig") {
             if (hasValue) {
-                m_origLauncherFileName = args.at(++i);
+                setLauncherFiles(m_launcherFileName, args.at(++i));
                 PlatformImpl::setDeleteLauncher(true);
             } else {
                 PlatformImpl::showUIMessage("Missing original launcher file name.");
@@ -97,7 +94,7 @@ int Launcher::processCmdLine(const StringDeque& args) {
         } else if (arg == "-qn:extract") {
             loadAppendedFiles(false);
             try {
-                m_inputFiles.extractAll();
+                m_inputFiles->extractAll();
             } catch (const LauncherException& e) {
                 throw LauncherException(PlatformImpl::getMessageText(MSG_UNABLE_TO_EXTRACT) +
                                         e.getMessage());
@@ -118,14 +115,14 @@ int Launcher::processCmdLine(const StringDeque& args) {
         } else if (arg == "-qn:javaconsole") {
             m_showJavaConsole = true;
         } else {
-            m_passThroughArgs.push_back(arg);
+            m_passThroughArgs->push_back(arg);
         }
     }
 
     if (runInstructions) {
-        if (!m_inputFiles.isLoaded()) loadAppendedFiles(true);
-        if (!m_inputFiles.hasAppendedData() || !m_inputFiles.m_instructions) {
-            PlatformImpl::showErrorLine(brokenBundleText(m_inputFiles.hasAppendedData()));
+        if (!m_inputFiles->isLoaded()) loadAppendedFiles(true);
+        if (!m_inputFiles->hasAppendedData() || !m_inputFiles->m_instructions) {
+            PlatformImpl::showErrorLine(brokenBundleText(m_inputFiles->hasAppendedData()));
             return 1;
         }
         run();
@@ -164,7 +161,7 @@ bool Launcher::processInputFile(const SString& value) {
     if (!showProgress && !showFailMsg) PlatformImpl::hideUI();
 
     try {
-        m_inputFiles.load(inputTagFile);
+        m_inputFiles->load(inputTagFile);
     } catch (const LauncherException& e) {
         PlatformImpl::showUIMessage(e.getMessage());
         throw;

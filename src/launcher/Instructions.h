@@ -55,8 +55,6 @@ public:
 
     static const char* const g_instructionsTag;
 
-    long getCursor() const { return m_cursor; }
-
     // What one argument of a command is and how it is read.
     enum class ArgumentKind {
         None,        // no further argument

@@ -7,7 +7,7 @@
 #include "base/StringDeque.h"
 #include "launcher/LauncherInputFiles.h"
 
-#include "base/Log.h"
+#include "platform/Log.h"
 
 class TagFile;
 namespace testkit {
@@ -15,10 +15,12 @@ class StateAccess;
 }
 enum InstallJVMOption { INSTALL_TEMP_SILENT = 0, INSTALL_TEMP = 1, INSTALL_PROMPT = 2 };
 
+// The controller's state lives in RunState members, which RunStatePiece::resetAll() puts
+// back to their start values between launches in one process (tests).
 class Launcher {
 public:
     Launcher() = default;
-    // Runs the clean-up of temporary files and directories.
+    // Runs the clean-up of temporary files and directories, then the cache's upkeep.
     ~Launcher();
     Launcher(const Launcher&) = delete;
     Launcher& operator=(const Launcher&) = delete;
@@ -32,28 +34,22 @@ public:
     // Runs the loaded instructions, naming the instruction line in any interpreter error.
     static void run();
 
-    // --- log ---
+    // --- log (the run's log, platform/Log.h) ---
     static void logMessage(const char* message, LogMessageType type);
     static void logMessage(const SString& message, LogMessageType type);
     static void setLogFileName(const SString& name);
-    // Appends `size` bytes to the log as they are; false when there is no log file.
-    static bool appendRawToLog(const char* data, size_t size);
 
     // --- state ---
     static SString getLauncherFileName() { return m_launcherFileName; }
-    // Points the launcher at `path` as its own file (the packer reads bundles this way).
-    static void setLauncherFileName(const SString& path) { m_launcherFileName = path; }
     static SString getOriginalLauncherFileName() { return m_origLauncherFileName; }
-    static SString getOriginalLauncherDir();
     static const SString& getUserJavaHome() { return m_userJavaHome; }
     static const StringDeque& getPassThroughArgs() { return m_passThroughArgs; }
     static bool showsJavaConsole() { return m_showJavaConsole; }
-    // The input files of the run: the bundle's index and the loaded tag files.
-    static LauncherInputFiles& inputFiles() { return m_inputFiles; }
+    // The input files of the run: the bundle and the loaded tag files.
+    static LauncherInputFiles& inputFiles() { return *m_inputFiles; }
 
     static bool isValidStringVariable(long n) { return n >= 1 && n <= 10; }
     static bool isValidLongVariable(long n) { return n >= 1 && n <= 5; }
-    static int getExitStatus() { return m_exitStatus; }
     static void setExitStatus(int status) { m_exitStatus = status; }
 
     static SString getStringVariable(long n);
@@ -84,32 +80,23 @@ public:
     static void ilaunch(long fileId, short seconds);
     static void executeEmbeddedLauncher(long position);
 
-    // Puts every static member back to its start value (tests run many launches in one process).
-    static void resetState();
-
 private:
     friend class testkit::StateAccess;
 
-    // The log file opened for appending, with the line that starts each run's part written
-    // first; an empty handle without a log file. A log file that cannot be opened is said
-    // once on standard error (once per name), and its messages are dropped.
-    static StdioFile openLog();
     // Handles one -qn:in input file; returns whether the instructions should run after all.
     static bool processInputFile(const SString& value);
 
-    static SString m_logFileName;
-    static bool m_logFileInitialized;
-    // Log file names already reported as unwritable.
-    static StringDeque m_unwritableLogNames;
-    static SString m_launcherFileName;
-    static SString m_origLauncherFileName;
-    static StringDeque m_args;
-    static StringDeque m_passThroughArgs;
-    static SString m_userJavaHome;
-    static bool m_showJavaConsole;
-    static SString m_applicationArchive;
-    static LauncherInputFiles m_inputFiles;
-    static SString m_stringVariables[10];
-    static long m_numericVariables[5];
-    static int m_exitStatus;
+    // The launcher's own file and the one the user started, for every layer that needs them.
+    static void setLauncherFiles(const SString& launcherFile, const SString& originalFile);
+
+    static RunState<SString> m_launcherFileName;
+    static RunState<SString> m_origLauncherFileName;
+    static RunState<StringDeque> m_args;
+    static RunState<StringDeque> m_passThroughArgs;
+    static RunState<SString> m_userJavaHome;
+    static RunState<bool> m_showJavaConsole;
+    static ClearedRunState<LauncherInputFiles> m_inputFiles;
+    static RunState<std::array<SString, 10>> m_stringVariables;
+    static RunState<std::array<long, 5>> m_numericVariables;
+    static RunState<int> m_exitStatus;
 };

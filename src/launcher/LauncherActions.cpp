@@ -13,7 +13,6 @@
 #include "base/Paths.h"
 #include "inputfiles/FileIndexEntry.h"
 #include "inputfiles/TagFile.h"
-#include "jvm/CandidateReport.h"
 #include "jvm/JVMFile.h"
 #include "jvm/JVMFiles.h"
 #include "jvm/JVMMatch.h"
@@ -52,9 +51,9 @@ void printResult(long value) {
 }  // namespace
 
 void Launcher::run() {
-    if (!m_inputFiles.m_instructions) return;
+    if (!m_inputFiles->m_instructions) return;
     try {
-        m_inputFiles.m_instructions->execute();
+        m_inputFiles->m_instructions->execute();
     } catch (const InstructionsException& e) {
         throw LauncherException("Error in instructions. " + e.getMessage() + " Line number (" +
                                 convertToString(e.getLineNumber()) + ")");
@@ -69,10 +68,12 @@ void Launcher::findJVM(bool showUI, bool showFailMsg) {
     setLongVariable(1, 0);
     try {
         JVMMatchPtrDeque matches;
-        m_inputFiles.m_jvmFiles.search(matches);
+        m_inputFiles->m_jvmFiles.search(matches, m_userJavaHome);
         if (JVMMatch* match = matches.at(0)) {
-            SString file = match->writeNewJVMFile();
-            SString home = match->m_jvmHome;
+            const SString file = match->writeNewJVMFile();
+            const SString home = match->m_jvmHome;
+            // The matching descriptor shows the match, as the written one does.
+            match->m_descriptorFile.setDynamicJVMTags(home, file, false);
             logMessage("Matching JVM home is " + home, LOG_INFO);
             logMessage("Matching JVM file is " + file, LOG_INFO);
             setStringVariable(1, home);
@@ -83,7 +84,8 @@ void Launcher::findJVM(bool showUI, bool showFailMsg) {
             logMessage(m, LOG_INFO);
             if (showFailMsg && !PlatformImpl::isCanceled()) {
                 PlatformImpl::showUIMessage(m);
-                for (const SString& line : CandidateReport::lines(m_inputFiles.m_jvmFiles)) {
+                const JVMFiles& files = m_inputFiles->m_jvmFiles;
+                for (const SString& line : files.record().reportLines(files)) {
                     PlatformImpl::showErrorLine(line);
                 }
             }
@@ -112,7 +114,7 @@ void Launcher::searchAll(bool showUI, bool showFailMsg) {
     showOrHide(showUI, SearchingForJVM);
     try {
         JVMMatchPtrDeque matches;
-        m_inputFiles.m_jvmFiles.searchAll(matches, false);
+        m_inputFiles->m_jvmFiles.searchAll(matches, false);
         printResult(matches.size());
         for (long i = 0; i < matches.size(); ++i) {
             JVMMatch* match = matches.at(i);
@@ -131,7 +133,7 @@ void Launcher::searchAll(bool showUI, bool showFailMsg) {
 
 void Launcher::verifyJVM(bool showUI, bool showFailMsg, long fileId) {
     showOrHide(showUI, SearchingForJVM);
-    const FileIndexEntry* entry = m_inputFiles.getFile(fileId);
+    const FileIndexEntry* entry = m_inputFiles->getFile(fileId);
     const SString id = convertToString(fileId);
     if (!entry) {
         throw LauncherException("Cannot verify jvm file at index " + id +
@@ -153,16 +155,16 @@ void Launcher::verifyJVM(bool showUI, bool showFailMsg, TagFile& descriptor,
     setLongVariable(1, 0);
     if (showUI) PlatformImpl::setUISubStatus(Verifying, descriptor.getTagValue("DESC", 0));
     JVMFile jvmFile(descriptor);
-    jvmFile.setVerifierPreparation([](SString& classPath, SString& className) {
-        m_inputFiles.m_jvmFiles.writeVerifyJar(classPath, className);
-    });
+    jvmFile.setVerificationContext(&m_inputFiles->m_jvmFiles.verificationContext());
     SString classPath, className;
-    if (!UserCache::available()) m_inputFiles.m_jvmFiles.writeVerifyJar(classPath, className);
+    if (!UserCache::available()) m_inputFiles->m_jvmFiles.writeVerifyJar(classPath, className);
     std::unique_ptr<JVMMatch> match(javaHome.empty()
                                         ? jvmFile.verify(classPath, className)
                                         : jvmFile.verify(javaHome, classPath, className));
     if (match) {
-        SString home = descriptor.getTagValue("JVM_HOME", 0);
+        // The descriptor now names the verified home, for ILAUNCH and the lines that follow.
+        const SString home = match->m_jvmHome;
+        descriptor.setTagValue("JVM_HOME", home);
         setLongVariable(1, 1);
         setStringVariable(1, home);
         logMessage("After VERIFY, the jvm home is " + home, LOG_INFO);
@@ -191,8 +193,8 @@ void Launcher::installJVM(InstallJVMOption option) {
         PlatformImpl::hideUI();
     }
     const FileIndexEntry* installer = nullptr;
-    for (long i = 0; i < m_inputFiles.getFileCount() && !installer; ++i) {
-        const FileIndexEntry* entry = m_inputFiles.getFileAt(i);
+    for (long i = 0; i < m_inputFiles->getFileCount() && !installer; ++i) {
+        const FileIndexEntry* entry = m_inputFiles->getFileAt(i);
         if (entry->m_type == FILE_TYPE_JVM_INSTALLER) installer = entry;
     }
     if (!installer) {
@@ -212,7 +214,7 @@ void Launcher::installJVM(InstallJVMOption option) {
     }
     if (destination.empty()) return;
 
-    SString program = installer->extract(destination);
+    SString program = m_inputFiles->bundle()->extract(*installer, destination);
     const SString extracted = fileIdentity(program, false);
     // Installers run as the program they are, whatever their path holds; their output is
     // read and dropped.
@@ -282,7 +284,7 @@ void Launcher::launch(const SString& descriptorPath, short seconds) {
 
 void Launcher::ilaunch(long fileId, short seconds) {
     requireLaunchScript();
-    const FileIndexEntry* entry = m_inputFiles.getFile(fileId);
+    const FileIndexEntry* entry = m_inputFiles->getFile(fileId);
     if (!entry || entry->m_type != FILE_TYPE_JVM || !entry->m_tagFile) {
         logMessage(
             "Unable to launch the internal launch script with the internal JVM file. Either the "
@@ -294,19 +296,19 @@ void Launcher::ilaunch(long fileId, short seconds) {
 }
 
 void Launcher::executeEmbeddedLauncher(long position) {
-    const FileIndexEntry* entry = m_inputFiles.getFileAt(position);
+    const FileIndexEntry* entry = m_inputFiles->getFileAt(position);
     if (!entry || entry->m_type != FILE_TYPE_EMBEDDED_LAUNCHER) {
         logMessage("Unable to execute the embedded launcher.", LOG_ERROR);
         return;
     }
     SString directory = PlatformImpl::createTempSubDirectory();
     PlatformImpl::removeDirFromCleanupList(directory);
-    SString program = entry->extract(directory);
+    SString program = m_inputFiles->bundle()->extract(*entry, directory);
     // The embedded launcher gets its arguments as a vector, byte for byte. "-qn:orig" names
     // the launcher the user started (also when this one is itself an embedded copy), so that
     // files beside it are found and the copy removes itself at its end.
     std::vector<SString> arguments = {program, "-qn:orig", m_origLauncherFileName};
-    for (const SString& arg : m_args) arguments.push_back(arg);
+    for (const SString& arg : m_args.get()) arguments.push_back(arg);
     const int error = PlatformImpl::replaceProcess(arguments, directory);
     // Still here: the program could not be started; its copy goes at the run's end.
     PlatformImpl::addDirToCleanupList(directory);

@@ -5,7 +5,7 @@
 #include "base/LauncherException.h"
 #include "base/Numbers.h"
 #include "base/StdioFile.h"
-#include "launcher/Launcher.h"
+#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
 #include "platform/SecureDir.h"
 #include "platform/SystemError.h"
@@ -14,7 +14,10 @@
 // The input file that -qn:extract writes beside the extracted files to replay them.
 static const char* const kReplayFileName = "input.tag";
 
-LauncherInputFiles::LauncherInputFiles() = default;
+LauncherInputFiles::LauncherInputFiles() {
+    m_jvmFiles.setBundleContext(&m_context);
+    refreshContext();
+}
 
 LauncherInputFiles::~LauncherInputFiles() {
     clear();
@@ -26,45 +29,71 @@ void LauncherInputFiles::clear() {
     m_launchScript.reset();
     m_jvmFiles.clear();
     m_tagFiles.clear();
-    m_fileIndex.clear();
+    m_bundle.reset();
     m_jvmFilesLoaded = false;
     m_loaded = false;
-    m_hasAppendedData = false;
+    m_context = BundleContext();
+    m_runtimeFiles.reset();
+    m_applicationArchive.reset();
+    refreshContext();
+}
+
+const FileIndex& LauncherInputFiles::index_() const {
+    static const FileIndex none;
+    return m_bundle ? m_bundle->index() : none;
+}
+
+void LauncherInputFiles::setLauncherFiles(const SString& launcherFile,
+                                          const SString& originalLauncherFile) {
+    m_context.launcherFile = launcherFile;
+    m_context.originalLauncherFile = originalLauncherFile;
+    m_runtimeFiles.reset();
+    m_applicationArchive.reset();
+    refreshContext();
+}
+
+void LauncherInputFiles::refreshContext() {
+    if (!m_runtimeFiles) {
+        m_runtimeFiles = std::make_unique<RuntimeFiles>(m_context.originalLauncherFile);
+    }
+    if (!m_applicationArchive) {
+        m_applicationArchive =
+            std::make_unique<ApplicationArchive>(m_bundle.get(), m_context.originalLauncherFile);
+    }
+    m_context.bundle = m_bundle.get();
+    m_context.runtimeFiles = m_runtimeFiles.get();
+    m_context.applicationArchive = m_applicationArchive.get();
 }
 
 void LauncherInputFiles::load(bool loadTagFiles) {
     if (m_loaded) return;
-    StdioFile file = PlatformImpl::openFile(Launcher::getLauncherFileName(), "rb");
-    if (!file) throw LauncherException("Cannot open launcher file.");
-    FILE* stream = file.get();
-    if (fseek(stream, -8, SEEK_END) != 0) throw LauncherException("Invalid launcher format.");
-    long indexOffset = loadLongValue(stream, "Unable to read file index offset.");
-    long identification = loadLongValue(stream, "Unable to read launcher identification value.");
-    if (static_cast<uint32_t>(identification) == kLauncherIdentification) {
-        m_hasAppendedData = true;
-        loadFileIndex(stream, indexOffset);
-        for (long i = 0; i < m_fileIndex.size(); ++i) {
-            const FileIndexEntry* entry = m_fileIndex.at(i);
-            Launcher::logMessage("file type: " + convertToString(entry->m_type) + "\n" +
-                                     "  file id: " + convertToString(entry->m_id) + "\n" +
-                                     "  length: " + convertToString(entry->m_length) + "\n" +
-                                     "  offset: " + convertToString(entry->m_offset) + "\n" +
-                                     "  file name: " + entry->m_name,
-                                 LOG_INFO);
+    if (!m_bundle) {
+        m_bundle = std::make_unique<Bundle>(m_context.launcherFile);
+        m_applicationArchive.reset();
+        refreshContext();
+    }
+    m_bundle->readIndex();
+    if (m_bundle->hasAppendedData()) {
+        const FileIndex& index = m_bundle->index();
+        for (long i = 0; i < index.size(); ++i) {
+            const FileIndexEntry* entry = index.at(i);
+            logMessage("file type: " + convertToString(entry->m_type) + "\n" +
+                           "  file id: " + convertToString(entry->m_id) + "\n" +
+                           "  length: " + convertToString(entry->m_length) + "\n" +
+                           "  offset: " + convertToString(entry->m_offset) + "\n" +
+                           "  file name: " + entry->m_name,
+                       LOG_INFO);
         }
-        if (loadTagFiles) this->loadTagFiles(stream);
+        if (loadTagFiles) this->loadTagFiles();
     }
     m_loaded = true;
 }
 
-void LauncherInputFiles::loadFileIndex(FILE* stream, long indexOffset) {
-    m_fileIndex.load(stream, indexOffset);
-}
-
-void LauncherInputFiles::loadTagFiles(FILE* stream) {
-    for (long i = 0; i < m_fileIndex.size(); ++i) {
-        FileIndexEntry* entry = m_fileIndex.at(i);
-        entry->loadTagFile(stream);
+void LauncherInputFiles::loadTagFiles() {
+    const FileIndex& index = m_bundle->index();
+    for (long i = 0; i < index.size(); ++i) {
+        FileIndexEntry* entry = index.at(i);
+        m_bundle->loadTagFile(*entry);
         switch (entry->m_type) {
             case FILE_TYPE_INSTRUCTIONS:
                 if (!m_instructions)
@@ -77,6 +106,7 @@ void LauncherInputFiles::loadTagFiles(FILE* stream) {
             case FILE_TYPE_LAUNCH_SCRIPT:
                 if (!m_launchScript) {
                     m_launchScript = std::make_unique<LaunchScript>(*entry->m_tagFile, true);
+                    m_launchScript->setContext(&m_context);
                     PlatformImpl::setQuiet(m_launchScript->m_quiet);
                     PlatformImpl::setUITitle(m_launchScript->m_description);
                 }
@@ -109,6 +139,7 @@ void LauncherInputFiles::load(const TagFile& inputFile) {
     if (!launchScript.empty()) {
         try {
             m_launchScript = std::make_unique<LaunchScript>(loadTagFile(launchScript), true);
+            m_launchScript->setContext(&m_context);
             PlatformImpl::setQuiet(m_launchScript->m_quiet);
             PlatformImpl::setUITitle(m_launchScript->m_description);
         } catch (const LauncherException& e) {
@@ -142,7 +173,8 @@ void LauncherInputFiles::extractAll() const {
     // symbolic link standing under one of the names is followed.
     StringDeque names;
     names.push_back(kReplayFileName);
-    for (long i = 0; i < m_fileIndex.size(); ++i) names.push_back(m_fileIndex.at(i)->m_indexName);
+    const FileIndex& index = index_();
+    for (long i = 0; i < index.size(); ++i) names.push_back(index.at(i)->m_indexName);
     for (long i = 0; i < names.size(); ++i) {
         bool twice = false;
         for (long j = 0; j < i; ++j) twice = twice || names.at(j) == names.at(i);
@@ -156,8 +188,8 @@ void LauncherInputFiles::extractAll() const {
     }
     TagFile replay;
     replay.setTagValue("ACTION", "RUN_INSTRUCTIONS");
-    for (long i = 0; i < m_fileIndex.size(); ++i) {
-        const FileIndexEntry* entry = m_fileIndex.at(i);
+    for (long i = 0; i < index.size(); ++i) {
+        const FileIndexEntry* entry = index.at(i);
         switch (entry->m_type) {
             case FILE_TYPE_JVM:
                 replay.appendTagValue("JVM", entry->m_name);
@@ -171,11 +203,11 @@ void LauncherInputFiles::extractAll() const {
             default:
                 break;
         }
-        entry->extract(SString());
+        m_bundle->extract(*entry, SString());
     }
     StdioFile out = createFileStreamIn(SString(), kReplayFileName);
     if (!out) throw LauncherException(systemErrorText(SString(kReplayFileName) + ": ", errno));
-    replay.write(out.get());
-    if (!out.close())
+    const bool written = replay.write(out.get());
+    if (!written || !out.close())
         throw LauncherException(systemErrorText(SString(kReplayFileName) + ": ", errno));
 }

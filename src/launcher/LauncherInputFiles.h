@@ -6,7 +6,10 @@
 #include <memory>
 
 #include "base/PtrDeque.h"
-#include "inputfiles/FileIndex.h"
+#include "inputfiles/ApplicationArchive.h"
+#include "inputfiles/Bundle.h"
+#include "inputfiles/BundleContext.h"
+#include "inputfiles/RuntimeFiles.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFiles.h"
 #include "launch/LaunchScript.h"
@@ -19,14 +22,21 @@ public:
     LauncherInputFiles(const LauncherInputFiles&) = delete;
     LauncherInputFiles& operator=(const LauncherInputFiles&) = delete;
 
-    // Reads the launcher's appended index and, with `loadTagFiles`, builds the objects
-    // from the embedded tag files. Takes effect once; a failure leaves it not loaded.
+    // The running launcher's file and the one the user started, which the bundle, the
+    // runtime files and the application archive belong to; set before anything loads.
+    void setLauncherFiles(const SString& launcherFile, const SString& originalLauncherFile);
+    // What the objects built here know of the running launcher.
+    const BundleContext& context() const { return m_context; }
+    // The run's application archive.
+    ApplicationArchive& applicationArchive() { return *m_applicationArchive; }
+
+    // Opens the launcher's file once, reads its appended index and, with `loadTagFiles`,
+    // builds the objects from the embedded tag files. Takes effect once; a failure leaves
+    // it not loaded.
     void load(bool loadTagFiles);
     // Takes the instructions, launch script, verifier, title and descriptors named by an
     // input file. Descriptors added before a failure stay.
     void load(const TagFile& inputFile);
-    void loadTagFiles(FILE* stream);
-    void loadFileIndex(FILE* stream, long indexOffset);
     // Loads a tag file from disk and keeps it; throws without keeping it on failure.
     TagFile& loadTagFile(const SString& fileName);
     // Writes every embedded file and a replaying "input.tag" into the current directory as
@@ -34,25 +44,37 @@ public:
     // symbolic link included) before anything is written.
     void extractAll() const;
 
-    const FileIndexEntry* getFileAt(long index) const { return m_fileIndex.at(index); }
-    const FileIndexEntry* getFile(long id) const { return m_fileIndex.getFile(id); }
+    const FileIndexEntry* getFileAt(long index) const { return index_().at(index); }
+    const FileIndexEntry* getFile(long id) const { return index_().getFile(id); }
     std::vector<const FileIndexEntry*> entriesOfType(FileType type) const {
-        return m_fileIndex.entriesOfType(type);
+        return index_().entriesOfType(type);
     }
-    long getFileCount() const { return m_fileIndex.size(); }
+    long getFileCount() const { return index_().size(); }
     bool isLoaded() const { return m_loaded; }
     // Whether the launcher file ends with appended data (its trailer was found).
-    bool hasAppendedData() const { return m_hasAppendedData; }
+    bool hasAppendedData() const { return m_bundle && m_bundle->hasAppendedData(); }
+    // The bundle, once load() has opened it; null before.
+    const Bundle* bundle() const { return m_bundle.get(); }
 
     // Back to the state of a new object.
     void clear();
 
-    FileIndex m_fileIndex;
+    std::unique_ptr<Bundle> m_bundle;
     TagFilePtrDeque m_tagFiles;
     std::unique_ptr<Instructions> m_instructions;
     std::unique_ptr<LaunchScript> m_launchScript;
     JVMFiles m_jvmFiles;
     bool m_jvmFilesLoaded = false;
     bool m_loaded = false;
-    bool m_hasAppendedData = false;
+
+private:
+    const FileIndex& index_() const;
+    // Builds the objects from the embedded tag files of the loaded bundle.
+    void loadTagFiles();
+    // Points the context at the current parts.
+    void refreshContext();
+
+    BundleContext m_context;
+    std::unique_ptr<RuntimeFiles> m_runtimeFiles;
+    std::unique_ptr<ApplicationArchive> m_applicationArchive;
 };

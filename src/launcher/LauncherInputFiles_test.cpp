@@ -196,6 +196,7 @@ TEST_F(InputFiles, TitleOrderDescriptionThenUITitleThenEmbeddedScript) {
     files().load(true);
     EXPECT_EQ(testkit::StateAccess::title(), "Chosen!");
     testkit::StateAccess::inputFiles().clear();
+    testkit::StateAccess::setLauncherFile(Launcher::getLauncherFileName());
 
     files().load(inputFile("UI_TITLE: Chosen\n"));
     EXPECT_EQ(testkit::StateAccess::title(), "Chosen");

@@ -35,7 +35,8 @@ TEST(LauncherLog, AppendsToAnExistingFileAndEachProcessAddsASeparator) {
     Launcher::logMessage("first", LOG_INFO);
     EXPECT_EQ(testkit::readFile(dir.file("log")), "earlier run\n" + kSeparator + "first\n");
     // A new process starts with the separator not yet written.
-    testkit::StateAccess::setLogFileInitialized(false);
+    testkit::StateAccess::resetAll();
+    Launcher::setLogFileName(dir.file("log"));
     Launcher::logMessage("second", LOG_INFO);
     EXPECT_EQ(testkit::readFile(dir.file("log")),
               "earlier run\n" + kSeparator + "first\n" + kSeparator + "second\n");
@@ -166,22 +167,20 @@ TEST(LauncherVariables, InvalidNumbersAreRejectedWithTheirNumber) {
     for (long v : testkit::StateAccess::numericVariables()) EXPECT_NE(v, 7);
 }
 
-TEST(LauncherPaths, OriginalLauncherDirIsEverythingBeforeTheLastSeparator) {
-    const std::vector<std::pair<SString, SString>> cases = {{"/opt/app/setup.bin", "/opt/app"},
-                                                            {"setup.bin", ""},
-                                                            {"/setup.bin", ""},
-                                                            {"C:\\apps\\setup.exe", "C:\\apps"},
-                                                            {"/a\\b/c", "/a\\b"},
-                                                            {"/a/b\\c", "/a/b"},
-                                                            {"dir/", "dir"},
-                                                            {"", ""}};
-    for (const auto& c : cases) {
-        testkit::LauncherState state("/elsewhere/launcher");
-        testkit::StateAccess::setOriginalLauncherFile(c.first);
-        EXPECT_EQ(Launcher::getOriginalLauncherDir(), c.second) << c.first;
-        EXPECT_EQ(Launcher::getLauncherFileName(), "/elsewhere/launcher");
-        EXPECT_EQ(Launcher::getOriginalLauncherFileName(), c.first);
-    }
+// The launcher's paths reach the layers below through the context the input files hand
+// down: the running launcher's directory for launches, the started one's for its files.
+TEST(LauncherPaths, TheContextCarriesBothLaunchersAndTheirDirectories) {
+    testkit::LauncherState state("/elsewhere/launcher");
+    testkit::StateAccess::setOriginalLauncherFile("/opt/app/setup.bin");
+    const BundleContext& context = testkit::StateAccess::inputFiles().context();
+    EXPECT_EQ(context.launcherFile, "/elsewhere/launcher");
+    EXPECT_EQ(context.launcherDirectory(), "/elsewhere");
+    EXPECT_EQ(context.originalLauncherFile, "/opt/app/setup.bin");
+    EXPECT_EQ(context.originalLauncherDirectory(), "/opt/app");
+    EXPECT_EQ(Launcher::getLauncherFileName(), "/elsewhere/launcher");
+    EXPECT_EQ(Launcher::getOriginalLauncherFileName(), "/opt/app/setup.bin");
+    EXPECT_NE(context.runtimeFiles, nullptr);
+    EXPECT_NE(context.applicationArchive, nullptr);
 }
 
 }  // namespace

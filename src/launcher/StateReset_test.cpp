@@ -22,7 +22,10 @@ TEST(StateReset, ForgetsAReceivedSignalAndWhatTheRunSet) {
 
     testkit::StateAccess::setTitle("App");
     testkit::StateAccess::setProgress(12);
-    testkit::StateAccess::setLogFileInitialized(true);
+    testkit::ScopedTempDir dir;
+    Launcher::setLogFileName(dir.file("log"));
+    Launcher::logMessage("written", LOG_INFO);
+    ASSERT_TRUE(testkit::StateAccess::logFileInitialized());
     Launcher::setStringVariable(3, "left over");
     Launcher::setLongVariable(2, 9);
     PlatformImpl::setUISubStatus(Searching, "somewhere");

@@ -82,28 +82,28 @@ bool upkeepDue(const SString& stamp, bool wrote, time_t now) {
 }  // namespace
 
 void UserCache::upkeep() {
-    if (!s_opened || s_directory.empty()) return;
+    if (!s_opened || s_directory->empty()) return;
     const time_t now = time(nullptr);
-    if (!upkeepDue(s_directory + "/.upkeep", s_written > 0, now)) return;
+    if (!upkeepDue(s_directory.get() + "/.upkeep", s_written > 0, now)) return;
 
     std::vector<Entry> entries;
     uint64_t total = 0;
-    forEachEntry(
-        s_directory, [&](const SString& kind, const SString& kindPath, const FileFacts& kindInfo) {
-            if (kind[0] == '.' || !kindInfo.isDirectory) return;
-            forEachEntry(kindPath,
-                         [&](const SString& name, const SString& path, const FileFacts& info) {
-                             if (name[0] == '.') {
-                                 // Left by a run that ended before it could rename or remove it.
-                                 if (now - info.mtime > kDay) DeleteFullDir().process(path);
-                             } else if (now - info.mtime > kExpiry) {
-                                 removeEntry(path);
-                             } else {
-                                 entries.push_back(Entry{path, info.mtime, treeSize(path, info)});
-                                 total += entries.back().size;
-                             }
-                         });
-        });
+    forEachEntry(s_directory.get(),
+                 [&](const SString& kind, const SString& kindPath, const FileFacts& kindInfo) {
+                     if (kind[0] == '.' || !kindInfo.isDirectory) return;
+                     forEachEntry(kindPath, [&](const SString& name, const SString& path,
+                                                const FileFacts& info) {
+                         if (name[0] == '.') {
+                             // Left by a run that ended before it could rename or remove it.
+                             if (now - info.mtime > kDay) DeleteFullDir().process(path);
+                         } else if (now - info.mtime > kExpiry) {
+                             removeEntry(path);
+                         } else {
+                             entries.push_back(Entry{path, info.mtime, treeSize(path, info)});
+                             total += entries.back().size;
+                         }
+                     });
+                 });
     const uint64_t bound = cacheSizeBound();
     if (total <= bound) return;
     std::sort(entries.begin(), entries.end(),

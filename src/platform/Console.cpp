@@ -7,19 +7,21 @@
 #include <cstring>
 #include <vector>
 
+#include "base/RunState.h"
 #include "platform/MessageCatalogue.h"
 #include "platform/PlatformImpl.h"
 
 namespace {
-bool g_enableOutput = true;
+// The display's output is on unless switched off; a new run starts with it on.
+RunState<bool> g_outputDisabled;
 }  // namespace
 
 bool displayOutputEnabled() {
-    return g_enableOutput;
+    return !g_outputDisabled;
 }
 
 void setDisplayOutput(bool on) {
-    g_enableOutput = on;
+    g_outputDisabled = !on;
 }
 
 // The codeset LANG names (between "." and "@"), else the customary one of the language;
@@ -83,7 +85,7 @@ void printErrorLine(const SString& text) {
 }
 
 void writeLine(const SString& text) {
-    if (g_enableOutput) printLine(text, false);
+    if (!g_outputDisabled) printLine(text, false);
 }
 
 void writeLine(const char* text) {
@@ -91,7 +93,7 @@ void writeLine(const char* text) {
 }
 
 void write(const char* text) {
-    if (!g_enableOutput) return;
+    if (g_outputDisabled) return;
     fwrite(text, 1, strlen(text), stdout);
     fflush(stdout);
 }

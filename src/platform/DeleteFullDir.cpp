@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "base/Log.h"
 #include "base/UniqueFd.h"
+#include "platform/Log.h"
 #include "platform/SystemError.h"
 
 namespace {
@@ -33,8 +33,6 @@ public:
 private:
     DIR* m_dir;
 };
-
-int g_depth = 0;
 
 }  // namespace
 
@@ -79,13 +77,13 @@ bool DeleteFullDir::removeEntry(int dirFd, const char* name, const SString& show
         logDeleteFileFailure(shownPath, error);
         return false;
     }
-    if (g_depth >= kMaxDepth) {
+    if (m_depth >= kMaxDepth) {
         logDeleteFileFailure(shownPath, ELOOP);
         return false;
     }
-    ++g_depth;
+    ++m_depth;
     const bool empty = emptyDirectory(child.get(), shownPath);
-    --g_depth;
+    --m_depth;
     if (!empty) return false;
     error = unlinkEntry(dirFd, name, AT_REMOVEDIR);
     if (error == 0) return true;

@@ -23,6 +23,10 @@ protected:
     // Unlinks one entry (unlinkat with `flags`); 0, or the error number. Tests replace it
     // to stand for entries that vanish or stay.
     virtual int unlinkEntry(int dirFd, const char* name, int flags);
+
+private:
+    // How deep the removal is below the directory it started in.
+    int m_depth = 0;
 };
 
 // Logs the warning for a path that could not be deleted.

@@ -23,15 +23,23 @@ SString nanoseconds(const struct statx_timestamp& time) {
 
 }  // namespace
 
-SString fileIdentity(const SString& path, bool withChangeTime) {
+static SString identityOf(int dirFd, const char* path, int flags, bool withChangeTime) {
     struct statx info;
     const unsigned mask = STATX_INO | STATX_SIZE | STATX_MTIME | STATX_CTIME;
-    if (statx(AT_FDCWD, path.c_str(), AT_STATX_SYNC_AS_STAT, mask, &info) != 0) return "-";
+    if (statx(dirFd, path, flags | AT_STATX_SYNC_AS_STAT, mask, &info) != 0) return "-";
     SString text = number(info.stx_dev_major) + "," + number(info.stx_dev_minor) + ":" +
                    number(info.stx_ino) + ":" + number(info.stx_size) + ":" +
                    nanoseconds(info.stx_mtime);
     if (withChangeTime) text += ":" + nanoseconds(info.stx_ctime);
     return text;
+}
+
+SString fileIdentity(const SString& path, bool withChangeTime) {
+    return identityOf(AT_FDCWD, path.c_str(), 0, withChangeTime);
+}
+
+SString fileIdentity(int fd, bool withChangeTime) {
+    return identityOf(fd, "", AT_EMPTY_PATH, withChangeTime);
 }
 
 static bool factsOf(int dirFd, const char* path, int flags, FileFacts& facts) {

@@ -8,6 +8,9 @@
 // `withChangeTime`; "-" when it does not exist or cannot be examined.
 SString fileIdentity(const SString& path, bool withChangeTime);
 
+// The same for the open file `fd`.
+SString fileIdentity(int fd, bool withChangeTime);
+
 // What the cache needs to know of a file, asked in a way that older C libraries also offer.
 struct FileFacts {
     bool isDirectory = false;

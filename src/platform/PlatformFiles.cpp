@@ -22,10 +22,8 @@
 #include "platform/SystemError.h"
 
 void PlatformImpl::getJVMSearchPartitions(StringDeque& partitions) {
-    // Tests point relative hints and the disk scan at a tree they build; the name says
-    // what it is for, so no user sets it by accident.
-    const SString root = getEnvironmentVariable(kTestSearchRootVariable);
-    partitions.push_back(root.empty() ? SString("/") : root);
+    // One tree holds every disk on a Unix machine.
+    partitions.push_back("/");
 }
 
 void PlatformImpl::findFiles(const StringDeque& names, FileFindListener& listener) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/Paths.h"
+#include "base/RunState.h"
 #include "base/SString.h"
 #include "base/StdioFile.h"
 #include "base/StringDeque.h"
@@ -31,6 +32,9 @@ struct ChildLimits {
     CaptureSink* sink = nullptr;
     // Seconds the child may run, 0 for no limit; past it its process group is killed.
     int timeLimitSeconds = 0;
+    // NAME=value entries set in the child's environment only, the launcher's staying as
+    // it is.
+    std::vector<SString> environment;
 };
 
 // How a child run ended.
@@ -67,20 +71,19 @@ enum MessageIdentifier {
     MSG_CANCELED = 17,
 };
 
-// The environment variable that, when set, replaces "/" as the root below which relative
-// path hints and the disk scan look for JVMs. Meant for tests that build a fake tree.
-constexpr const char* kTestSearchRootVariable = "QNLAUNCH_TEST_SEARCH_ROOT";
-
 class PlatformImpl {
 public:
+    // The running launcher's file, which the launcher names once at its start: its name
+    // prefixes the lines of showErrorLine, and deleteLauncher removes it.
+    static void setLauncherFile(const SString& path) { m_launcherFile = path; }
+
     // --- files and walking ---
     static const char* getPathSeparator() { return kPathSeparator; }
     // The current directory, however long; empty when it cannot be determined.
     static SString currentDirectory();
     // The path of the running executable, from the kernel; empty when unknown.
     static SString ownExecutablePath();
-    // The roots below which relative path hints and the disk scan look: "/", or the
-    // directory kTestSearchRootVariable names.
+    // The roots below which relative path hints and the disk scan look: "/".
     static void getJVMSearchPartitions(StringDeque& partitions);
     static void findFiles(const StringDeque& names, FileFindListener& listener);
     static bool fileExists(const SString& path);
@@ -92,6 +95,18 @@ public:
     // Opens a text input (tag file, input file, runtime file) for reading: a regular file or
     // a stream such as a pipe; an empty handle for a directory or what cannot be opened.
     static StdioFile openInputFile(const SString& path);
+    // `path` opened for reading when it is a plain file, without ever waiting (a named pipe
+    // is refused, not opened for a writer that never comes); an empty handle otherwise, with
+    // `problem` saying why ("it is not a plain file", or the system's reason).
+    static StdioFile openPlainFile(const SString& path, SString& problem);
+    // The same as a descriptor.
+    static UniqueFd openPlainDescriptor(const SString& path, SString& problem);
+    // Whether anything stands at `path`; a symbolic link counts whether or not it leads
+    // anywhere.
+    static bool entryExists(const SString& path);
+    // A stream that reads the bytes of `text`, which must outlive it; an empty handle for an
+    // empty text or when it cannot be made.
+    static StdioFile openTextStream(const SString& text);
     // `path` opened for reading as a descriptor, as openInputFile opens it: an empty one
     // (errno set) for a directory or what cannot be opened.
     static UniqueFd openForReading(const SString& path);
@@ -155,16 +170,15 @@ public:
     static bool isCanceled() { return m_canceled; }
 
     // --- processes and environment ---
-    // Runs `command` as a child and waits for it (inChild): directly when its words are all
-    // the shell would make of it (see splitForDirectStart), otherwise through /bin/sh; or
-    // replaces the launcher by it. Arguments the system refuses as too long (E2BIG, which
-    // limits a shell command to 128 KiB) raise LauncherException saying so. With `capture`,
-    // the child's output is appended to the strings (either may be null: that stream is
-    // read and dropped) or handed to `limits.sink`; the limits apply to captured children
-    // only. Returns the child's raw wait status (0 when nothing was started as a child);
-    // `outcome`, when given, tells how it ended.
+    // Runs `command` as a child and waits for it: directly when its words are all the shell
+    // would make of it (see splitForDirectStart), otherwise through /bin/sh. Arguments the
+    // system refuses as too long (E2BIG, which limits a shell command to 128 KiB) raise
+    // LauncherException saying so. With `capture`, the child's output is appended to the
+    // strings (either may be null: that stream is read and dropped) or handed to
+    // `limits.sink`; the time and output limits apply to captured children only. Returns
+    // the child's raw wait status; `outcome`, when given, tells how it ended.
     static int executeProcess(const SString& command, const SString& workingDir, bool console,
-                              bool capture, bool inChild, SString* stdOut, SString* errOut,
+                              bool capture, SString* stdOut, SString* errOut,
                               const ChildLimits& limits = ChildLimits(),
                               ChildOutcome* outcome = nullptr);
     // Runs the program `arguments[0]` (looked up in PATH when it holds no "/") with exactly
@@ -220,26 +234,23 @@ public:
     static UISubStatus getUISubStatus() { return m_subStatus; }
     static const SString& getUISubStatusText() { return m_subStatusData; }
 
-    // Puts every static member back to its start value (tests run many launches in one process).
-    static void resetState();
-
 private:
-    static void resetFileState();
     // Runs `words` as they are, or the shell `command` when `words` is empty or cannot be
     // started; without `command` only `words`, looked up in PATH. Returns the wait status.
     static int runChild(std::vector<SString> words, const SString* command,
                         const SString& workingDir, bool capture, SString* stdOut, SString* errOut,
                         const ChildLimits& limits, ChildOutcome* outcome);
 
-    static bool m_deleteLauncher;
-    static bool m_canceled;
-    static bool m_silent;
-    static bool m_quiet;
-    static UISubStatus m_subStatus;
-    static SString m_subStatusData;
-    static SString m_tempDir;
-    static StringDeque m_sdqCreatedFiles;
-    static StringDeque m_sdqCreatedDrs;
+    static RunState<SString> m_launcherFile;
+    static RunState<bool> m_deleteLauncher;
+    static RunState<bool> m_canceled;
+    static RunState<bool> m_silent;
+    static RunState<bool> m_quiet;
+    static RunState<UISubStatus> m_subStatus;
+    static RunState<SString> m_subStatusData;
+    static RunState<SString> m_tempDir;
+    static RunState<StringDeque> m_sdqCreatedFiles;
+    static RunState<StringDeque> m_sdqCreatedDrs;
 
     // The display state kept in the status display's own file.
     static SString& uiTitle();

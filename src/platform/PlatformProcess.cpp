@@ -20,7 +20,6 @@
 
 #include "base/LauncherException.h"
 #include "base/UniqueFd.h"
-#include "platform/CmdLine.h"
 #include "platform/DirectCommand.h"
 #include "platform/PlatformImpl.h"
 #include "platform/ProcessControl.h"
@@ -227,19 +226,6 @@ SString tooLongMessage(const SString& program, const std::vector<SString>& words
            std::to_string(total) + " bytes)";
 }
 
-void replaceByCommand(const SString& command) {
-    CmdLine cmdLine;
-    cmdLine.parse(command);
-    if (cmdLine.getOptionCount() == 0) return;
-    std::vector<char*> argv;
-    for (int i = 0; i < cmdLine.getOptionCount(); ++i) {
-        argv.push_back(const_cast<char*>(cmdLine.getOption(i)));
-    }
-    argv.push_back(nullptr);
-    keepRunLocksAcrossExec();
-    execvp(argv[0], argv.data());
-}
-
 }  // namespace
 
 int readFromFile(FILE* stream, SString* text) {
@@ -254,13 +240,9 @@ int readFromFile(FILE* stream, SString* text) {
 }
 
 int PlatformImpl::executeProcess(const SString& command, const SString& workingDir, bool,
-                                 bool capture, bool inChild, SString* stdOut, SString* errOut,
+                                 bool capture, SString* stdOut, SString* errOut,
                                  const ChildLimits& limits, ChildOutcome* outcome) {
     if (outcome) *outcome = CHILD_ENDED;
-    if (!inChild) {
-        replaceByCommand(command);
-        return 0;
-    }
     // Plain words need no shell in between; anything else, and a program that cannot be
     // started directly, goes through the shell (which reports failures its way).
     std::vector<SString> words;
@@ -323,6 +305,10 @@ int PlatformImpl::runChild(std::vector<SString> words, const SString* command,
     pid_t pid = child.start(!capture);
     if (pid < 0) throw LauncherException(systemErrorText("Error forking new process: ", errno));
     if (pid == 0) {
+        for (const SString& entry : limits.environment) {
+            const size_t eq = entry.find('=');
+            if (eq != SString::npos) setenv(entry.substr(0, eq).c_str(), entry.c_str() + eq + 1, 1);
+        }
         if (directory && fchdir(directory.get()) != 0) {
             int error = errno;
             childError(("Error setting working directory: " + workingDir + " ").c_str(), error);

@@ -11,36 +11,26 @@
 #include <cstring>
 #include <vector>
 
-#include "base/LauncherContext.h"
 #include "base/LauncherException.h"
-#include "base/Log.h"
+#include "base/Paths.h"
 #include "platform/FileMode.h"
+#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
 #include "platform/RunLock.h"
 #include "platform/SecureDir.h"
 #include "platform/TrustedPath.h"
 
-SString PlatformImpl::m_tempDir;
-StringDeque PlatformImpl::m_sdqCreatedFiles;
-StringDeque PlatformImpl::m_sdqCreatedDrs;
-bool PlatformImpl::m_deleteLauncher = false;
+RunState<SString> PlatformImpl::m_launcherFile;
+RunState<SString> PlatformImpl::m_tempDir;
+RunState<StringDeque> PlatformImpl::m_sdqCreatedFiles;
+RunState<StringDeque> PlatformImpl::m_sdqCreatedDrs;
+RunState<bool> PlatformImpl::m_deleteLauncher;
 
 // Directories refused this run, so that each is reported once.
-static StringDeque g_refusedTempDirs;
+static RunState<StringDeque> g_refusedTempDirs;
 // Whether the temporary directory was given (-qn:tempdir): it then comes before TMPDIR, so
 // that the advice to use it when TMPDIR is full can work.
-static bool g_tempDirGiven = false;
-
-void PlatformImpl::resetFileState() {
-    m_tempDir.clear();
-    m_sdqCreatedFiles.clear();
-    m_sdqCreatedDrs.clear();
-    m_deleteLauncher = false;
-    g_refusedTempDirs.clear();
-    g_tempDirGiven = false;
-    forgetPrivateDirectories();
-    releaseRunLocks();
-}
+static RunState<bool> g_tempDirGiven;
 
 static bool isDirectoryPath(const char* path) {
     mode_t mode;
@@ -54,7 +44,7 @@ void PlatformImpl::setSystemTempDir(const SString& dir) {
 }
 
 SString PlatformImpl::getSystemTempDirectory() {
-    if (m_tempDir.empty()) m_tempDir = "/var/tmp/";
+    if (m_tempDir->empty()) m_tempDir = "/var/tmp/";
     return m_tempDir;
 }
 
@@ -71,15 +61,18 @@ static SString absoluteDirectory(SString dir) {
 }
 
 // Whether new names may be made in `dir`: no one else may be able to rename or replace
-// what the launcher makes there, and no name made there may hold a line break.
+// what the launcher makes there, no name made there may hold a line break, and none a
+// colon, which would split it on a Java class path.
 static bool isSafeTempDirectory(const SString& dir) {
     SString reason = holdsLineBreak(dir) ? SString("its name holds a line break")
-                                         : untrustedPathReason(dir.empty() ? "/" : dir);
+                     : dir.find(':') != SString::npos
+                         ? SString("its name holds a colon, which a class path cannot carry")
+                         : untrustedPathReason(dir.empty() ? "/" : dir);
     if (reason.empty()) return true;
-    for (const SString& refused : g_refusedTempDirs) {
+    for (const SString& refused : g_refusedTempDirs.get()) {
         if (refused == dir) return false;
     }
-    g_refusedTempDirs.push_back(dir);
+    g_refusedTempDirs->push_back(dir);
     logMessage("The temporary directory " + showLineBreaks(dir) +
                    " is not used: " + showLineBreaks(reason) + ".",
                LOG_WARNING);
@@ -113,7 +106,7 @@ static std::vector<char> tempTemplate() {
 SString PlatformImpl::createTempSubDirectory() {
     std::vector<char> name = tempTemplate();
     createPrivateDirectory(name);
-    m_sdqCreatedDrs.push_back(name.data());
+    m_sdqCreatedDrs->push_back(name.data());
     return name.data();
 }
 
@@ -122,12 +115,12 @@ SString PlatformImpl::createTempFile() {
     if (!createPrivateFile(name)) {
         throw LauncherException(SString("Error creating tmp file ") + name.data());
     }
-    m_sdqCreatedFiles.push_back(name.data());
+    m_sdqCreatedFiles->push_back(name.data());
     return name.data();
 }
 
 void PlatformImpl::addFileToCleanupList(const SString& path) {
-    m_sdqCreatedFiles.push_back(path);
+    m_sdqCreatedFiles->push_back(path);
 }
 
 static void removeFirst(StringDeque& list, const SString& path) {
@@ -148,14 +141,14 @@ void PlatformImpl::removeDirFromCleanupList(const SString& path) {
 }
 
 void PlatformImpl::addDirToCleanupList(const SString& path) {
-    m_sdqCreatedDrs.push_back(path);
+    m_sdqCreatedDrs->push_back(path);
 }
 
 void PlatformImpl::cleanupBeforeReplacement(const SString& keptEntry) {
-    for (const SString& file : m_sdqCreatedFiles) deleteFile(file);
-    for (const SString& dir : m_sdqCreatedDrs) removeCreatedTree(dir);
-    m_sdqCreatedFiles.clear();
-    m_sdqCreatedDrs.clear();
+    for (const SString& file : m_sdqCreatedFiles.get()) deleteFile(file);
+    for (const SString& dir : m_sdqCreatedDrs.get()) removeCreatedTree(dir);
+    m_sdqCreatedFiles->clear();
+    m_sdqCreatedDrs->clear();
     // A launcher that is itself a temporary copy goes as it would at its end.
     if (m_deleteLauncher) deleteLauncher();
     m_deleteLauncher = false;
@@ -163,16 +156,15 @@ void PlatformImpl::cleanupBeforeReplacement(const SString& keptEntry) {
 }
 
 void PlatformImpl::cleanup() {
-    for (const SString& file : m_sdqCreatedFiles) deleteFile(file);
-    for (const SString& dir : m_sdqCreatedDrs) removeCreatedTree(dir);
+    for (const SString& file : m_sdqCreatedFiles.get()) deleteFile(file);
+    for (const SString& dir : m_sdqCreatedDrs.get()) removeCreatedTree(dir);
     if (m_deleteLauncher) deleteLauncher();
     releaseRunLocks();
 }
 
 void PlatformImpl::deleteLauncher() {
-    SString launcher = LauncherContext::launcherFileName();
-    size_t slash = launcher.rfind('/');
-    SString directory = slash == SString::npos ? SString() : launcher.substr(0, slash);
+    const SString& launcher = m_launcherFile.get();
+    const SString directory = dirName(launcher);
     unlink(launcher.c_str());
     if (!directory.empty()) rmdir(directory.c_str());
     releaseInheritedRunLock(directory);

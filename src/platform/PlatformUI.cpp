@@ -6,8 +6,8 @@
 #include <cwchar>
 #include <vector>
 
-#include "base/LauncherContext.h"
 #include "base/Numbers.h"
+#include "base/Paths.h"
 #include "base/UnicodeEscapes.h"
 #include "platform/Console.h"
 #include "platform/MessageCatalogue.h"
@@ -16,9 +16,9 @@
 #include "platform/UserCache.h"
 
 namespace {
-SString g_title;
-long ui_progress = 0;
-long ui_progressBlock = 0;
+RunState<SString> g_title;
+RunState<long> ui_progress;
+RunState<long> ui_progressBlock;
 }  // namespace
 
 SString& PlatformImpl::uiTitle() {
@@ -29,11 +29,11 @@ long& PlatformImpl::uiProgress() {
     return ui_progress;
 }
 
-bool PlatformImpl::m_silent = false;
-bool PlatformImpl::m_quiet = false;
-UISubStatus PlatformImpl::m_subStatus = None;
-SString PlatformImpl::m_subStatusData;
-bool PlatformImpl::m_canceled = false;
+RunState<bool> PlatformImpl::m_silent;
+RunState<bool> PlatformImpl::m_quiet;
+RunState<UISubStatus> PlatformImpl::m_subStatus;
+RunState<SString> PlatformImpl::m_subStatusData;
+RunState<bool> PlatformImpl::m_canceled;
 
 int PlatformImpl::get_locale() {
     const char* lang = getenv("LANG");
@@ -91,16 +91,16 @@ void PlatformImpl::setUIStatus(UIStatus status) {
     SString text;
     switch (status) {
         case Initializing:
-            text = get_msg(1, g_title.c_str());
+            text = get_msg(1, g_title->c_str());
             break;
         case SearchingForJVM:
             text = get_msg(9, nullptr);
             break;
         case JVMNotFound:
-            text = get_msg(5, g_title.c_str());
+            text = get_msg(5, g_title->c_str());
             break;
         case Running:
-            text = get_msg(7, g_title.c_str());
+            text = get_msg(7, g_title->c_str());
             break;
         case PreparingJVM:
             text = get_msg(8, nullptr);
@@ -128,7 +128,7 @@ void PlatformImpl::setUISubStatus(UISubStatus subStatus, const SString& text) {
             break;
         default:
             m_subStatus = None;
-            m_subStatusData.clear();
+            m_subStatusData->clear();
             return;
     }
     writeLine("");
@@ -209,9 +209,7 @@ void PlatformImpl::showUIMessage(const SString& text) {
 
 void PlatformImpl::showErrorLine(const SString& text) {
     if (m_silent) return;
-    SString name = LauncherContext::launcherFileName();
-    size_t slash = name.rfind('/');
-    if (slash != SString::npos) name.erase(0, slash + 1);
+    const SString name = baseName(m_launcherFile.get());
     printErrorLine((name.empty() ? SString("qnlaunch") : name) + ": " + text);
 }
 
@@ -225,7 +223,7 @@ void PlatformImpl::setUITitle(const SString& title) {
     }
     // The title is already in the locale's own character set. Without one there is no
     // title line at all.
-    if (!m_silent && !m_quiet && displayOutputEnabled() && !g_title.empty())
+    if (!m_silent && !m_quiet && displayOutputEnabled() && !g_title->empty())
         printLine(g_title, false);
 }
 
@@ -245,19 +243,4 @@ SString PlatformImpl::promptJVMDestinationDirectory() {
         writeLine(get_msg(17, nullptr));
     }
     return getLine();
-}
-
-void PlatformImpl::resetState() {
-    g_title.clear();
-    setDisplayOutput(true);
-    ui_progress = 0;
-    ui_progressBlock = 0;
-    m_silent = false;
-    m_quiet = false;
-    m_subStatus = None;
-    m_subStatusData.clear();
-    m_canceled = false;
-    resetFileState();
-    resetSignalState();
-    UserCache::resetState();
 }

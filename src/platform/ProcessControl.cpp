@@ -9,6 +9,8 @@
 
 #include <cerrno>
 
+#include "base/RunState.h"
+
 namespace {
 
 volatile sig_atomic_t g_pendingSignal = 0;
@@ -70,6 +72,16 @@ void resetSignalState() {
     g_pendingSignal = 0;
     g_childGroup = 0;
 }
+
+namespace {
+
+// The signal state lives in plain variables that the handler may write; it is reset with
+// the rest of the run's state all the same.
+class SignalState final : public RunStatePiece {
+    void reset() override { resetSignalState(); }
+} g_signalState;
+
+}  // namespace
 
 void dieBySignal(int signal) {
     struct sigaction action = {};

@@ -21,7 +21,7 @@ struct Captured {
 
 Captured runCaptured(const SString& command, const SString& workingDir = SString()) {
     Captured c;
-    PlatformImpl::executeProcess(command, workingDir, false, true, true, &c.out, &c.err);
+    PlatformImpl::executeProcess(command, workingDir, false, true, &c.out, &c.err);
     return c;
 }
 
@@ -68,13 +68,6 @@ std::pair<SString, int> outputInFork(Replace replace) {
     return {output, WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
 }
 
-// The replace mode of executeProcess in a forked copy of this process.
-std::pair<SString, int> replaceInFork(const SString& command) {
-    return outputInFork([&] {
-        PlatformImpl::executeProcess(command, SString(), true, false, false, nullptr, nullptr);
-    });
-}
-
 }  // namespace
 
 TEST(ExecuteProcess, EmptyWorkingDirectoryKeepsTheCurrentOne) {
@@ -105,8 +98,7 @@ TEST(ExecuteProcess, UnusableWorkingDirectoryFailsBeforeAnyChildStarts) {
         for (bool capture : {false, true}) {
             SString out, err;
             try {
-                PlatformImpl::executeProcess("touch " + marker, dir, false, capture, true, &out,
-                                             &err);
+                PlatformImpl::executeProcess("touch " + marker, dir, false, capture, &out, &err);
                 ADD_FAILURE() << "no exception for " << dir;
             } catch (const LauncherException& e) {
                 EXPECT_EQ("Error setting working directory: " + dir + " " + strerror(error),
@@ -133,8 +125,7 @@ TEST(ExecuteProcess, CapturesBothStreamsWholeAndUnchanged) {
 TEST(ExecuteProcess, AppendsToTheCallersStrings) {
     testkit::LauncherState state;
     SString out = "before:", err = "earlier:";
-    PlatformImpl::executeProcess("printf 'a\\nb'; printf 'c' >&2", "", false, true, true, &out,
-                                 &err);
+    PlatformImpl::executeProcess("printf 'a\\nb'; printf 'c' >&2", "", false, true, &out, &err);
     EXPECT_EQ("before:a\nb", out);
     EXPECT_EQ("earlier:c", err);
 }
@@ -155,8 +146,8 @@ TEST(ExecuteProcess, ReturnsOnlyAfterTheChildHasEnded) {
     testkit::LauncherState state;
     testkit::ScopedTempDir tmp;
     const SString marker = tmp.file("marker");
-    PlatformImpl::executeProcess("sleep 0.3; echo done > " + marker, "", false, false, true,
-                                 nullptr, nullptr);
+    PlatformImpl::executeProcess("sleep 0.3; echo done > " + marker, "", false, false, nullptr,
+                                 nullptr);
     EXPECT_EQ("done\n", testkit::readFile(marker));
     // With capture, a child that closes its output early is still waited for.
     runCaptured("exec >&- 2>&-; sleep 0.3; echo again > " + marker);
@@ -204,7 +195,7 @@ TEST(ExecuteProcess, TimeLimitKillsTheWholeProcessGroup) {
     limits.timeLimitSeconds = 1;
     ChildOutcome outcome = CHILD_ENDED;
     PlatformImpl::executeProcess("sleep 120 & echo $! > " + pidFile + "; echo started; wait", "",
-                                 false, true, true, &out, &err, limits, &outcome);
+                                 false, true, &out, &err, limits, &outcome);
     EXPECT_EQ(CHILD_TIMED_OUT, outcome);
     EXPECT_EQ("started\n", out);
     pid_t descendant = atoi(testkit::readFile(pidFile).c_str());
@@ -233,7 +224,7 @@ TEST(ExecuteProcess, SinkThatRefusesMoreStopsTheChild) {
     ChildLimits limits;
     limits.sink = &sink;
     ChildOutcome outcome = CHILD_ENDED;
-    PlatformImpl::executeProcess("yes", "", false, true, true, nullptr, nullptr, limits, &outcome);
+    PlatformImpl::executeProcess("yes", "", false, true, nullptr, nullptr, limits, &outcome);
     EXPECT_EQ(CHILD_STOPPED_BY_SINK, outcome);
     EXPECT_GE(sink.kept.size(), 10000u);
     EXPECT_EQ(0u, sink.kept.find("y\ny\n"));
@@ -281,25 +272,6 @@ TEST(ReadFromFile, ReadsToTheEndAndReturnsTheLastCount) {
     }
 }
 
-TEST(ExecuteProcess, ReplaceModeRunsTheCommandInPlaceOfTheProcess) {
-    EXPECT_EQ(std::make_pair(SString("hi\n"), 0), replaceInFork("/bin/echo hi"));
-    // Words are split like a command line and the program is looked up on PATH.
-    EXPECT_EQ(std::make_pair(SString("[a b][c]"), 0), replaceInFork("printf \"[%s]\" \"a b\" c"));
-}
-
-TEST(ExecuteProcess, ReplaceModeReturnsWhenTheProgramCannotRun) {
-    testkit::LauncherState state;
-    const SString before = currentDir();
-    EXPECT_EQ(std::make_pair(SString(), 3), replaceInFork("/no/such/program arg"));
-    // In this process too: the working directory is not used and nothing is thrown.
-    EXPECT_NO_THROW(PlatformImpl::executeProcess("/no/such/program", "/no/such/dir", true, false,
-                                                 false, nullptr, nullptr));
-    EXPECT_NO_THROW(PlatformImpl::executeProcess("", "", true, false, false, nullptr, nullptr));
-    EXPECT_EQ(before, currentDir());
-}
-
-// A command that would be one argument of more than 128 KiB for the shell: started
-// directly it runs; where the shell is needed the call fails and says why.
 TEST(ExecuteProcess, LongCommandsRunWithoutTheShellOrFailWithTheReason) {
     testkit::LauncherState state;
     const SString longWord(131071, 'a');

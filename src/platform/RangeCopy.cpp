@@ -135,3 +135,23 @@ bool writeFully(int fd, const char* data, size_t size) {
     size_t written;
     return writeCounted(fd, data, size, written);
 }
+
+bool readAt(int fd, long long offset, size_t size, SString& out) {
+    out.resize(size);
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = pread(fd, &out[done], size - done, offset + static_cast<long long>(done));
+        if (n < 0 && errno == EINTR) {
+            PlatformImpl::checkInterrupted();
+            continue;
+        }
+        if (n < 0) {
+            out.resize(done);
+            return false;
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    out.resize(done);
+    return true;
+}

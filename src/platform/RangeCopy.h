@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <functional>
 
+#include "base/SString.h"
+
 // What to copy, in which steps, and who hears of its progress.
 struct RangeCopy {
     // Where the range starts in the source; -1 for the source's current position, read on
@@ -40,3 +42,7 @@ RangeCopyResult copyRange(int source, int target, const RangeCopy& how);
 // Writes all `size` bytes, resuming after short writes and interruptions; false with
 // errno set when a write fails.
 bool writeFully(int fd, const char* data, size_t size);
+
+// Reads up to `size` bytes at `offset` of `fd` into `out` (replacing what it held): fewer at
+// the end of the file. False with errno set when a read fails.
+bool readAt(int fd, long long offset, size_t size, SString& out);

@@ -15,6 +15,8 @@
 #include <memory>
 #include <vector>
 
+#include "base/Paths.h"
+#include "base/RunState.h"
 #include "base/UniqueFd.h"
 #include "platform/PlatformImpl.h"
 
@@ -32,7 +34,7 @@ struct HeldLock {
     SString name;
     std::unique_ptr<UniqueFd> fd;
 };
-std::vector<HeldLock> g_locks;
+RunState<std::vector<HeldLock>> g_locks;
 
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
@@ -176,25 +178,24 @@ SString runEntryPrefix(const SString& dir) {
     fchmod(fd->get(), 0600);
     HeldLock lock{dir, SString(name.data()).substr(pattern.size() - kLockNameLength),
                   std::move(fd)};
-    g_locks.push_back(std::move(lock));
-    return g_locks.back().name;
+    g_locks->push_back(std::move(lock));
+    return g_locks->back().name;
 }
 
 void releaseRunLocks() {
-    for (HeldLock& lock : g_locks) unlink(pathIn(lock.dir, lock.name).c_str());
-    g_locks.clear();
+    for (HeldLock& lock : g_locks.get()) unlink(pathIn(lock.dir, lock.name).c_str());
+    g_locks->clear();
 }
 
 void keepRunLocksAcrossExec() {
-    for (const HeldLock& lock : g_locks) fcntl(lock.fd->get(), F_SETFD, 0);
+    for (const HeldLock& lock : g_locks.get()) fcntl(lock.fd->get(), F_SETFD, 0);
 }
 
 void handRunLockOver(const SString& entryPath) {
-    const size_t slash = entryPath.rfind('/');
-    const SString dir = slash == SString::npos ? SString() : entryPath.substr(0, slash);
-    const SString name = entryPath.substr(slash == SString::npos ? 0 : slash + 1);
+    const SString dir = dirName(entryPath);
+    const SString name = baseName(entryPath);
     std::vector<HeldLock> kept;
-    for (HeldLock& lock : g_locks) {
+    for (HeldLock& lock : g_locks.get()) {
         if (lock.dir == dir && name.compare(0, lock.name.size(), lock.name) == 0) {
             fcntl(lock.fd->get(), F_SETFD, 0);
             kept.push_back(std::move(lock));
@@ -206,11 +207,10 @@ void handRunLockOver(const SString& entryPath) {
 }
 
 void releaseInheritedRunLock(const SString& entryPath) {
-    const size_t slash = entryPath.rfind('/');
-    if (slash == SString::npos) return;
-    const SString name = entryPath.substr(slash + 1);
+    if (entryPath.find('/') == SString::npos) return;
+    const SString name = baseName(entryPath);
     if (name.size() != kEntryNameLength || !isLauncherName(name.c_str())) return;
-    const SString lockPath = entryPath.substr(0, slash + 1) + name.substr(0, kLockNameLength);
+    const SString lockPath = joinPath(dirName(entryPath), name.substr(0, kLockNameLength));
     EntryInfo lock;
     if (!entryInfo(AT_FDCWD, lockPath.c_str(), lock) || !S_ISREG(lock.mode)) return;
     // The descriptor came through exec under a number this process does not know.

@@ -9,9 +9,11 @@
 #include <cstring>
 
 #include "base/LauncherException.h"
-#include "base/Log.h"
+#include "base/Paths.h"
+#include "base/RunState.h"
 #include "platform/DeleteFullDir.h"
 #include "platform/FileMode.h"
+#include "platform/Log.h"
 #include "platform/SystemError.h"
 
 namespace {
@@ -21,11 +23,10 @@ struct PrivateDirectory {
     UniqueFd fd;
 };
 
-std::vector<PrivateDirectory> g_directories;
-void (*g_creationHook)(const char*) = nullptr;
+RunState<std::vector<PrivateDirectory>> g_directories;
 
 const PrivateDirectory* findDirectory(const SString& path) {
-    for (const PrivateDirectory& directory : g_directories) {
+    for (const PrivateDirectory& directory : g_directories.get()) {
         if (directory.path == path) return &directory;
     }
     return nullptr;
@@ -36,25 +37,15 @@ bool sameEntry(const struct statx& a, const struct statx& b) {
            a.stx_dev_minor == b.stx_dev_minor;
 }
 
-// The directory part of `path` and its last component; "." when it has no directory part.
-void splitPath(const SString& path, SString& parent, SString& name) {
-    size_t slash = path.rfind('/');
-    parent = slash == SString::npos ? SString(".")
-             : slash == 0           ? SString("/")
-                                    : path.substr(0, slash);
-    name = slash == SString::npos ? path : path.substr(slash + 1);
-}
-
 SString joined(const SString& directory, const SString& name) {
-    if (directory.empty()) return name;
-    return directory.back() == '/' ? directory + name : directory + "/" + name;
+    return joinPath(directory, name);
 }
 
 }  // namespace
 
-void createPrivateDirectory(std::vector<char>& name) {
+void createPrivateDirectory(std::vector<char>& name, CreationObserver* observer) {
     if (!mkdtemp(name.data())) throw LauncherException(systemErrorText("", errno));
-    if (g_creationHook) g_creationHook(name.data());
+    if (observer) observer->made(name.data());
     // Whatever stands at the name now must be the directory just made: a symbolic link is
     // not followed, and a directory someone else put there is not theirs to hand over.
     UniqueFd fd(open(name.data(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -64,7 +55,7 @@ void createPrivateDirectory(std::vector<char>& name) {
         throw LauncherException(SString("The temporary directory ") + name.data() +
                                 " was replaced while it was being made.");
     }
-    g_directories.push_back(PrivateDirectory{name.data(), std::move(fd)});
+    g_directories->push_back(PrivateDirectory{name.data(), std::move(fd)});
 }
 
 bool createPrivateFile(std::vector<char>& name) {
@@ -113,8 +104,9 @@ void removeCreatedTree(const SString& path) {
         return;
     }
     if (!remover.emptyDirectory(own->fd.get(), path)) return;
-    SString parentPath, name;
-    splitPath(path, parentPath, name);
+    SString parentPath = dirName(path);
+    if (parentPath.empty()) parentPath = ".";
+    const SString name = baseName(path);
     UniqueFd parent(open(parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct statx made, there;
     if (!parent || !fileStatus(own->fd.get(), "", AT_EMPTY_PATH, made) ||
@@ -128,12 +120,4 @@ void removeCreatedTree(const SString& path) {
         return;
     }
     if (unlinkat(parent.get(), name.c_str(), AT_REMOVEDIR) != 0) logDeleteFileFailure(path, errno);
-}
-
-void forgetPrivateDirectories() {
-    g_directories.clear();
-}
-
-void setDirectoryCreationHook(void (*hook)(const char* path)) {
-    g_creationHook = hook;
 }

@@ -10,11 +10,19 @@
 #include "base/StdioFile.h"
 #include "base/UniqueFd.h"
 
+// Hears of a directory the moment it is made, before it is opened. The launcher passes
+// none; tests pass one that stands in for someone who swaps the directory right then.
+class CreationObserver {
+public:
+    virtual ~CreationObserver() = default;
+    virtual void made(const char* path) = 0;
+};
+
 // Makes a directory from `name` (a path ending in XXXXXX, which is filled in place), owned
 // by the running user with mode 0700 whatever the umask, and keeps it open for the run.
 // Throws LauncherException: with the system's text when it cannot be made, with a message
 // naming it when what stands at its name is no longer the directory just made.
-void createPrivateDirectory(std::vector<char>& name);
+void createPrivateDirectory(std::vector<char>& name, CreationObserver* observer = nullptr);
 // Makes a new empty file from `name` (filled in place) with mode 0600 whatever the umask;
 // false with errno set when it cannot be made.
 bool createPrivateFile(std::vector<char>& name);
@@ -36,9 +44,3 @@ bool entryExists(const SString& directory, const SString& name);
 // descriptor; its name goes too unless something else stands there now (logged and left).
 // Any other path is removed as DeleteFullDir removes it. Failures are only logged.
 void removeCreatedTree(const SString& path);
-// Closes the kept directories (a new run in the same process starts without them).
-void forgetPrivateDirectories();
-
-// Called with the new directory's path right after it is made and before it is opened;
-// lets tests stand in for someone who replaces it at that moment. Null: none.
-void setDirectoryCreationHook(void (*hook)(const char* path));

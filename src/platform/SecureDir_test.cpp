@@ -34,7 +34,6 @@ protected:
         for (const char* name : {"one", "two", "three"}) writeFile(victim(name), "mine");
         chmod(m_victim.c_str(), 0700);
     }
-    ~Swapped() override { setDirectoryCreationHook(nullptr); }
     SString victim(const char* name) const { return m_victim + "/" + name; }
     bool victimUntouched() const {
         return permissions(m_victim) == 0700 &&
@@ -47,24 +46,32 @@ protected:
     const SString m_victim = m_dir.file("victim");
 };
 
-SString g_victim;
-void swapForVictim(const char* path) {
-    testkit::swapForLink(path, g_victim);
-}
-void swapForOtherUsersDirectory(const char* path) {
-    testkit::swapForLink(path, g_victim);
-    unlink(path);
-    mkdir(path, 0777);
-    testkit::chownTo(path, 12345);
-}
+// Someone who swaps a new directory for a link to the victim's directory, or for a
+// directory of their own, the moment it is made.
+class Swapper : public CreationObserver {
+public:
+    Swapper(const SString& victim, bool ownDirectory) : m_victim(victim), m_own(ownDirectory) {}
+    void made(const char* path) override {
+        testkit::swapForLink(path, m_victim);
+        if (!m_own) return;
+        unlink(path);
+        mkdir(path, 0777);
+        testkit::chownTo(path, 12345);
+    }
+
+private:
+    SString m_victim;
+    bool m_own;
+};
 
 TEST_F(Swapped, RightAfterCreationTheVictimKeepsItsModeAndTheLauncherStops) {
-    g_victim = m_victim;
-    for (auto hook : {swapForVictim, swapForOtherUsersDirectory}) {
-        setDirectoryCreationHook(hook);
+    for (bool ownDirectory : {false, true}) {
+        Swapper swapper(m_victim, ownDirectory);
+        const SString pattern = m_dir.file("temp/qnjXXXXXX");
+        std::vector<char> name(pattern.c_str(), pattern.c_str() + pattern.size() + 1);
         const mode_t saved = umask(0);
         try {
-            PlatformImpl::createTempSubDirectory();
+            createPrivateDirectory(name, &swapper);
             ADD_FAILURE() << "no exception";
         } catch (const LauncherException& e) {
             EXPECT_NE(e.getMessage().find(" was replaced while it was being made."), SString::npos)

@@ -31,7 +31,7 @@ const std::vector<SString> kHostile = {
 // What /bin/sh makes of `command`: one line per argument of printf.
 std::vector<SString> shellWords(const SString& command, const SString& dir) {
     SString out, err;
-    PlatformImpl::executeProcess("printf '[%s]\\n' " + command, dir, false, true, true, &out, &err);
+    PlatformImpl::executeProcess("printf '[%s]\\n' " + command, dir, false, true, &out, &err);
     std::vector<SString> words;
     size_t start = 0;
     while (start < out.size()) {

@@ -70,7 +70,7 @@ std::vector<SString> awkwardValues() {
 // What /bin/sh makes of the words after "printf '%s\0'": each argument up to its NUL.
 std::vector<SString> shellArguments(const SString& words) {
     SString out, err;
-    PlatformImpl::executeProcess("printf '%s\\0' " + words, "", false, true, true, &out, &err);
+    PlatformImpl::executeProcess("printf '%s\\0' " + words, "", false, true, &out, &err);
     std::vector<SString> arguments;
     for (size_t start = 0, end; (end = out.find('\0', start)) != SString::npos; start = end + 1) {
         arguments.push_back(out.substr(start, end - start));

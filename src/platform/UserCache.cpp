@@ -10,18 +10,18 @@
 #include <ctime>
 #include <vector>
 
-#include "base/Log.h"
 #include "base/Numbers.h"
 #include "platform/DeleteFullDir.h"
 #include "platform/FileIdentity.h"
 #include "platform/FileMode.h"
+#include "platform/Log.h"
 #include "platform/SystemError.h"
 #include "platform/TrustedPath.h"
 
-bool UserCache::s_opened = false;
-SString UserCache::s_directory;
-uint64_t UserCache::s_written = 0;
-long UserCache::s_runStart = 0;
+RunState<bool> UserCache::s_opened;
+RunState<SString> UserCache::s_directory;
+RunState<uint64_t> UserCache::s_written;
+RunState<long> UserCache::s_runStart;
 
 namespace {
 
@@ -123,8 +123,14 @@ const SString& UserCache::directory() {
 
 bool UserCache::readEntry(const char* kind, const SString& name, SString& content) {
     if (!available()) return false;
-    UniqueFd fd(
-        open(join(join(s_directory, kind), name).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const SString path = join(join(s_directory, kind), name);
+    if (!readFile(path, content)) return false;
+    markUsed(path);
+    return true;
+}
+
+bool UserCache::readFile(const SString& path, SString& content) {
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     FileFacts info;
     if (!fd || !fileFacts(fd.get(), info) || !info.isRegular || info.size > kMaxEntryText) {
         return false;
@@ -138,8 +144,13 @@ bool UserCache::readEntry(const char* kind, const SString& name, SString& conten
         if (n == 0) break;
         content.append(buffer.data(), static_cast<size_t>(n));
     }
-    futimens(fd.get(), nullptr);
     return true;
+}
+
+bool UserCache::makeDirectory(const SString& path) {
+    if (mkdir(path.c_str(), 0700) == 0) return true;
+    mode_t mode;
+    return errno == EEXIST && fileMode(path.c_str(), false, mode) && S_ISDIR(mode);
 }
 
 bool UserCache::writeEntry(const char* kind, const SString& name, const SString& content) {
@@ -197,12 +208,6 @@ bool UserCache::moveFile(const SString& from, const SString& to) {
 
 void UserCache::discardFile(const SString& path) {
     unlink(path.c_str());
-}
-
-void UserCache::resetState() {
-    s_opened = false;
-    s_directory.clear();
-    s_written = 0;
 }
 
 CacheFile::CacheFile(const SString& directory) : m_directory(directory) {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "base/RunState.h"
 #include "base/SString.h"
 #include "base/UniqueFd.h"
 
@@ -30,6 +31,12 @@ public:
     // The directory entry `kind`/`name`, made when missing and marked as used; empty when
     // the cache is unavailable or it cannot be made.
     static SString entryDirectory(const char* kind, const SString& name);
+    // The text of the plain file `path` in the cache (not through a link, at most 1 MiB);
+    // false when it is missing or unreadable.
+    static bool readFile(const SString& path, SString& content);
+    // Makes the directory `path` in the cache (mode 0700) unless it is there; false when
+    // it cannot be made or something else stands there.
+    static bool makeDirectory(const SString& path);
     // Marks `path` (an entry) as used now.
     static void markUsed(const SString& path);
     // Removes the entry at `path` (a file, or a directory with its files): renamed away
@@ -45,21 +52,18 @@ public:
     static void discardFile(const SString& path);
 
     // Records that `bytes` were added, for the size bound that upkeep enforces.
-    static void noteWritten(uint64_t bytes) { s_written += bytes; }
+    static void noteWritten(uint64_t bytes) { s_written = s_written + bytes; }
     // At the end of a run: removes entries unused for 30 days and, while the cache is larger
     // than its bound (QNLAUNCH_CACHE_SIZE, 1 GiB by default), the least recently used ones.
     // Runs when this run wrote to the cache, or when the last upkeep is a day old.
     static void upkeep();
 
-    // Forgets this run's cache (tests run many launches in one process).
-    static void resetState();
-
 private:
-    static bool s_opened;
-    static SString s_directory;
-    static uint64_t s_written;
+    static RunState<bool> s_opened;
+    static RunState<SString> s_directory;
+    static RunState<uint64_t> s_written;
     // When this run opened the cache; what it used since then is not evicted.
-    static long s_runStart;
+    static RunState<long> s_runStart;
 };
 
 // A new file in a cache directory under a temporary name, renamed to its final name by

@@ -23,16 +23,19 @@ namespace {
 
 class UserCacheTest : public ::testing::Test {
 protected:
-    UserCacheTest() {
+    UserCacheTest() { newRun(); }
+    ~UserCacheTest() override { RunStatePiece::resetAll(); }
+
+    // A new run, logging to the test's file.
+    void newRun() {
+        RunStatePiece::resetAll();
         Launcher::setLogFileName(m_dir.file("log"));
-        UserCache::resetState();
     }
-    ~UserCacheTest() override { UserCache::resetState(); }
 
     // The cache directory chosen with these variables (null: unset).
     SString chosen(const char* own, const char* xdg, const char* home) {
         ScopedEnv a("QNLAUNCH_CACHE", own), b("XDG_CACHE_HOME", xdg), c("HOME", home);
-        UserCache::resetState();
+        newRun();
         return UserCache::directory();
     }
 
@@ -143,7 +146,7 @@ TEST_F(UserCacheTest, UpkeepExpiresOldEntriesAndEvictsTheLeastRecentlyUsed) {
 
     // Without writes, upkeep waits a day since the last one.
     usedDaysAgo(cache + "/archives/recent", 40);
-    UserCache::resetState();
+    newRun();
     ASSERT_TRUE(UserCache::available());
     UserCache::upkeep();
     EXPECT_TRUE(exists(cache + "/archives/recent"));

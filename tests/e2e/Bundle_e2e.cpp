@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "e2e/E2eHelpers.h"
+#include "inputfiles/BundleLayout.h"
 #include "inputfiles/FileIndexEntry.h"
 
 using namespace testkit;

@@ -80,7 +80,7 @@ TEST(Cache, VerificationComesFromTheCacheUntilTheJvmChanges) {
     // extracted (its copy in the cache, taken away here, does not come back).
     std::vector<SString> groups = listDir(cache + "/archives");
     for (const SString& group : groups) {
-        if (exists(cache + "/archives/" + group + "/verify.jar"))
+        if (exists(cache + "/archives/" + group + "/files/verify.jar"))
             removeTree(cache + "/archives/" + group);
     }
     ASSERT_EQ(listDir(cache + "/archives").size(), 1u);
@@ -286,10 +286,10 @@ TEST(Cache, FiftyConcurrentColdRunsAllSucceedAndLeaveAConsistentCache) {
     const std::vector<SString> groups = listDir(cache + "/archives");
     ASSERT_EQ(groups.size(), 2u);  // the class path and the verifier
     for (const SString& group : groups) {
-        for (const SString& name : listDir(cache + "/archives/" + group)) {
+        for (const SString& name : listDir(cache + "/archives/" + group + "/files")) {
             EXPECT_NE(name[0], '.') << name;
             if (name == "lib.jar") {
-                EXPECT_TRUE(readFile(cache + "/archives/" + group + "/lib.jar") ==
+                EXPECT_TRUE(readFile(cache + "/archives/" + group + "/files/lib.jar") ==
                             SString(300000, 'j'));
             }
         }
@@ -317,7 +317,9 @@ TEST(Cache, AFullOrReadOnlyDiskNeverFailsARun) {
     EXPECT_EQ(classPathFile(jvm, 2).compare(0, ws.tempDir().size(), ws.tempDir()), 0);
     SString left;
     for (const SString& group : listDir(cache + "/archives")) {
-        for (const SString& name : listDir(cache + "/archives/" + group)) left += name + " ";
+        for (const SString& name : listDir(cache + "/archives/" + group + "/files")) {
+            left += name + " ";
+        }
     }
     EXPECT_EQ(left, "verify.jar ");
 

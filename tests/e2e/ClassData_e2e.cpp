@@ -118,7 +118,7 @@ TEST(ClassData, AnArchiveCutShortIsMadeAgainWithoutAWordOnTheTerminal) {
         // A class-path archive that is not the one the archive was made with (a new
         // modification time) makes the JVM refuse it: it is made again, quietly.
         for (const SString& group : listDir(ws.file("cache/archives"))) {
-            const SString jar = ws.file("cache/archives/" + group + "/hello.jar");
+            const SString jar = ws.file("cache/archives/" + group + "/files/hello.jar");
             if (exists(jar)) {
                 ASSERT_EQ(utimensat(AT_FDCWD, jar.c_str(), nullptr, 0), 0);
             }

@@ -22,13 +22,27 @@ const SString kScript =
 
 // A tree laid out like a machine's: JVMs under usr/lib/jvm, per-user ones under home/, one
 // named by JAVA_HOME and one reached through PATH; each stand-in prints its own name when run.
+// Runs see the tree's usr/lib/jvm and usr/local in place of the machine's own, in a private
+// mount namespace.
 class Machine {
 public:
-    Machine() : m_root(m_ws.file("root")) { makeDirs(m_root + "/home"); }
+    Machine() : m_root(m_ws.file("root")) {
+        makeDirs(m_root + "/home");
+        for (const char* place : {"/usr/lib/jvm", "/usr/local"}) {
+            makeDirs(m_root + place);
+            if (exists(place)) m_mounts.emplace_back(m_root + place, place);
+        }
+    }
 
+    // Makes a stand-in at `relative` and returns its home as runs see it: below /usr/lib/jvm
+    // and /usr/local at the machine's own places, elsewhere in the workspace.
     SString jvm(const SString& relative, const SString& version) {
         SString home = m_root + "/" + relative;
         StandInJvm::create(home, {{"java.version", version}}, "1739021872", "ran " + relative);
+        for (const auto& mount : m_mounts) {
+            const SString inTree = mount.first.substr(m_root.size() + 1) + "/";
+            if (relative.compare(0, inTree.size(), inTree) == 0) return "/" + relative;
+        }
         return home;
     }
     void link(const SString& relative, const SString& target) {
@@ -53,10 +67,9 @@ public:
     RunResult run(const SString& bundle, std::map<SString, SString> env = {},
                   const SString& pathDir = SString()) {
         env.emplace("HOME", m_root + "/home");
-        env.emplace(kTestSearchRootVariable, m_root);
         env.emplace("JAVA_HOME", "");
         env.emplace("PATH", (pathDir.empty() ? "" : pathDir + ":") + "/usr/bin:/bin");
-        return m_ws.run(bundle, {}, env);
+        return m_ws.run(bundle, {}, env, SString(), &m_mounts);
     }
 
     // How often the verifier ran in the stand-in at `relative`.
@@ -76,11 +89,13 @@ public:
 private:
     Workspace m_ws;
     SString m_root;
+    MountPlan m_mounts;
 };
 
 const std::vector<SString> kEverywhere = {"#JAVA_HOME#", "%JAVA_ON_PATH%", "usr/lib/jvm/*"};
 
 TEST(Discovery, EnvironmentThenPathThenPatternsNewestFirst) {
+    REQUIRE_PRIVATE_MOUNTS();
     Machine m;
     m.jvm("usr/lib/jvm/java-21-openjdk", "21.0.2");
     m.jvm("usr/lib/jvm/jdk-21.0.10", "21.0.10");
@@ -107,6 +122,7 @@ TEST(Discovery, EnvironmentThenPathThenPatternsNewestFirst) {
 }
 
 TEST(Discovery, ConstraintsRefuseOutsideTheirRangeWithReasons) {
+    REQUIRE_PRIVATE_MOUNTS();
     Machine m;
     m.jvm("usr/lib/jvm/java-8-openjdk", "1.8.0_392");
     m.jvm("usr/lib/jvm/java-11-openjdk", "11.0.22");
@@ -127,6 +143,7 @@ TEST(Discovery, ConstraintsRefuseOutsideTheirRangeWithReasons) {
 }
 
 TEST(Discovery, AHomeReachedTwiceIsVerifiedOnce) {
+    REQUIRE_PRIVATE_MOUNTS();
     Machine m;
     SString home21 = m.jvm("usr/lib/jvm/java-21-openjdk", "21.0.2");
     m.jvm("usr/lib/jvm/java-11-openjdk", "11.0.22");
@@ -143,6 +160,7 @@ TEST(Discovery, AHomeReachedTwiceIsVerifiedOnce) {
 }
 
 TEST(Discovery, UnsetVariablesAndDirectoriesWithoutJvmsAreSkippedQuietly) {
+    REQUIRE_PRIVATE_MOUNTS();
     Machine m;
     m.jvm("home/.sdkman/candidates/java/21.0.1-tem", "21.0.1");
     makeDirs(m.root() + "/usr/local/share");  // a pattern match that holds no JVM
@@ -155,6 +173,7 @@ TEST(Discovery, UnsetVariablesAndDirectoriesWithoutJvmsAreSkippedQuietly) {
 }
 
 TEST(Discovery, HomesWithBlanksAndShellSyntaxAreFoundAndRunNothing) {
+    REQUIRE_PRIVATE_MOUNTS();
     Machine m;
     const SString name = "home/.jdks/My JDK (21) $(touch p1);`touch p2`\"q\"&";
     m.jvm(name, "21.0.1");
@@ -172,6 +191,7 @@ TEST(Discovery, HomesWithBlanksAndShellSyntaxAreFoundAndRunNothing) {
 // The dots shown while a candidate is verified count the verifier's output by blocks, so
 // a run that prints little shows the same dots every time, however its writes are timed.
 TEST(Discovery, AVerificationShowsTheSameDotsOnEveryRun) {
+    REQUIRE_PRIVATE_MOUNTS();
     Machine m;
     m.jvm("usr/lib/jvm/jdk-17", "17.0.9");
     const SString shown = e2e::instructions(

@@ -13,8 +13,9 @@ Workspace::Workspace() : m_tempDir(m_dir.file("tmp")), m_log(m_dir.file("launche
 }
 
 RunResult Workspace::run(const SString& bundle, const std::vector<SString>& args,
-                         const std::map<SString, SString>& env, const SString& cwd) const {
-    return runWith(bundle, args, env, cwd, nullptr);
+                         const std::map<SString, SString>& env, const SString& cwd,
+                         const testkit::MountPlan* mounts) const {
+    return runWith(bundle, args, env, cwd, nullptr, mounts);
 }
 
 RunResult Workspace::runWithInput(const SString& bundle, const std::vector<SString>& args,
@@ -24,12 +25,12 @@ RunResult Workspace::runWithInput(const SString& bundle, const std::vector<SStri
 
 RunResult Workspace::runWith(const SString& bundle, const std::vector<SString>& args,
                              const std::map<SString, SString>& env, const SString& cwd,
-                             const SString* input) const {
+                             const SString* input, const testkit::MountPlan* mounts) const {
     std::vector<SString> argv = {bundle, "-qn:tempdir", m_tempDir, "-qn:log", m_log};
     argv.insert(argv.end(), args.begin(), args.end());
     std::map<SString, SString> environment = env;
     environment.emplace("TMPDIR", m_tempDir);
-    return testkit::run(argv, cwd.empty() ? root() : cwd, environment, 120, input);
+    return testkit::run(argv, cwd.empty() ? root() : cwd, environment, 120, input, mounts);
 }
 
 ScopedTmpfs::ScopedTmpfs(const SString& path, const char* options, unsigned long flags)

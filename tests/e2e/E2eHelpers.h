@@ -8,6 +8,11 @@
 #include "support/Bundles.h"
 #include "support/TestKit.h"
 
+// Skips a test that needs a fake machine when private mount namespaces cannot be made.
+#define REQUIRE_PRIVATE_MOUNTS()            \
+    if (!testkit::privateMountsAvailable()) \
+    GTEST_SKIP() << "needs private mount namespaces (run as root)"
+
 namespace e2e {
 
 using testkit::RunResult;
@@ -22,9 +27,11 @@ public:
     const SString& log() const { return m_log; }
     SString logText() const { return testkit::readFile(m_log); }
 
-    // Runs `bundle` with -qn:tempdir and -qn:log first, then `args`.
+    // Runs `bundle` with -qn:tempdir and -qn:log first, then `args`; with `mounts`, on
+    // that fake machine (see testkit::MountPlan).
     RunResult run(const SString& bundle, const std::vector<SString>& args = {},
-                  const std::map<SString, SString>& env = {}, const SString& cwd = SString()) const;
+                  const std::map<SString, SString>& env = {}, const SString& cwd = SString(),
+                  const testkit::MountPlan* mounts = nullptr) const;
     // The same with `input` as the launcher's standard input.
     RunResult runWithInput(const SString& bundle, const std::vector<SString>& args,
                            const SString& input) const;
@@ -34,7 +41,7 @@ public:
 private:
     RunResult runWith(const SString& bundle, const std::vector<SString>& args,
                       const std::map<SString, SString>& env, const SString& cwd,
-                      const SString* input) const;
+                      const SString* input, const testkit::MountPlan* mounts = nullptr) const;
 
     testkit::ScopedTempDir m_dir;
     SString m_tempDir;

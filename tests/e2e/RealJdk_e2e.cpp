@@ -100,16 +100,18 @@ TEST(RealJdk, DemoTakesTheNewestJdkAndTheNextWhenItIsHidden) {
     if (!exists(newest) || !exists(older)) GTEST_SKIP() << "needs JDKs 25 and 17 here";
     SString demo = SString(QN_BIN_DIR) + "/hello";
     if (!exists(demo)) GTEST_SKIP() << "the demo bundle was not built";
+    REQUIRE_PRIVATE_MOUNTS();
     Workspace ws;
+    // The machine's /usr/lib/jvm shows the two JDKs and a directory without a JVM.
     const SString jvms = ws.file("root/usr/lib/jvm");
-    makeDirs(jvms + "/openjdk-17");  // a directory there without a JVM
-    ASSERT_EQ(symlink(older.c_str(), (jvms + "/java-17-openjdk-amd64").c_str()), 0);
-    ASSERT_EQ(symlink(newest.c_str(), (jvms + "/temurin-25-jdk-amd64").c_str()), 0);
-    const std::map<SString, SString> env = {{kTestSearchRootVariable, ws.file("root")},
-                                            {"JAVA_HOME", ""}};
+    makeDirs(jvms + "/openjdk-17");
+    MountPlan both = {{newest, jvms + "/temurin-25-jdk-amd64"},
+                      {older, jvms + "/java-17-openjdk-amd64"},
+                      {jvms, "/usr/lib/jvm"}};
+    const std::map<SString, SString> env = {{"JAVA_HOME", ""}, {"PATH", "/usr/bin:/bin"}};
 
-    RunResult r = ws.run(demo, {}, env);
-    EXPECT_NE(r.out.find("Java home: " + newest + "\n"), SString::npos) << r.out;
+    RunResult r = ws.run(demo, {}, env, SString(), &both);
+    EXPECT_NE(r.out.find("Java home: " + newest + "\n"), SString::npos) << r.out << r.err;
     const SString firstLog = ws.logText();
     size_t verified = 0;
     for (size_t at = firstLog.find("Verifying JVM at "); at != SString::npos;
@@ -118,14 +120,18 @@ TEST(RealJdk, DemoTakesTheNewestJdkAndTheNextWhenItIsHidden) {
     }
     EXPECT_EQ(verified, 1u) << firstLog;
 
-    ASSERT_EQ(unlink((jvms + "/temurin-25-jdk-amd64").c_str()), 0);
-    r = ws.run(demo, {}, env);
-    EXPECT_NE(r.out.find("Java home: " + older + "\n"), SString::npos) << r.out;
+    MountPlan olderOnly = {{older, jvms + "/java-17-openjdk-amd64"}, {jvms, "/usr/lib/jvm"}};
+    r = ws.run(demo, {}, env, SString(), &olderOnly);
+    EXPECT_NE(r.out.find("Java home: " + older + "\n"), SString::npos) << r.out << r.err;
     EXPECT_TRUE(ws.leftovers().empty());
 }
 
+// The scan walks the whole of "/" of a small fake machine: the C library, the installed
+// JDK at /opt/deep/jdk and the workspace. The walk does not follow links to directories.
 TEST(RealJdk, SearchAllScansTheDisksAndListsEveryMatch) {
     REQUIRE_JDK(home);
+    REQUIRE_PRIVATE_MOUNTS();
+    if (stubIsEmulated()) GTEST_SKIP() << "the fake machine holds this machine's C library";
     Workspace ws;
     SString bundle =
         BundleBuilder(ws.root())
@@ -133,28 +139,30 @@ TEST(RealJdk, SearchAllScansTheDisksAndListsEveryMatch) {
             .addFile(FILE_TYPE_VERIFY_ARCHIVE, verifyJarPath())
             .write(ws.file("app.bin"));
     writeFile(ws.file("all.tag"), "ACTION: SEARCH_ALL\n");
-    // The scan walks a small tree that holds the installed JDK, not the whole machine.
-    // The walk does not follow links to directories; the JVM runs through a link to its
-    // executable, as /usr/bin/java does.
-    makeDirs(ws.file("root/opt/deep/jdk/bin"));
-    ASSERT_EQ(symlink((home + "/bin/java").c_str(), ws.file("root/opt/deep/jdk/bin/java").c_str()),
-              0);
-    RunResult r = ws.run(bundle, {"-qn:in", ws.file("all.tag")},
-                         {{kTestSearchRootVariable, ws.file("root")}});
+    // The machine's root lies outside the workspace, which is mounted in it.
+    ScopedTempDir machineDir;
+    const SString root = machineDir.path();
+    const MountPlan machine = {{"tmpfs", root},
+                               {"/usr/lib/x86_64-linux-gnu", root + "/usr/lib/x86_64-linux-gnu"},
+                               {"/usr/lib/x86_64-linux-gnu", root + "/lib/x86_64-linux-gnu"},
+                               {"/lib64", root + "/lib64"},
+                               {"/usr/bin/sh", root + "/usr/bin/sh"},
+                               {"/dev", root + "/dev"},
+                               {home, root + "/opt/deep/jdk"},
+                               {ws.root(), root + ws.root()},
+                               {"", root}};
+    RunResult r =
+        ws.run(bundle, {"-qn:in", ws.file("all.tag")}, {{"PATH", "/usr/bin"}}, SString(), &machine);
     std::vector<SString> lines = splitLines(r.out);
-    ASSERT_FALSE(lines.empty());
+    ASSERT_FALSE(lines.empty()) << r.status << " " << r.err;
     long count = atol(lines[0].c_str());
-    ASSERT_EQ(count, 1) << r.out;
-    ASSERT_EQ(lines.size(), static_cast<size_t>(1 + 2 * count)) << r.out;
-    bool foundInstalled = false;
-    for (long i = 0; i < count; ++i) {
-        const SString& found = lines[1 + 2 * i];
-        if (found == ws.file("root/opt/deep/jdk")) foundInstalled = true;
-        TagFile written(lines[2 + 2 * i]);
-        EXPECT_EQ(written.getTagValue("JVM_HOME", 0), found);
-        removeTree(lines[2 + 2 * i]);
-    }
-    EXPECT_TRUE(foundInstalled) << r.out;
+    ASSERT_EQ(count, 1) << r.out << r.err;
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    EXPECT_EQ(lines[1], "/opt/deep/jdk");
+    // The workspace is the same directory inside the fake machine and out here.
+    TagFile written(lines[2]);
+    EXPECT_EQ(written.getTagValue("JVM_HOME", 0), "/opt/deep/jdk");
+    removeTree(lines[2]);
     EXPECT_TRUE(ws.leftovers().empty());
 }
 

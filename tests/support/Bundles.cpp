@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -211,8 +214,65 @@ void execProgram(const std::vector<SString>& argv) {
     }
 }
 
+namespace {
+
+// Makes the mount point `target` for `source` when it is missing: a directory, or an empty
+// file for a file.
+void makeMountPoint(const SString& source, const SString& target) {
+    struct stat info;
+    if (lstat(target.c_str(), &info) == 0) return;
+    for (size_t slash = target.find('/', 1); slash != SString::npos;
+         slash = target.find('/', slash + 1)) {
+        mkdir(target.substr(0, slash).c_str(), 0755);
+    }
+    if (source != "tmpfs" && stat(source.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) {
+        int fd = open(target.c_str(), O_WRONLY | O_CREAT, 0644);
+        if (fd >= 0) close(fd);
+    } else {
+        mkdir(target.c_str(), 0755);
+    }
+}
+
+// In a child: a private mount namespace with `mounts` made in it; false when that fails.
+bool enterFakeMachine(const MountPlan& mounts) {
+    if (unshare(CLONE_NEWNS) != 0) return false;
+    if (mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return false;
+    for (const auto& step : mounts) {
+        const char* target = step.second.c_str();
+        makeMountPoint(step.first, step.second);
+        if (step.first.empty()) {
+            const SString proc = step.second + "/proc";
+            mkdir(proc.c_str(), 0555);
+            if (mount("proc", proc.c_str(), "proc", 0, nullptr) != 0 || chroot(target) != 0 ||
+                chdir("/") != 0) {
+                return false;
+            }
+        } else if (step.first == "tmpfs") {
+            if (mount("tmpfs", target, "tmpfs", 0, "mode=0755") != 0) return false;
+        } else if (mount(step.first.c_str(), target, nullptr, MS_BIND | MS_REC, nullptr) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool privateMountsAvailable() {
+    static int available = -1;
+    if (available < 0) {
+        pid_t pid = fork();
+        if (pid == 0) _exit(enterFakeMachine({}) ? 0 : 1);
+        int status = 0;
+        available = pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+                    WEXITSTATUS(status) == 0;
+    }
+    return available == 1;
+}
+
 RunResult run(const std::vector<SString>& argv, const SString& cwd,
-              const std::map<SString, SString>& env, int timeoutSeconds, const SString* input) {
+              const std::map<SString, SString>& env, int timeoutSeconds, const SString* input,
+              const MountPlan* mounts) {
     int outPipe[2], errPipe[2];
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe failed");
     int inputFd = -1;
@@ -231,6 +291,7 @@ RunResult run(const std::vector<SString>& argv, const SString& cwd,
         dup2(errPipe[1], 2);
         close(outPipe[0]);
         close(errPipe[0]);
+        if (mounts && !enterFakeMachine(*mounts)) _exit(125);
         if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
         for (const auto& e : env) setenv(e.first.c_str(), e.second.c_str(), 1);
         execProgram(argv);

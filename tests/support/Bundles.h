@@ -79,12 +79,23 @@ struct RunResult {
     SString err;
 };
 
+// A fake machine for one run: mounts made in order, in a private mount namespace of the
+// child alone, before it runs. Each source (a directory or a file) is bound at its target,
+// which must exist, with the mounts below it; the source "tmpfs" mounts an empty tmpfs
+// there instead; and an empty source makes the target the child's root (with /proc
+// mounted in it), so the child sees nothing but what was mounted there. Nothing outside the
+// child sees any of it, and it vanishes with the child.
+using MountPlan = std::vector<std::pair<SString, SString>>;
+// Whether this process may give a child a private mount namespace (as root; CI runs so).
+bool privateMountsAvailable();
+
 // Runs `argv` with `cwd` (empty: current) and extra environment entries, waiting at most
 // `timeoutSeconds`; standard input is /dev/null, or a pipe that holds `input` (up to what a
-// pipe takes, 64 KiB) when it is given.
+// pipe takes, 64 KiB) when it is given. With `mounts`, the child runs on that fake machine
+// (it ends with status 125 when the mounts cannot be made).
 RunResult run(const std::vector<SString>& argv, const SString& cwd = SString(),
               const std::map<SString, SString>& env = {}, int timeoutSeconds = 120,
-              const SString* input = nullptr);
+              const SString* input = nullptr, const MountPlan* mounts = nullptr);
 
 // The launcher's temporary directory for a test: a fresh directory passed with -qn:tempdir.
 // Lists what is left in it.

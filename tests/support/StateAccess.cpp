@@ -1,21 +1,22 @@
 #include "support/StateAccess.h"
 
+#include "base/RunState.h"
 #include "launcher/Launcher.h"
+#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
 
 namespace testkit {
 
 void StateAccess::resetAll() {
-    Launcher::resetState();
-    PlatformImpl::resetState();
+    RunStatePiece::resetAll();
 }
 
 void StateAccess::setLauncherFile(const SString& path) {
-    Launcher::m_launcherFileName = path;
+    Launcher::setLauncherFiles(path, Launcher::m_origLauncherFileName);
 }
 
 void StateAccess::setOriginalLauncherFile(const SString& path) {
-    Launcher::m_origLauncherFileName = path;
+    Launcher::setLauncherFiles(Launcher::m_launcherFileName, path);
 }
 
 void StateAccess::setUserJavaHome(const SString& home) {
@@ -23,22 +24,18 @@ void StateAccess::setUserJavaHome(const SString& home) {
 }
 
 LauncherInputFiles& StateAccess::inputFiles() {
-    return Launcher::m_inputFiles;
+    return *Launcher::m_inputFiles;
 }
 
 bool StateAccess::logFileInitialized() {
-    return Launcher::m_logFileInitialized;
+    return ::logFileInitialized();
 }
 
-void StateAccess::setLogFileInitialized(bool initialized) {
-    Launcher::m_logFileInitialized = initialized;
-}
-
-const SString (&StateAccess::stringVariables())[10] {
+const std::array<SString, 10>& StateAccess::stringVariables() {
     return Launcher::m_stringVariables;
 }
 
-const long (&StateAccess::numericVariables())[5] {
+const std::array<long, 5>& StateAccess::numericVariables() {
     return Launcher::m_numericVariables;
 }
 

@@ -2,6 +2,8 @@
 // The one way tests reach the static state of the launcher and the platform layer: they
 // set what a run would have set and read what it left, and put everything back at the end.
 
+#include <array>
+
 #include "base/SString.h"
 #include "platform/PlatformImpl.h"
 
@@ -11,8 +13,8 @@ namespace testkit {
 
 class StateAccess {
 public:
-    // Every static member of the launcher and the platform layer back to its start value,
-    // a received interruption signal included.
+    // Every piece of the run's state back to its start value, a received interruption
+    // signal included (RunStatePiece::resetAll()).
     static void resetAll();
 
     // --- launcher ---
@@ -22,10 +24,9 @@ public:
     static void setUserJavaHome(const SString& home);
     static LauncherInputFiles& inputFiles();
     static bool logFileInitialized();
-    static void setLogFileInitialized(bool initialized);
     // The stored variables as they are, without the number checks of the accessors.
-    static const SString (&stringVariables())[10];
-    static const long (&numericVariables())[5];
+    static const std::array<SString, 10>& stringVariables();
+    static const std::array<long, 5>& numericVariables();
 
     // --- platform layer ---
     static void setCanceled(bool canceled);

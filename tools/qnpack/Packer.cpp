@@ -5,16 +5,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <set>
 
 #include "base/LauncherException.h"
 #include "base/Numbers.h"
 #include "base/Paths.h"
 #include "base/StdioFile.h"
+#include "inputfiles/Bundle.h"
+#include "inputfiles/BundleLayout.h"
 #include "inputfiles/FileIndexEntry.h"
 #include "inputfiles/TagFile.h"
-#include "launcher/Launcher.h"
-#include "launcher/LauncherInputFiles.h"
 #include "platform/PlatformImpl.h"
 #include "platform/SystemError.h"
 #include "qnpack/AppBundle.h"
@@ -166,12 +167,16 @@ bool splitId(const SString& value, long& id, SString& path) {
     return true;
 }
 
+// Whether the file at `path` ends with a bundle's trailer; false when it cannot be read.
 bool hasAppendedData(const SString& path) {
-    StdioFile file = PlatformImpl::openFile(path, "rb");
-    if (!file) return false;
-    unsigned char tail[4] = {0, 0, 0, 0};
-    return fseek(file.get(), -4, SEEK_END) == 0 && fread(tail, 1, 4, file.get()) == 4 &&
-           tail[0] == 0xCA && tail[1] == 0x82 && tail[2] == 0xCA && tail[3] == 0x82;
+    try {
+        Bundle bundle(path);
+        bundle.readIndex();
+        return bundle.hasAppendedData();
+    } catch (const LauncherException&) {
+        // A damaged index still shows there is appended data; an unreadable file does not.
+        return PlatformImpl::isReadable(path) && PlatformImpl::fileSize(path) >= kTrailerSize;
+    }
 }
 
 struct PendingFile {
@@ -522,18 +527,18 @@ int list(int argc, char** argv, FILE* out, FILE* err) {
         fprintf(out, "%s carries no appended data\n", bundle.c_str());
         return 0;
     }
-    Launcher::setLauncherFileName(bundle);
-    LauncherInputFiles files;
+    std::unique_ptr<Bundle> files;
     try {
-        files.load(false);
+        files = std::make_unique<Bundle>(bundle);
+        files->readIndex();
     } catch (const LauncherException& e) {
         fprintf(err, "qnpack: %s: %s\n", bundle.c_str(), e.getMessage().c_str());
         return 1;
     }
     fprintf(out, "%-4s %-18s %11s %11s %11s  %s\n", "POS", "TYPE", "ID", "LENGTH", "OFFSET",
             "NAME");
-    for (long i = 0; i < files.getFileCount(); ++i) {
-        const FileIndexEntry* e = files.getFileAt(i);
+    for (long i = 0; i < files->index().size(); ++i) {
+        const FileIndexEntry* e = files->index().at(i);
         fprintf(out, "%-4ld %-18s %11ld %11ld %11ld  %s\n", i, typeName(e->m_type), e->m_id,
                 e->m_length, e->m_offset, e->m_name.c_str());
     }
