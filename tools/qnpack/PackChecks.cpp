@@ -88,6 +88,18 @@ void checkLaunchScript(const SString& path, const TagFile& script, std::vector<S
     }
 }
 
+void checkClasspathReferences(const SString& path, const TagFile& script,
+                              std::vector<SString>& problems) {
+    const StringDeque* references = script.getValue("CLASSPATH_REFERENCES");
+    if (!references) return;
+    for (const SString& reference : *references) {
+        if (reference.empty() || reference[0] != '/') {
+            problems.push_back(path + ": CLASSPATH_REFERENCES: " + reference +
+                               ": a referenced jar is named by its absolute path");
+        }
+    }
+}
+
 namespace {
 
 // The line of each value of the last definition of `tag` in the file at `path`, found by
