@@ -189,6 +189,10 @@ ClassPath resolveClassPath(const ClassPathRequest& request) {
         jar.path = path;
         jar.origin =
             next.namingJar.empty() ? SString("--class-path") : "Class-Path of " + next.namingJar;
+        // A reference keeps the path under the prefix as the entry names it, not the file
+        // its links lead to: distributions install versioned jars behind unversioned
+        // links (bcprov.jar -> bcprov-1.72.jar) and a package update moves the link, so
+        // the named path is the one that stays valid.
         const SString absolute = absolutePath(path);
         if (request.systemJars && isBelow(absolute, prefix)) {
             jar.reference = true;
