@@ -3,11 +3,11 @@
 #include <cerrno>
 
 #include "base/LauncherException.h"
-#include "platform/Log.h"
 #include "base/Paths.h"
 #include "base/UniqueFd.h"
 #include "inputfiles/Bundle.h"
 #include "inputfiles/ExtractedArchives.h"
+#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
 #include "platform/RangeCopy.h"
 #include "platform/SecureDir.h"

@@ -67,15 +67,26 @@ Bundle::Bundle(const SString& path) : m_path(path), m_fd(PlatformImpl::openForRe
     if (!m_fd) throw LauncherException("Cannot open launcher file.");
 }
 
+bool Bundle::readTail(long long& size, SString& tail) const {
+    FileFacts facts;
+    size = fileFacts(m_fd.get(), facts) ? static_cast<long long>(facts.size) : -1;
+    return size >= kTrailerSize && readAt(m_fd.get(), size - kTrailerSize, kTrailerSize, tail) &&
+           tail.size() == static_cast<size_t>(kTrailerSize);
+}
+
+bool Bundle::endsWithTrailer() const {
+    long long size = 0;
+    SString tail;
+    long indexOffset = 0;
+    return readTail(size, tail) && isTrailer(tail, indexOffset);
+}
+
 void Bundle::readIndex() {
     m_index.clear();
     m_hasAppendedData = false;
-    FileFacts facts;
-    const long long size = fileFacts(m_fd.get(), facts) ? static_cast<long long>(facts.size) : -1;
+    long long size = 0;
     SString tail;
-    if (size < kTrailerSize || !readAt(m_fd.get(), size - kTrailerSize, kTrailerSize, tail)) {
-        throw LauncherException("Invalid launcher format.");
-    }
+    if (!readTail(size, tail)) throw LauncherException("Invalid launcher format.");
     long indexOffset = 0;
     if (!isTrailer(tail, indexOffset)) return;
     m_hasAppendedData = true;

@@ -20,6 +20,10 @@ public:
     // the index's messages for a damaged index, whose entries read before the damage stay.
     void readIndex();
 
+    // Whether the file ends with a trailer, read without the index; false for a file
+    // shorter than one.
+    bool endsWithTrailer() const;
+
     const SString& path() const { return m_path; }
     // Whether the file ends with a trailer (known after readIndex).
     bool hasAppendedData() const { return m_hasAppendedData; }
@@ -44,6 +48,9 @@ public:
     SString extract(const FileIndexEntry& entry, const SString& directory) const;
 
 private:
+    // The file's size and its last kTrailerSize bytes; false when it is shorter.
+    bool readTail(long long& size, SString& tail) const;
+
     SString m_path;
     UniqueFd m_fd;
     bool m_hasAppendedData = false;

@@ -1,5 +1,6 @@
 #include "inputfiles/BundleWriter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "base/Sha256.h"
 #include "base/UniqueFd.h"
 #include "inputfiles/BundleLayout.h"
+#include "platform/FileIdentity.h"
 #include "platform/PlatformImpl.h"
 #include "platform/RangeCopy.h"
 #include "platform/ReplacementFile.h"
@@ -35,22 +37,44 @@ namespace {
     throw LauncherException(systemErrorText(path + ": cannot write: ", error));
 }
 
-// The SHA-256 of the whole of the open file `in`, read from its start.
-SString digestOf(int in, const SString& path) {
+// A file to embed: a plain file, opened without waiting (a pipe or a device named by
+// mistake is refused, never waited on or read without end), with its size as it was then.
+struct Source {
+    UniqueFd fd;
+    long long size = 0;
+};
+
+Source openSource(const SString& path) {
+    Source source;
+    SString problem;
+    source.fd = PlatformImpl::openPlainDescriptor(path, problem);
+    if (!source.fd) throw LauncherException(path + ": cannot read: " + problem);
+    FileFacts facts;
+    if (!fileFacts(source.fd.get(), facts)) cannotRead(path, errno);
+    source.size = static_cast<long long>(facts.size);
+    return source;
+}
+
+// The SHA-256 of the first `size` bytes of the open file `in`.
+SString digestOf(int in, long long size, const SString& path) {
     Sha256 sha;
     SString block;
-    for (long long offset = 0;; offset += static_cast<long long>(block.size())) {
-        if (!readAt(in, offset, 1 << 20, block)) cannotRead(path, errno);
+    for (long long offset = 0; offset < size; offset += static_cast<long long>(block.size())) {
+        const long long wanted = std::min<long long>(1 << 20, size - offset);
+        if (!readAt(in, offset, static_cast<size_t>(wanted), block)) cannotRead(path, errno);
         if (block.empty()) break;
         sha.update(block);
     }
     return sha.finish();
 }
 
-// Appends the whole of the open file `in` to `out`; returns the number of bytes copied.
-long long copyInto(int in, const SString& path, int out, const SString& outputPath) {
+// Appends the first `size` bytes of the open file `in` to `out`; returns how many were
+// copied (fewer only when the file shrank meanwhile).
+long long copyInto(int in, long long size, const SString& path, int out,
+                   const SString& outputPath) {
     RangeCopy how;
     how.offset = 0;
+    how.length = size;
     const RangeCopyResult result = copyRange(in, out, how);
     if (result.writeError != 0) cannotWrite(outputPath, result.writeError);
     if (result.readError != 0) cannotRead(path, result.readError);
@@ -64,9 +88,8 @@ void writeInto(int out, const SString& bytes, const SString& outputPath) {
 // Stub, files, index, digests and trailer, written to `out`.
 void writeBundle(const SString& stubPath, const std::vector<BundleFile>& files, int out,
                  const SString& outputPath) {
-    UniqueFd stub = PlatformImpl::openForReading(stubPath);
-    if (!stub) cannotRead(stubPath, errno);
-    long long offset = copyInto(stub.get(), stubPath, out, outputPath);
+    Source stub = openSource(stubPath);
+    long long offset = copyInto(stub.fd.get(), stub.size, stubPath, out, outputPath);
     SString index, digests;
     BundleWriter::appendLong(index, static_cast<long>(files.size()));
     digests += kDigestBlockMagic;
@@ -75,19 +98,21 @@ void writeBundle(const SString& stubPath, const std::vector<BundleFile>& files, 
         if (static_cast<long>(file.name.size()) > BundleWriter::kMaxNameLength) {
             throw LauncherException(file.sourcePath + ": the name is longer than 32767 bytes");
         }
-        UniqueFd in = PlatformImpl::openForReading(file.sourcePath);
-        if (!in) cannotRead(file.sourcePath, errno);
+        Source in = openSource(file.sourcePath);
         // Large files start on a page boundary, so that extraction copies whole pages.
-        if (PlatformImpl::fileSize(file.sourcePath) >= BundleWriter::kAlignFrom &&
-            offset % BundleWriter::kAlignment != 0) {
+        if (in.size >= BundleWriter::kAlignFrom && offset % BundleWriter::kAlignment != 0) {
             SString padding(
                 static_cast<size_t>(BundleWriter::kAlignment - offset % BundleWriter::kAlignment),
                 '\0');
             writeInto(out, padding, outputPath);
             offset += static_cast<long long>(padding.size());
         }
-        digests += digestOf(in.get(), file.sourcePath);
-        const long long length = copyInto(in.get(), file.sourcePath, out, outputPath);
+        if (in.size > BundleWriter::kMaxOffset) {
+            throw LauncherException(file.sourcePath +
+                                    ": the bundle passes 2 GiB, the limit of the file index");
+        }
+        const long long length = copyInto(in.fd.get(), in.size, file.sourcePath, out, outputPath);
+        digests += digestOf(in.fd.get(), length, file.sourcePath);
         if (offset > BundleWriter::kMaxOffset || length > BundleWriter::kMaxOffset) {
             throw LauncherException(file.sourcePath +
                                     ": the bundle passes 2 GiB, the limit of the file index");

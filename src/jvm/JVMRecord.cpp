@@ -1,10 +1,10 @@
 #include "jvm/JVMRecord.h"
 
-#include "platform/Log.h"
 #include "base/Numbers.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
 #include "jvm/JVMFiles.h"
+#include "platform/Log.h"
 
 SString JVMRecord::key(const SString& first, const StringDeque& rest) {
     // A NUL cannot occur in a path or a property name, so the key is unambiguous.
@@ -67,8 +67,8 @@ std::vector<SString> JVMRecord::reportLines(const JVMFiles& files, size_t limit)
             result.push_back("  " + refusals[i]->home + ": " + refusals[i]->reason);
         }
         if (refusals.size() > limit) {
-            result.push_back("  and " + convertToString(static_cast<long>(refusals.size() - limit)) +
-                             " more");
+            result.push_back("  and " +
+                             convertToString(static_cast<long>(refusals.size() - limit)) + " more");
         }
     }
     result.push_back("Choose a JVM with -qn:javahome DIR; -qn:log FILE writes the full log.");

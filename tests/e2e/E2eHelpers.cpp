@@ -1,6 +1,7 @@
 #include "e2e/E2eHelpers.h"
 
 #include <sys/mount.h>
+#include <unistd.h>
 
 namespace e2e {
 
@@ -62,6 +63,14 @@ SString instructions(const std::vector<SString>& lines) {
     SString text = "INSTRUCTIONS:\n";
     for (const SString& line : lines) text += "  " + line + "\n";
     return text + "/:\n";
+}
+
+SString jdkBin() {
+    const SString debian = "/usr/lib/jvm/java-17-openjdk-amd64/bin";
+    if (access((debian + "/javac").c_str(), X_OK) == 0) return debian;
+    RunResult r = testkit::run({"/bin/sh", "-c", "command -v javac"});
+    if (r.status != 0 || r.out.size() < 7) return SString();
+    return r.out.substr(0, r.out.rfind('/'));
 }
 
 }  // namespace e2e

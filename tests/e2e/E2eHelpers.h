@@ -71,6 +71,9 @@ SString descriptor(const SString& desc, const std::vector<SString>& properties,
 // An instructions file holding `lines` as its INSTRUCTIONS values.
 SString instructions(const std::vector<SString>& lines);
 
+// The JDK's bin directory: the Debian JDK 17, else the javac on the PATH; empty if none.
+SString jdkBin();
+
 // Properties a stand-in reports and the descriptor line that expects them.
 extern const std::map<SString, SString> kStandInProperties;
 extern const std::vector<SString> kStandInExpected;

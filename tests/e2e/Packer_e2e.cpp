@@ -119,7 +119,7 @@ TEST(Packer, RefusesWhatTheLauncherWouldFailOn) {
     }
 }
 
-TEST(Packer, ACompleteHandWrittenBundlePacksWithoutAWord) {
+TEST(Packer, ACompleteHandWrittenBundlePacksNamingOnlyItsFiles) {
     Workspace ws;
     writeFile(ws.file("i.tag"),
               "INSTRUCTIONS:\n  FIND_JVM 0 1\n  JMP0 @N1@ no\n"
@@ -131,7 +131,11 @@ TEST(Packer, ACompleteHandWrittenBundlePacksWithoutAWord) {
                        ws.file("j.jvm"), "--verify-archive", verifyJarPath()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.out, "embedded i.tag from " + ws.file("i.tag") +
+                         " (--instructions)\nembedded l.tag from " + ws.file("l.tag") +
+                         " (--launch-script)\nembedded j.jvm from " + ws.file("j.jvm") +
+                         " (--jvm)\nembedded verify.jar from " + verifyJarPath() +
+                         " (--verify-archive)\n");
 }
 
 TEST(Packer, AMissingStubNamesTheOptionAndThePlacesSearched) {

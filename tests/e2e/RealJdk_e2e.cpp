@@ -91,9 +91,10 @@ TEST(RealJdk, DemoBundleFindsTheJdkAndGreetsWithItsArguments) {
     EXPECT_TRUE(ws.leftovers().empty());
 }
 
-// The demo tries the newest JDK of a tree laid out like /usr/lib/jvm, verifying only the
-// directories that hold one; with that JDK gone it takes the next.
-TEST(RealJdk, DemoTakesTheNewestJdkAndTheNextWhenItIsHidden) {
+// The demo takes the java on the PATH, the system's default, before the newest JDK of a
+// tree laid out like /usr/lib/jvm. Without one on the PATH it tries the newest JDK,
+// verifying only the directories that hold one; with that JDK gone it takes the next.
+TEST(RealJdk, DemoTakesTheDefaultJavaThenTheNewestJdkAndTheNextWhenItIsHidden) {
     REQUIRE_JDK(home);
     const SString newest = "/usr/lib/jvm/temurin-25-jdk-amd64";
     const SString older = "/usr/lib/jvm/java-17-openjdk-amd64";
@@ -108,11 +109,19 @@ TEST(RealJdk, DemoTakesTheNewestJdkAndTheNextWhenItIsHidden) {
     MountPlan both = {{newest, jvms + "/temurin-25-jdk-amd64"},
                       {older, jvms + "/java-17-openjdk-amd64"},
                       {jvms, "/usr/lib/jvm"}};
-    const std::map<SString, SString> env = {{"JAVA_HOME", ""}, {"PATH", "/usr/bin:/bin"}};
+    makeDirs(ws.file("default/bin"));
+    ASSERT_EQ(symlink((older + "/bin/java").c_str(), ws.file("default/bin/java").c_str()), 0);
+    makeDirs(ws.file("no-java"));
+    std::map<SString, SString> env = {{"JAVA_HOME", ""}, {"PATH", ws.file("default/bin")}};
+    RunResult byDefault = ws.run(demo, {}, env, SString(), &both);
+    EXPECT_NE(byDefault.out.find("Java home: " + older + "\n"), SString::npos)
+        << byDefault.out << byDefault.err;
 
+    env["PATH"] = ws.file("no-java");
+    const SString before = ws.logText();
     RunResult r = ws.run(demo, {}, env, SString(), &both);
     EXPECT_NE(r.out.find("Java home: " + newest + "\n"), SString::npos) << r.out << r.err;
-    const SString firstLog = ws.logText();
+    const SString firstLog = ws.logText().substr(before.size());
     size_t verified = 0;
     for (size_t at = firstLog.find("Verifying JVM at "); at != SString::npos;
          at = firstLog.find("Verifying JVM at ", at + 1)) {

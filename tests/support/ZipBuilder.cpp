@@ -37,8 +37,10 @@ SString rawDeflate(const SString& data) {
 
 }  // namespace
 
-ZipBuilder& ZipBuilder::add(const SString& name, const SString& content, bool deflate) {
+ZipBuilder& ZipBuilder::add(const SString& name, const SString& content, bool deflate,
+                            Sizes sizes) {
     Entry entry;
+    entry.sizes = sizes;
     entry.name = name;
     entry.size = content.size();
     entry.crc = crc32(crc32(0, Z_NULL, 0), reinterpret_cast<const Bytef*>(content.data()),
@@ -49,27 +51,39 @@ ZipBuilder& ZipBuilder::add(const SString& name, const SString& content, bool de
     return *this;
 }
 
+ZipBuilder& ZipBuilder::comment(const SString& text) {
+    m_comment = text;
+    return *this;
+}
+
 SString ZipBuilder::bytes() const {
     SString out;
     SString directory;
     for (const Entry& e : m_entries) {
         const unsigned long offset = out.size();
+        const bool descriptor = e.sizes != InHeader;
         put32(out, 0x04034b50);
         put16(out, 20);
-        put16(out, 0);
+        put16(out, descriptor ? 8 : 0);
         put16(out, static_cast<unsigned>(e.method));
         put32(out, 0);
-        put32(out, e.crc);
-        put32(out, e.data.size());
-        put32(out, e.size);
+        put32(out, descriptor ? 0 : e.crc);
+        put32(out, descriptor ? 0 : e.data.size());
+        put32(out, descriptor ? 0 : e.size);
         put16(out, static_cast<unsigned>(e.name.size()));
         put16(out, 0);
         out += e.name + e.data;
+        if (descriptor) {
+            if (e.sizes == InDescriptor) put32(out, 0x08074b50);
+            put32(out, e.crc);
+            put32(out, e.data.size());
+            put32(out, e.size);
+        }
 
         put32(directory, 0x02014b50);
         put16(directory, 20);
         put16(directory, 20);
-        put16(directory, 0);
+        put16(directory, descriptor ? 8 : 0);
         put16(directory, static_cast<unsigned>(e.method));
         put32(directory, 0);
         put32(directory, e.crc);
@@ -93,8 +107,8 @@ SString ZipBuilder::bytes() const {
     put16(out, static_cast<unsigned>(m_entries.size()));
     put32(out, directory.size());
     put32(out, directoryOffset);
-    put16(out, 0);
-    return out;
+    put16(out, static_cast<unsigned>(m_comment.size()));
+    return out + m_comment;
 }
 
 void ZipBuilder::write(const SString& path) const {

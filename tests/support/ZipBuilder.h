@@ -10,7 +10,14 @@ namespace testkit {
 
 class ZipBuilder {
 public:
-    ZipBuilder& add(const SString& name, const SString& content, bool deflate = true);
+    // How an entry's CRC and sizes are written: in its local header, or in a data
+    // descriptor after its data (with or without the descriptor's signature).
+    enum Sizes { InHeader, InDescriptor, InDescriptorWithoutSignature };
+
+    ZipBuilder& add(const SString& name, const SString& content, bool deflate = true,
+                    Sizes sizes = InHeader);
+    // The archive comment.
+    ZipBuilder& comment(const SString& text);
     // The archive's bytes.
     SString bytes() const;
     // Writes the archive to `path`.
@@ -23,8 +30,10 @@ private:
         unsigned long crc;
         unsigned long size;
         int method;
+        Sizes sizes;
     };
     std::vector<Entry> m_entries;
+    SString m_comment;
 };
 
 // The first bytes of a class file of the given major version (52 is Java 8).

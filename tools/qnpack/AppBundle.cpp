@@ -5,17 +5,20 @@
 #include "base/LauncherException.h"
 #include "base/Paths.h"
 #include "jvm/JavaVersion.h"
-#include "platform/PlatformImpl.h"
 #include "platform/ShellWords.h"
 #include "qnpack/JarFile.h"
+#include "qnpack/ManifestChecks.h"
 
 namespace {
 
-// The places JDKs live, for every Java version alike: the user's choice first, then the
-// distributions' directories and the per-user installs, newest first, and last the java
-// on the PATH. The descriptors shipped in descriptors/ are this text.
-const char* const kPathHints[] = {
-    "#JAVA_HOME#",
+// The places JDKs live, for every Java version alike. The administrator's choice comes
+// first: JAVA_HOME, then the java on the PATH (which the alternatives system or
+// default-java points at); then the distributions' directories and the tarball places,
+// newest first; then the per-user installs. The descriptors shipped in descriptors/ are
+// this text.
+const char* const kUserChoice = "#JAVA_HOME#";
+const char* const kJavaOnPath = "%JAVA_ON_PATH%";
+const char* const kUsualPlaces[] = {
     "usr/lib/jvm/*",
     "usr/lib64/jvm/*",
     "opt/java/openjdk",
@@ -26,8 +29,10 @@ const char* const kPathHints[] = {
     "#HOME#/.asdf/installs/java/*",
     "#HOME#/.local/share/mise/installs/java/*",
     "#HOME#/.gradle/jdks/*",
-    "%JAVA_ON_PATH%",
 };
+
+const char* const kConstraintAdvice =
+    "not a version constraint; write N+ (N or newer) or N..M (N up to M), e.g. 17+ or 11..17";
 
 SString trimmed(const SString& text) {
     const size_t start = text.find_first_not_of(" \t\r\n");
@@ -35,83 +40,59 @@ SString trimmed(const SString& text) {
     return text.substr(start, text.find_last_not_of(" \t\r\n") - start + 1);
 }
 
-// The directory of `path`, "." for a name in the current directory.
-SString directoryOf(const SString& path) {
-    const SString directory = dirName(path);
-    return directory.empty() ? SString(".") : directory;
-}
-
 bool plainShellChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
            SString("-_./=:,+").find(c) != SString::npos;
 }
 
-// The Class-Path entries of the manifest as files: relative URLs resolved against the
-// jar's directory, as `java -jar` does. Entries that are not there are skipped (so does
-// `java -jar`), with a warning.
-std::vector<SString> manifestClassPath(const SString& jarPath, const SString& value,
-                                       std::vector<SString>& warnings) {
-    std::vector<SString> jars;
-    for (SString entry : splitClassPath(value)) {
-        if (entry.compare(0, 5, "file:") == 0) entry = entry.substr(5);
-        if (entry.find("://") != SString::npos) {
-            throw LauncherException(jarPath + ": Class-Path entry " + entry +
-                                    " is not a local file; give the class path with "
-                                    "--class-path JAR...");
-        }
-        const SString path = entry[0] == '/' ? entry : directoryOf(jarPath) + "/" + entry;
-        if (!entry.empty() && entry.back() == '/') {
-            throw LauncherException(jarPath + ": Class-Path entry " + entry +
-                                    " is a directory, which cannot be embedded; pack it into a "
-                                    "jar and give the class path with --class-path JAR...");
-        }
-        if (!PlatformImpl::isReadable(path)) {
-            warnings.push_back(jarPath + ": Class-Path entry " + entry + " is not at " + path +
-                               "; it is left out, as java -jar would do");
-            continue;
-        }
-        jars.push_back(path);
-    }
-    return jars;
-}
-
-// The Java feature release the main class needs, from its class file in the main jar or
-// the class path; 0 when it is in none of them.
-int mainClassJavaVersion(const JarFile& mainJar, const std::vector<SString>& classPath,
-                         const SString& mainClass) {
+// The name of the class file of `mainClass` in a jar.
+SString classEntryName(const SString& mainClass) {
     SString entryName = mainClass;
     for (char& c : entryName) {
         if (c == '.') c = '/';
     }
-    entryName += ".class";
-    if (const JarEntry* entry = mainJar.find(entryName)) {
-        return classFileJavaVersion(mainJar.read(*entry));
-    }
-    for (const SString& path : classPath) {
-        JarFile jar = JarFile::open(path);
-        if (const JarEntry* entry = jar.find(entryName)) {
-            return classFileJavaVersion(jar.read(*entry));
-        }
-    }
-    return 0;
+    return entryName + ".class";
 }
 
-// JVM options for the manifest attributes that only `java -jar` honours: the bundle runs
-// the main class from a class path, so they are passed on the command line instead.
-std::vector<SString> manifestJavaOptions(const std::map<SString, SString>& manifest) {
+// The manifest attribute `name` of `manifest`, when it is there.
+const SString* attribute(const std::map<SString, SString>& manifest, const char* name) {
+    auto found = manifest.find(name);
+    return found == manifest.end() ? nullptr : &found->second;
+}
+
+// Checks the attributes that only `java -jar` honours and returns their JVM options: the
+// bundle runs the main class from a class path, so they go on the command line instead.
+std::vector<SString> manifestJavaOptions(const SString& jar,
+                                         const std::map<SString, SString>& manifest,
+                                         std::vector<SString>& problems) {
     std::vector<SString> options;
-    const std::pair<const char*, const char*> perPackage[] = {{"add-opens", "--add-opens="},
-                                                              {"add-exports", "--add-exports="}};
-    for (const auto& attribute : perPackage) {
-        auto found = manifest.find(attribute.first);
-        if (found == manifest.end()) continue;
-        for (const SString& package : splitClassPath(found->second)) {
-            options.push_back(attribute.second + package + "=ALL-UNNAMED");
+    const std::pair<const char*, const char*> perPackage[] = {{"add-opens", "Add-Opens"},
+                                                              {"add-exports", "Add-Exports"}};
+    for (const auto& name : perPackage) {
+        const SString* value = attribute(manifest, name.first);
+        if (!value) continue;
+        const SString problem = modulePackagesProblem(*value);
+        if (!problem.empty()) {
+            problems.push_back(jar + ": " + name.second + ": " + shownValue(*value) + ": " +
+                               problem);
+            continue;
+        }
+        for (const SString& pair : blankSeparated(*value)) {
+            options.push_back(SString("--") + name.first + "=" + pair + "=ALL-UNNAMED");
         }
     }
-    auto nativeAccess = manifest.find("enable-native-access");
-    if (nativeAccess != manifest.end() && trimmed(nativeAccess->second) == "ALL-UNNAMED") {
-        options.push_back("--enable-native-access=ALL-UNNAMED");
+    if (const SString* value = attribute(manifest, "enable-native-access")) {
+        const SString problem = moduleListProblem(*value);
+        if (!problem.empty()) {
+            problems.push_back(jar + ": Enable-Native-Access: " + shownValue(*value) + ": " +
+                               problem);
+        } else {
+            SString modules;
+            for (const SString& module : moduleList(*value)) {
+                modules += (modules.empty() ? "" : ",") + module;
+            }
+            options.push_back("--enable-native-access=" + modules);
+        }
     }
     return options;
 }
@@ -129,7 +110,6 @@ void refuseMacroCharacters(const char* what, const SString& text) {
 
 SString launchScriptText(const AppOptions& options, const AppBundle& app,
                          const std::vector<SString>& javaOptions) {
-    refuseMacroCharacters("--main-class", app.mainClass);
     for (const SString& option : javaOptions) refuseMacroCharacters("--java-option", option);
     SString command = "\"@JVM_HOME@/@JVM_EXE@\"";
     for (const SString& option : javaOptions) command += " " + launchCommandWord(option);
@@ -141,10 +121,20 @@ SString launchScriptText(const AppOptions& options, const AppBundle& app,
     text += options.gui ? "QUIET: 0\n" : "QUIET: 1\n";
     text += "DISPLAY_CONSOLE: 1\n";
     text += "AUTO_SET_WORKING_DIR: 0\n";
+    // Launcher options stop at the application's first argument, which is the
+    // application's with everything after it.
+    text += "LAUNCHER_OPTIONS_FIRST: 1\n";
     // Later runs start from a class-data archive kept in the per-user cache.
     text += "CLASS_DATA: 1\n";
     text += "COMMAND: " + tagValueText(command) + "\n";
     text += "ARCHIVE: \"\"\"%APPLICATION_ARCHIVE%()\"\"\"\n";
+    // System jars stay where they are; the launcher puts them on the class path after the
+    // embedded archives, in this order.
+    SString references;
+    for (const ClassPathJar& jar : app.classPath) {
+        if (jar.reference) references += "  " + tagValueText(jar.path) + "\n";
+    }
+    if (!references.empty()) text += "CLASSPATH_REFERENCES:\n" + references + "/:\n";
     return text;
 }
 
@@ -180,6 +170,29 @@ SString instructionsText(bool gui, bool runtime) {
     return text;
 }
 
+// The main class, from the option or the manifest, checked; empty with a problem added
+// when it is no class name.
+SString checkedMainClass(const AppOptions& options, const std::map<SString, SString>& manifest,
+                         std::vector<SString>& problems) {
+    SString where = "--main-class";
+    SString mainClass = trimmed(options.mainClass);
+    if (mainClass.empty()) {
+        if (const SString* value = attribute(manifest, "main-class")) {
+            mainClass = trimmed(*value);
+            where = options.mainJar + ": Main-Class:";
+        }
+    }
+    if (mainClass.empty()) {
+        throw LauncherException(options.mainJar +
+                                ": the manifest names no Main-Class; give the class that holds "
+                                "main with --main-class CLASS");
+    }
+    const SString problem = classNameProblem(mainClass);
+    if (problem.empty()) return dottedClassName(mainClass);
+    problems.push_back(where + " " + shownValue(mainClass) + ": not a Java class name: " + problem);
+    return SString();
+}
+
 }  // namespace
 
 SString launchCommandWord(const SString& text) {
@@ -203,7 +216,7 @@ SString jvmDescriptorFileName(const SString& constraint) {
     return "java-" + constraint + ".jvm";
 }
 
-SString jvmDescriptorText(const SString& constraint) {
+SString jvmDescriptorText(const SString& constraint, bool preferNewest) {
     SString desc;
     const size_t dots = constraint.find("..");
     if (dots != SString::npos) {
@@ -220,7 +233,10 @@ SString jvmDescriptorText(const SString& constraint) {
         "SYSTEM_SEPARATOR: =\n";
     text += "JVM_PROPERTIES: java.version=" + constraint + "\n";
     text += "PATH_HINT:\n";
-    for (const char* hint : kPathHints) text += SString("  ") + hint + "\n";
+    text += SString("  ") + kUserChoice + "\n";
+    if (!preferNewest) text += SString("  ") + kJavaOnPath + "\n";
+    for (const char* hint : kUsualPlaces) text += SString("  ") + hint + "\n";
+    if (preferNewest) text += SString("  ") + kJavaOnPath + "\n";
     text += "/:\n";
     return text;
 }
@@ -242,49 +258,63 @@ AppBundle generateAppBundle(const AppOptions& given) {
     options.name = applicationName(options);
     const JarFile jar = JarFile::open(options.mainJar);
     const std::map<SString, SString> manifest = readManifest(jar);
+    app.mainJarHasClassPath = attribute(manifest, "class-path") != nullptr;
+    app.mainJarSigned = isSignedJar(jar);
+    app.mainClass = checkedMainClass(options, manifest, app.problems);
+    std::vector<SString> javaOptions = manifestJavaOptions(options.mainJar, manifest, app.problems);
 
-    app.mainClass = trimmed(options.mainClass);
-    if (app.mainClass.empty()) {
-        auto found = manifest.find("main-class");
-        if (found != manifest.end()) app.mainClass = trimmed(found->second);
+    // The class file of the main class, in the main jar or the first jar that has it.
+    const SString classEntry = classEntryName(app.mainClass);
+    int mainClassVersion = 0;
+    if (const JarEntry* entry = jar.find(classEntry)) {
+        mainClassVersion = classFileJavaVersion(jar.read(*entry));
     }
-    if (app.mainClass.empty()) {
-        throw LauncherException(options.mainJar +
-                                ": the manifest names no Main-Class; give the class that holds "
-                                "main with --main-class CLASS");
-    }
-
-    if (options.classPathGiven) {
-        app.classPath = options.classPath;
-    } else {
-        auto found = manifest.find("class-path");
-        if (found != manifest.end()) {
-            app.classPath = manifestClassPath(options.mainJar, found->second, app.warnings);
+    ClassPathRequest request;
+    request.mainJar = options.mainJar;
+    if (const SString* value = attribute(manifest, "class-path")) request.mainClassPath = *value;
+    request.mainSigned = app.mainJarSigned;
+    request.optionGiven = options.classPathGiven;
+    request.optionEntries = options.classPath;
+    request.systemJars = options.systemJars;
+    request.systemPrefix = options.systemPrefix;
+    request.onJar = [&](const ClassPathJar&, const JarFile& file) {
+        if (mainClassVersion != 0 || app.mainClass.empty()) return;
+        if (const JarEntry* entry = file.find(classEntry)) {
+            mainClassVersion = classFileJavaVersion(file.read(*entry));
+        }
+    };
+    ClassPath classPath = resolveClassPath(request);
+    app.classPath = classPath.jars;
+    app.warnings = classPath.warnings;
+    app.problems.insert(app.problems.end(), classPath.problems.begin(), classPath.problems.end());
+    for (const ClassPathJar& reference : app.classPath) {
+        if (reference.reference && reference.path.find_first_of("\r\n") != SString::npos) {
+            app.problems.push_back(shownValue(reference.path) +
+                                   ": a path with a line break cannot be referenced");
         }
     }
+    if (!app.problems.empty()) return app;
 
     app.javaConstraint = options.java;
     if (app.javaConstraint.empty()) {
-        const int version = mainClassJavaVersion(jar, app.classPath, app.mainClass);
-        if (version == 0) {
+        if (mainClassVersion == 0) {
             throw LauncherException(options.mainJar + ": the main class " + app.mainClass +
                                     " is neither in this jar nor on its class path; check "
                                     "Main-Class or give --main-class CLASS, or give --java N+");
         }
         // The verifier itself needs Java 8, so older class files still ask for 8.
-        app.javaConstraint = std::to_string(version < 8 ? 8 : version) + "+";
+        app.javaConstraint = std::to_string(mainClassVersion < 8 ? 8 : mainClassVersion) + "+";
     } else if (!VersionConstraint::parse(app.javaConstraint)) {
-        SString reason = versionConstraintError(app.javaConstraint);
+        const SString reason = versionConstraintError(app.javaConstraint);
         throw LauncherException("--java " + app.javaConstraint + ": " +
-                                (reason.empty() ? SString("not a version constraint") : reason) +
-                                "; write N+ (N or newer, as 17+) or N..M (as 11..17)");
+                                (reason.empty() ? SString(kConstraintAdvice) : reason));
     }
     app.descriptorName = jvmDescriptorFileName(app.javaConstraint);
+    app.shippedDescriptor = !options.preferNewest;
 
-    std::vector<SString> javaOptions = manifestJavaOptions(manifest);
     javaOptions.insert(javaOptions.end(), options.javaOptions.begin(), options.javaOptions.end());
     app.launchScript = launchScriptText(options, app, javaOptions);
     app.instructions = instructionsText(options.gui, !options.runtime.empty());
-    app.descriptor = jvmDescriptorText(app.javaConstraint);
+    app.descriptor = jvmDescriptorText(app.javaConstraint, options.preferNewest);
     return app;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/SString.h"
+#include "qnpack/ClassPath.h"
 
 // What the packer's command line says about the application.
 struct AppOptions {
@@ -15,18 +16,29 @@ struct AppOptions {
     std::vector<SString> classPath;
     SString java;  // a version constraint; empty: what the main class needs
     std::vector<SString> javaOptions;
-    SString name;      // empty: the jar's base name without ".jar"
-    bool gui = false;  // show the status display instead of a quiet tool
-    SString runtime;   // a runtime to install when no JVM fits
+    SString name;               // empty: the jar's base name without ".jar"
+    bool gui = false;           // show the status display instead of a quiet tool
+    SString runtime;            // a runtime to install when no JVM fits
+    bool systemJars = false;    // reference the jars under systemPrefix by path
+    SString systemPrefix;       // empty: /usr/share/java
+    bool preferNewest = false;  // the newest JVM in the usual places before the PATH's
 };
 
 // The application resolved against its jar, and the generated files.
 struct AppBundle {
     SString mainClass;
-    std::vector<SString> classPath;  // jars to embed, in class-path order
+    // Every jar of the class path but the main jar, in class-path order: the embedded
+    // ones and the references.
+    std::vector<ClassPathJar> classPath;
+    bool mainJarHasClassPath = false;  // its copy is embedded without the attribute
+    bool mainJarSigned = false;        // then it is embedded as it is
     std::vector<SString> warnings;
-    SString javaConstraint;  // e.g. "17+"
-    SString descriptorName;  // e.g. "java-17+.jvm"
+    // What refuses the application (a manifest value, a class-path entry): when any is
+    // here, nothing is to be written and the generated files are empty.
+    std::vector<SString> problems;
+    SString javaConstraint;         // e.g. "17+"
+    SString descriptorName;         // e.g. "java-17+.jvm"
+    bool shippedDescriptor = true;  // a shipped descriptor of that name may stand in
     SString instructions;
     SString launchScript;
     SString descriptor;
@@ -35,12 +47,15 @@ struct AppBundle {
 // The --name, else the jar's base name without ".jar".
 SString applicationName(const AppOptions& options);
 
-// Reads the jar's manifest and main class and generates the files. Throws
-// LauncherException with a message that says what to give instead.
+// Reads the jar's manifest, main class and class path, and generates the files. Throws
+// LauncherException with a message that says what to give instead when the application
+// cannot be made out; what is refused in the manifests goes to `problems`.
 AppBundle generateAppBundle(const AppOptions& options);
 
-// The discovery descriptor for a version constraint such as "17+" or "11..17".
-SString jvmDescriptorText(const SString& constraint);
+// The discovery descriptor for a version constraint such as "17+" or "11..17": JAVA_HOME,
+// the java on the PATH, then the usual places newest first; with `preferNewest`, the usual
+// places before the java on the PATH.
+SString jvmDescriptorText(const SString& constraint, bool preferNewest = false);
 // "java-17+.jvm" for "17+".
 SString jvmDescriptorFileName(const SString& constraint);
 

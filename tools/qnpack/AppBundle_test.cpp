@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "base/LauncherException.h"
@@ -25,13 +26,26 @@ SString writeJar(const ScopedTempDir& dir, const SString& name, const SString& m
     return path;
 }
 
+// What refuses the application: the exception's message, or the problems one per line.
 SString messageOf(const AppOptions& options) {
     try {
-        generateAppBundle(options);
+        SString text;
+        for (const SString& problem : generateAppBundle(options).problems) text += problem + "\n";
+        return text;
     } catch (const LauncherException& e) {
         return e.getMessage();
     }
-    return SString();
+}
+
+std::vector<SString> pathsOf(const std::vector<ClassPathJar>& jars) {
+    std::vector<SString> paths;
+    for (const ClassPathJar& jar : jars) paths.push_back(jar.path);
+    return paths;
+}
+
+// A jar of one entry, no manifest.
+void writeLibrary(const SString& path) {
+    ZipBuilder().add("lib/Thing.class", testkit::classFileHeader(52)).write(path);
 }
 
 TEST(AppBundle, DescriptorTemplateMatchesTheShippedDescriptors) {
@@ -49,8 +63,9 @@ TEST(AppBundle, DescriptorTemplateMatchesTheShippedDescriptors) {
 
 TEST(AppBundle, ManifestGivesMainClassClassPathAndJava) {
     ScopedTempDir dir;
-    testkit::writeFile(dir.file("lib/one.jar"), "x");
-    testkit::writeFile(dir.file("abs.jar"), "x");
+    testkit::makeDirs(dir.file("lib"));
+    writeLibrary(dir.file("lib/one.jar"));
+    writeLibrary(dir.file("abs.jar"));
     AppOptions options;
     options.mainJar = writeJar(
         dir, "tool.jar",
@@ -59,7 +74,9 @@ TEST(AppBundle, ManifestGivesMainClassClassPathAndJava) {
     AppBundle app = generateAppBundle(options);
     EXPECT_EQ(app.mainClass, "app.Main");
     // Relative entries are resolved against the jar's directory; missing ones are left out.
-    EXPECT_EQ(app.classPath, (std::vector<SString>{dir.file("lib/one.jar"), dir.file("abs.jar")}));
+    EXPECT_EQ(pathsOf(app.classPath),
+              (std::vector<SString>{dir.file("lib/one.jar"), dir.file("abs.jar")}));
+    EXPECT_TRUE(app.mainJarHasClassPath);
     ASSERT_EQ(app.warnings.size(), 1u);
     EXPECT_NE(app.warnings[0].find("missing.jar"), SString::npos);
     EXPECT_EQ(app.javaConstraint, "11+");
@@ -72,13 +89,13 @@ TEST(AppBundle, ManifestGivesMainClassClassPathAndJava) {
     // The command line wins over the manifest.
     options.mainClass = "other.Start";
     options.classPathGiven = true;
-    options.classPath = {"/x/y.jar"};
+    options.classPath = {dir.file("abs.jar")};
     options.java = "17..21";
     options.name = "My Tool";
     options.gui = true;
     app = generateAppBundle(options);
     EXPECT_EQ(app.mainClass, "other.Start");
-    EXPECT_EQ(app.classPath, (std::vector<SString>{"/x/y.jar"}));
+    EXPECT_EQ(pathsOf(app.classPath), (std::vector<SString>{dir.file("abs.jar")}));
     EXPECT_EQ(app.descriptorName, "java-17..21.jvm");
     EXPECT_NE(app.descriptor.find("DESC: Java 17 to 21\n"), SString::npos);
     EXPECT_NE(app.launchScript.find("DESC: My Tool\nQUIET: 0\n"), SString::npos);
@@ -103,15 +120,22 @@ TEST(AppBundle, ProblemsSayWhatToGive) {
     EXPECT_NE(messageOf(options).find("is neither in this jar nor on its class path"),
               SString::npos);
     options.mainClass = "app.Main";
+    // The advice comes once, as for a JVM_PROPERTIES value.
+    const SString advice =
+        "not a version constraint; write N+ (N or newer) or N..M (N up to M), e.g. 17+ or 11..17";
     options.java = "17++";
-    EXPECT_NE(messageOf(options).find("--java 17++: "), SString::npos);
+    EXPECT_EQ(messageOf(options), "--java 17++: " + advice);
     options.java = "17";
-    EXPECT_NE(messageOf(options).find("write N+ (N or newer, as 17+) or N..M"), SString::npos);
+    EXPECT_EQ(messageOf(options), "--java 17: " + advice);
+    options.java = "17..";
+    EXPECT_EQ(messageOf(options),
+              "--java 17..: the range has no upper bound; write 17+ for 17 or newer");
     options.java.clear();
     options.mainJar = writeJar(dir, "dir.jar", "Main-Class: app.Main\nClass-Path: classes/\n");
     EXPECT_NE(messageOf(options).find("is a directory"), SString::npos);
     options.mainJar = dir.file("absent.jar");
-    EXPECT_NE(messageOf(options).find("absent.jar: cannot be read"), SString::npos);
+    EXPECT_EQ(messageOf(options),
+              dir.file("absent.jar") + ": cannot be read: No such file or directory");
 }
 
 TEST(AppBundle, JavaOptionsSurviveTheShell) {
@@ -151,6 +175,126 @@ TEST(AppBundle, JavaOptionsSurviveTheShell) {
     EXPECT_EQ(words,
               (std::vector<SString>{"/j/bin/java", "--add-opens=java.base/java.lang=ALL-UNNAMED",
                                     "-Xmx64m", "-Dtext=it's \"100\" $x `y`", "app.Main"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AppBundle, TheAdministratorsJavaComesBeforeTheNewestUnlessAskedOtherwise) {
+    auto hints = [](bool preferNewest) {
+        const SString text = jvmDescriptorText("17+", preferNewest);
+        const size_t start = text.find("PATH_HINT:\n") + 11;
+        return testkit::splitLines(text.substr(start, text.find("/:\n") - start));
+    };
+    const std::vector<SString> usual = hints(false);
+    ASSERT_GE(usual.size(), 4u);
+    EXPECT_EQ(usual[0], "  #JAVA_HOME#");
+    EXPECT_EQ(usual[1], "  %JAVA_ON_PATH%");
+    EXPECT_EQ(usual[2], "  usr/lib/jvm/*");
+    EXPECT_EQ(usual.back(), "  #HOME#/.gradle/jdks/*");
+    std::vector<SString> newest = hints(true);
+    EXPECT_EQ(newest[0], "  #JAVA_HOME#");
+    EXPECT_EQ(newest[1], "  usr/lib/jvm/*");
+    EXPECT_EQ(newest.back(), "  %JAVA_ON_PATH%");
+    // The same hints, in another order.
+    std::sort(newest.begin(), newest.end());
+    std::vector<SString> sorted = usual;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(newest, sorted);
+
+    ScopedTempDir dir;
+    AppOptions options;
+    options.mainJar = writeJar(dir, "t.jar", "Main-Class: app.Main\n");
+    EXPECT_TRUE(generateAppBundle(options).shippedDescriptor);
+    options.preferNewest = true;
+    const AppBundle app = generateAppBundle(options);
+    EXPECT_FALSE(app.shippedDescriptor);
+    EXPECT_EQ(app.descriptor, jvmDescriptorText("17+", true));
+}
+
+TEST(AppBundle, TheLaunchScriptTakesLauncherOptionsFirstAndNamesSystemJars) {
+    ScopedTempDir dir;
+    testkit::makeDirs(dir.file("system/sub"));
+    writeLibrary(dir.file("system/one.jar"));
+    writeLibrary(dir.file("system/sub/two.jar"));
+    writeLibrary(dir.file("own.jar"));
+    AppOptions options;
+    options.mainJar = writeJar(dir, "t.jar",
+                               "Main-Class: app.Main\nClass-Path: system/one.jar own.jar "
+                               "system/sub/two.jar\n");
+    options.systemJars = true;
+    options.systemPrefix = dir.file("system");
+    const AppBundle app = generateAppBundle(options);
+    EXPECT_NE(app.launchScript.find("LAUNCHER_OPTIONS_FIRST: 1\n"), SString::npos);
+    EXPECT_NE(app.launchScript.find("CLASSPATH_REFERENCES:\n  " + dir.file("system/one.jar") +
+                                    "\n  " + dir.file("system/sub/two.jar") + "\n/:\n"),
+              SString::npos)
+        << app.launchScript;
+    ASSERT_EQ(app.classPath.size(), 3u);
+    EXPECT_FALSE(app.classPath[1].reference);
+
+    // The generated script passes the launch-script checks.
+    testkit::writeFile(dir.file("launch.tag"), app.launchScript);
+    TagFile tags;
+    std::vector<SString> problems;
+    ASSERT_TRUE(loadForCheck(dir.file("launch.tag"), tags, problems));
+    checkLaunchScript(dir.file("launch.tag"), tags, problems);
+    checkClasspathReferences(dir.file("launch.tag"), tags, problems);
+    EXPECT_TRUE(problems.empty()) << problems[0];
+    EXPECT_EQ(tags.getTagValueCount("CLASSPATH_REFERENCES"), 2);
+}
+
+TEST(AppBundle, ManifestValuesThatWouldBreakTheLaunchAreRefusedWithFileAndValue) {
+    struct Case {
+        const char* manifest;
+        const char* mainClass;  // --main-class, or null
+        const char* expected;   // "%J" stands for the jar
+    };
+    const Case cases[] = {
+        // The bundle's every run would end in a shell syntax error.
+        {"Main-Class: app.Main\nAdd-Opens: a%00b\n", nullptr,
+         "%J: Add-Opens: a%00b: a%00b is not MODULE/PACKAGE\n"},
+        // The bundle would run java -version.
+        {"Main-Class: -version\n", nullptr,
+         "%J: Main-Class: -version: not a Java class name: it starts with -, so java would "
+         "read it as an option\n"},
+        {"Main-Class: app.Main\n", "-jar",
+         "--main-class -jar: not a Java class name: it starts with -, so java would read it as "
+         "an option\n"},
+        {"Main-Class: app.Main x\n", nullptr,
+         "%J: Main-Class: app.Main x: not a Java class name: Main x is not a Java identifier\n"},
+        {"Main-Class: app.Main\nAdd-Exports: java.base/sun.nio.ch java.base\n", nullptr,
+         "%J: Add-Exports: java.base/sun.nio.ch java.base: java.base is not MODULE/PACKAGE\n"},
+        {"Main-Class: app.Main\nEnable-Native-Access: ALL-UNNAMED $(id)\n", nullptr,
+         "%J: Enable-Native-Access: ALL-UNNAMED $(id): $(id) is neither ALL-UNNAMED nor a "
+         "module name: $(id) is not a Java identifier\n"},
+    };
+    ScopedTempDir dir;
+    for (const Case& c : cases) {
+        AppOptions options;
+        options.mainJar = writeJar(dir, "t.jar", c.manifest);
+        if (c.mainClass) options.mainClass = c.mainClass;
+        SString expected = c.expected;
+        const size_t jar = expected.find("%J");
+        if (jar != SString::npos) expected.replace(jar, 2, options.mainJar);
+        EXPECT_EQ(messageOf(options), expected) << c.manifest;
+    }
+
+    // Sound values become the JVM options java -jar would take from them.
+    AppOptions options;
+    options.mainJar = writeJar(dir, "t.jar",
+                               "Main-Class: app/Main\nAdd-Exports: java.base/sun.nio.ch "
+                               "jdk.compiler/com.sun.tools.javac.api\n"
+                               "Enable-Native-Access: ALL-UNNAMED, my.module\n");
+    const AppBundle app = generateAppBundle(options);
+    EXPECT_EQ(app.mainClass, "app.Main");
+    EXPECT_NE(
+        app.launchScript.find("--add-exports=java.base/sun.nio.ch=ALL-UNNAMED "
+                              "--add-exports=jdk.compiler/com.sun.tools.javac.api=ALL-UNNAMED "
+                              "--enable-native-access=ALL-UNNAMED,my.module "),
+        SString::npos)
+        << app.launchScript;
 }
 
 }  // namespace

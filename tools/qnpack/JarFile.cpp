@@ -6,8 +6,7 @@
 #include <cstring>
 
 #include "base/LauncherException.h"
-#include "base/StdioFile.h"
-#include "platform/PlatformImpl.h"
+#include "qnpack/JarSource.h"
 
 namespace {
 
@@ -18,79 +17,125 @@ const size_t kEndSize = 22;
 const size_t kCentralSize = 46;
 const size_t kLocalSize = 30;
 
-unsigned le16(const SString& b, size_t at) {
-    return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
-}
-
-unsigned long le32(const SString& b, size_t at) {
-    return static_cast<unsigned long>(le16(b, at)) | static_cast<unsigned long>(le16(b, at + 2))
-                                                         << 16;
-}
-
-// True when [offset, offset + length) lies inside a buffer of `size` bytes.
-bool fits(size_t size, unsigned long offset, unsigned long length) {
+// True when [offset, offset + length) lies inside `size` bytes.
+bool fits(unsigned long long size, unsigned long long offset, unsigned long long length) {
     return offset <= size && length <= size - offset;
+}
+
+// Bytes held in memory, for tests and fuzzing.
+class MemorySource : public ByteSource {
+public:
+    explicit MemorySource(SString bytes) : m_bytes(std::move(bytes)) {}
+    unsigned long long size() const override { return m_bytes.size(); }
+    bool readAt(unsigned long long offset, size_t length, char* out) const override {
+        if (!fits(m_bytes.size(), offset, length)) return false;
+        if (length) memcpy(out, m_bytes.data() + offset, length);
+        return true;
+    }
+
+private:
+    SString m_bytes;
+};
+
+bool equalsIgnoringCase(const SString& a, const SString& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
 
-JarFile::JarFile(const SString& name, SString bytes) : m_name(name), m_bytes(std::move(bytes)) {
+unsigned zipField16(const SString& b, size_t at) {
+    return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
+}
+
+unsigned long zipField32(const SString& b, size_t at) {
+    return static_cast<unsigned long>(zipField16(b, at)) |
+           static_cast<unsigned long>(zipField16(b, at + 2)) << 16;
+}
+
+JarFile::JarFile(const SString& name, SString bytes)
+    : JarFile(name, std::unique_ptr<ByteSource>(new MemorySource(std::move(bytes)))) {}
+
+JarFile::JarFile(const SString& name, std::unique_ptr<ByteSource> source)
+    : m_name(name), m_source(std::move(source)) {
     readCentralDirectory();
 }
 
 JarFile JarFile::open(const SString& path) {
-    StdioFile file = PlatformImpl::openFile(path, "rb");
-    if (!file) throw LauncherException(path + ": cannot be read");
-    SString bytes;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, n);
-    if (ferror(file.get())) throw LauncherException(path + ": cannot be read");
-    return JarFile(path, std::move(bytes));
+    JarSourceOpening opening = openJarSource(path);
+    if (opening.status != JarSourceOpening::Open) {
+        throw LauncherException(path + ": " + opening.why);
+    }
+    return JarFile(path, std::move(opening.source));
 }
 
 void JarFile::fail(const SString& what) const {
     throw LauncherException(m_name + ": not a readable jar: " + what);
 }
 
+SString JarFile::readRaw(unsigned long long offset, size_t length) const {
+    SString bytes(length, '\0');
+    if (!m_source->readAt(offset, length, length ? &bytes[0] : nullptr)) {
+        fail("the data ends early");
+    }
+    return bytes;
+}
+
 void JarFile::readCentralDirectory() {
-    const size_t size = m_bytes.size();
+    const unsigned long long size = m_source->size();
     if (size < kEndSize) fail("too short for a zip file");
     // The end record sits in the last 22 bytes plus at most a 65535-byte comment.
+    const size_t tailSize =
+        static_cast<size_t>(size < kEndSize + 0xFFFF ? size : kEndSize + 0xFFFF);
+    const unsigned long long tailStart = size - tailSize;
+    const SString tail = readRaw(tailStart, tailSize);
     size_t end = SString::npos;
-    const size_t lowest = size > kEndSize + 0xFFFF ? size - kEndSize - 0xFFFF : 0;
-    for (size_t at = size - kEndSize + 1; at-- > lowest;) {
-        if (le32(m_bytes, at) == kEndSignature && at + kEndSize + le16(m_bytes, at + 20) == size) {
+    for (size_t at = tailSize - kEndSize + 1; at-- > 0;) {
+        if (zipField32(tail, at) == kEndSignature &&
+            at + kEndSize + zipField16(tail, at + 20) == tailSize) {
             end = at;
             break;
         }
     }
     if (end == SString::npos) fail("no end of central directory");
-    const unsigned count = le16(m_bytes, end + 10);
-    const unsigned long directorySize = le32(m_bytes, end + 12);
-    const unsigned long directoryOffset = le32(m_bytes, end + 16);
+    m_endRecord = tail.substr(end);
+    const unsigned count = zipField16(tail, end + 10);
+    const unsigned long directorySize = zipField32(tail, end + 12);
+    const unsigned long directoryOffset = zipField32(tail, end + 16);
     if (count == 0xFFFF || directoryOffset == 0xFFFFFFFFul) fail("zip64 archives are not read");
-    if (!fits(end, directoryOffset, directorySize)) fail("central directory out of range");
+    if (!fits(tailStart + end, directoryOffset, directorySize)) {
+        fail("central directory out of range");
+    }
+    if (directorySize > kMaxEntrySize) fail("central directory too large");
+    m_directory = readRaw(directoryOffset, directorySize);
 
-    size_t at = directoryOffset;
-    const size_t limit = directoryOffset + directorySize;
+    size_t at = 0;
     for (unsigned i = 0; i < count; ++i) {
-        if (!fits(limit, at, kCentralSize) || le32(m_bytes, at) != kCentralSignature) {
+        if (!fits(m_directory.size(), at, kCentralSize) ||
+            zipField32(m_directory, at) != kCentralSignature) {
             fail("broken central directory entry " + std::to_string(i));
         }
         JarEntry entry;
-        entry.method = static_cast<int>(le16(m_bytes, at + 10));
-        entry.crc = le32(m_bytes, at + 16);
-        entry.compressedSize = le32(m_bytes, at + 20);
-        entry.size = le32(m_bytes, at + 24);
-        const unsigned nameLength = le16(m_bytes, at + 28);
+        entry.flags = zipField16(m_directory, at + 8);
+        entry.method = static_cast<int>(zipField16(m_directory, at + 10));
+        entry.crc = zipField32(m_directory, at + 16);
+        entry.compressedSize = zipField32(m_directory, at + 20);
+        entry.size = zipField32(m_directory, at + 24);
+        const unsigned nameLength = zipField16(m_directory, at + 28);
         const unsigned long variable = static_cast<unsigned long>(nameLength) +
-                                       le16(m_bytes, at + 30) + le16(m_bytes, at + 32);
-        entry.localHeaderOffset = le32(m_bytes, at + 42);
-        if (!fits(limit, at + kCentralSize, variable)) {
+                                       zipField16(m_directory, at + 30) +
+                                       zipField16(m_directory, at + 32);
+        entry.localHeaderOffset = zipField32(m_directory, at + 42);
+        if (!fits(m_directory.size(), at + kCentralSize, variable)) {
             fail("broken central directory entry " + std::to_string(i));
         }
-        entry.name = m_bytes.substr(at + kCentralSize, nameLength);
+        entry.name = m_directory.substr(at + kCentralSize, nameLength);
+        entry.directoryOffset = at;
+        entry.directoryLength = kCentralSize + variable;
         m_entries.push_back(entry);
         at += kCentralSize + variable;
     }
@@ -103,28 +148,37 @@ const JarEntry* JarFile::find(const SString& entryName) const {
     return nullptr;
 }
 
+unsigned long long JarFile::dataOffset(const JarEntry& entry) const {
+    const SString local = readRaw(entry.localHeaderOffset, kLocalSize);
+    if (zipField32(local, 0) != kLocalSignature) fail(entry.name + ": broken local header");
+    return static_cast<unsigned long long>(entry.localHeaderOffset) + kLocalSize +
+           zipField16(local, 26) + zipField16(local, 28);
+}
+
 SString JarFile::read(const JarEntry& entry) const {
-    const size_t size = m_bytes.size();
-    const unsigned long local = entry.localHeaderOffset;
-    if (!fits(size, local, kLocalSize) || le32(m_bytes, local) != kLocalSignature) {
+    if (!fits(size(), entry.localHeaderOffset, kLocalSize)) {
         fail(entry.name + ": broken local header");
     }
-    const unsigned long dataOffset =
-        local + kLocalSize + le16(m_bytes, local + 26) + le16(m_bytes, local + 28);
-    if (!fits(size, dataOffset, entry.compressedSize)) fail(entry.name + ": data out of range");
+    const unsigned long long offset = dataOffset(entry);
+    if (!fits(size(), offset, entry.compressedSize)) fail(entry.name + ": data out of range");
     if (entry.size > kMaxEntrySize) fail(entry.name + ": entry too large");
 
     SString data;
     if (entry.method == 0) {
         if (entry.compressedSize != entry.size) fail(entry.name + ": stored sizes differ");
-        data = m_bytes.substr(dataOffset, entry.size);
+        data = readRaw(offset, entry.size);
     } else if (entry.method == 8) {
+        // Deflate never grows data by more than a few bytes per 16 KiB block.
+        if (entry.compressedSize > entry.size + entry.size / 128 + 1024) {
+            fail(entry.name + ": deflated data is damaged");
+        }
+        const SString compressed = readRaw(offset, entry.compressedSize);
         z_stream stream;
         memset(&stream, 0, sizeof stream);
         if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) fail(entry.name + ": inflate failed");
         data.resize(entry.size);
-        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(m_bytes.data() + dataOffset));
-        stream.avail_in = static_cast<uInt>(entry.compressedSize);
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+        stream.avail_in = static_cast<uInt>(compressed.size());
         stream.next_out = reinterpret_cast<Bytef*>(&data[0]);
         stream.avail_out = static_cast<uInt>(entry.size);
         // One more byte of room tells a stream longer than its recorded size.
@@ -178,14 +232,35 @@ std::map<SString, SString> parseManifest(const SString& text) {
     return attributes;
 }
 
+const JarEntry* manifestEntry(const JarFile& jar) {
+    const SString name = "META-INF/MANIFEST.MF";
+    if (const JarEntry* exact = jar.find(name)) return exact;
+    for (const JarEntry& entry : jar.entries()) {
+        if (equalsIgnoringCase(entry.name, name)) return &entry;
+    }
+    return nullptr;
+}
+
 std::map<SString, SString> readManifest(const JarFile& jar) {
-    const JarEntry* manifest = jar.find("META-INF/MANIFEST.MF");
+    const JarEntry* manifest = manifestEntry(jar);
     if (!manifest) return {};
     return parseManifest(jar.read(*manifest));
 }
 
+bool isSignedJar(const JarFile& jar) {
+    for (const JarEntry& entry : jar.entries()) {
+        const SString& name = entry.name;
+        if (name.size() > 12 && equalsIgnoringCase(name.substr(0, 9), "META-INF/") &&
+            name.find('/', 9) == SString::npos &&
+            equalsIgnoringCase(name.substr(name.size() - 3), ".SF")) {
+            return true;
+        }
+    }
+    return false;
+}
+
 int classFileJavaVersion(const SString& bytes) {
-    if (bytes.size() < 8 || le32(bytes, 0) != 0xBEBAFECAul) return 0;
+    if (bytes.size() < 8 || zipField32(bytes, 0) != 0xBEBAFECAul) return 0;
     const unsigned major =
         static_cast<unsigned char>(bytes[6]) << 8 | static_cast<unsigned char>(bytes[7]);
     return major >= 45 ? static_cast<int>(major) - 44 : 0;

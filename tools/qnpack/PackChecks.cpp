@@ -13,9 +13,11 @@
 #include "platform/PlatformImpl.h"
 
 bool loadForCheck(const SString& path, TagFile& tagFile, std::vector<SString>& problems) {
-    StdioFile file = PlatformImpl::openInputFile(path);
+    // A pipe or a device named by mistake is refused, never waited on or read without end.
+    SString problem;
+    StdioFile file = PlatformImpl::openPlainFile(path, problem);
     if (!file) {
-        problems.push_back(path + ": cannot be read");
+        problems.push_back(path + ": cannot be read: " + problem);
         return false;
     }
     try {
@@ -84,6 +86,18 @@ void checkLaunchScript(const SString& path, const TagFile& script, std::vector<S
                 message = "Launch script error: " + message;
             }
             problems.push_back(path + ": " + message);
+        }
+    }
+}
+
+void checkClasspathReferences(const SString& path, const TagFile& script,
+                              std::vector<SString>& problems) {
+    const StringDeque* references = script.getValue("CLASSPATH_REFERENCES");
+    if (!references) return;
+    for (const SString& reference : *references) {
+        if (reference.empty() || reference[0] != '/') {
+            problems.push_back(path + ": CLASSPATH_REFERENCES: " + reference +
+                               ": a referenced jar is named by its absolute path");
         }
     }
 }

@@ -34,6 +34,10 @@ void checkInstructionNeeds(const SString& path, const TagFile& instructions,
 // Adds a problem when the descriptor has no JVM_PROPERTIES: its hints would never be tried.
 void checkDescriptorProperties(const SString& path, const TagFile& descriptor,
                                std::vector<SString>& problems);
+// Adds "FILE: CLASSPATH_REFERENCES: PATH: ..." for each referenced jar that is not an
+// absolute path: the launcher would look for it relative to wherever it runs.
+void checkClasspathReferences(const SString& path, const TagFile& script,
+                              std::vector<SString>& problems);
 // Adds "FILE line N: TAG: ..." for each value that starts with a quoted text and goes on
 // after its closing quote: the rest would be dropped without a word.
 void checkQuotedValues(const SString& path, std::vector<SString>& problems);

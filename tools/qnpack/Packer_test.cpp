@@ -1,5 +1,6 @@
 // The packer's commands on the files they make: the scratch directory of a generated
-// bundle goes with everything in it, and directories that cannot be made say why.
+// bundle goes with everything in it, directories that cannot be made say why, every
+// embedded file is named with where it came from, and a second init keeps what is there.
 
 #include "qnpack/Packer.h"
 
@@ -63,10 +64,30 @@ protected:
 };
 
 TEST_F(PackerCommands, ABundleFromAJarLeavesNoGeneratedFileBehind) {
+    testkit::ZipBuilder()
+        .add("META-INF/MANIFEST.MF", "Main-Class: app.Main\nClass-Path: lib/one.jar\n")
+        .add("app/Main.class", testkit::classFileHeader(55))
+        .write(dir.file("app.jar"));
+    testkit::makeDirs(dir.file("lib"));
+    testkit::ZipBuilder().add("one/One.class", "x").write(dir.file("lib/one.jar"));
     const Outcome created =
         qnpack({"create", "-o", dir.file("app.bin"), "--stub", dir.file("stub"), "--main-jar",
                 dir.file("app.jar"), "--verify-archive", dir.file("verify.jar")});
     ASSERT_EQ(created.status, 0) << created.err;
+    EXPECT_EQ(created.err, "");
+    // One line per file, with where it came from.
+    EXPECT_EQ(created.out,
+              "embedded instructions.tag (generated)\n"
+              "embedded launch.tag (generated)\n"
+              "embedded java-11+.jvm (generated)\n"
+              "embedded app.jar from " +
+                  dir.file("app.jar") +
+                  " (--main-jar, its copy without Class-Path)\n"
+                  "embedded one.jar from " +
+                  dir.file("lib/one.jar") + " (Class-Path of " + dir.file("app.jar") +
+                  ")\n"
+                  "embedded verify.jar from " +
+                  dir.file("verify.jar") + " (--verify-archive)\n");
     EXPECT_TRUE(testkit::listDir(dir.file("tmp")).empty());
     const Outcome listed = qnpack({"list", dir.file("app.bin")});
     EXPECT_EQ(listed.status, 0) << listed.err;
@@ -96,6 +117,45 @@ TEST_F(PackerCommands, ListSaysWhyABundleCannotBeRead) {
     const Outcome plain = qnpack({"list", dir.file("stub")});
     EXPECT_EQ(plain.status, 0);
     EXPECT_EQ(plain.out, dir.file("stub") + " carries no appended data\n");
+}
+
+TEST_F(PackerCommands, OptionsAreKnownOrSaidToBeUnknown) {
+    const std::vector<std::pair<std::vector<SString>, SString>> cases = {
+        {{"create", "--foo"}, "qnpack: unknown option --foo\n"},
+        {{"create", "-o", "x", "--foo", "bar"}, "qnpack: unknown option --foo\n"},
+        {{"create", "-o", "x", "--main-jar"}, "qnpack: --main-jar needs a value\n"},
+        {{"init", "d", "-o", "x"}, "qnpack: init does not take -o\n"},
+        {{"init", "d", "--jvm", "x"}, "qnpack: init does not take --jvm\n"},
+        {{"create", "-o", "x", "--system-prefix", "/opt/java"},
+         "qnpack: --system-prefix takes effect with --system-jars only; add --system-jars\n"},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = qnpack(c.first);
+        EXPECT_EQ(outcome.status, 1) << c.second;
+        EXPECT_EQ(outcome.err, c.second);
+    }
+    const Outcome java = qnpack({"create", "-o", dir.file("x"), "--stub", dir.file("stub"),
+                                 "--main-jar", dir.file("app.jar"), "--java", "17++"});
+    EXPECT_EQ(java.err,
+              "qnpack: --java 17++: not a version constraint; write N+ (N or newer) or N..M (N "
+              "up to M), e.g. 17+ or 11..17\n");
+}
+
+TEST_F(PackerCommands, InitAgainKeepsTheFilesThereAndPrintsTheCommandForThem) {
+    const Outcome first = qnpack({"init", dir.file("pack"), "--main-jar", dir.file("app.jar"),
+                                  "--verify-archive", dir.file("verify.jar")});
+    ASSERT_EQ(first.status, 0) << first.err;
+    testkit::writeFile(dir.file("pack/launch.tag"), "DESC: edited\n");
+    const Outcome again = qnpack({"init", dir.file("pack"), "--main-jar", dir.file("app.jar"),
+                                  "--verify-archive", dir.file("verify.jar")});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, first.out);
+    EXPECT_NE(again.err.find("qnpack: " + dir.file("pack/launch.tag") +
+                             " exists; init keeps it as it is (remove it to have it made anew)\n"),
+              SString::npos)
+        << again.err;
+    EXPECT_EQ(testkit::readFile(dir.file("pack/launch.tag")), "DESC: edited\n");
+    EXPECT_NE(again.out.find("--launch-script " + dir.file("pack/launch.tag")), SString::npos);
 }
 
 }  // namespace
