@@ -135,3 +135,19 @@ bool writeFully(int fd, const char* data, size_t size) {
     size_t written;
     return writeCounted(fd, data, size, written);
 }
+
+long long readAt(int fd, long long offset, char* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const off_t at = static_cast<off_t>(offset + static_cast<long long>(done));
+        ssize_t n = pread(fd, data + done, size - done, at);
+        if (n < 0 && errno == EINTR) {
+            PlatformImpl::checkInterrupted();
+            continue;
+        }
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<long long>(done);
+}

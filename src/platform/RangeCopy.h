@@ -40,3 +40,7 @@ RangeCopyResult copyRange(int source, int target, const RangeCopy& how);
 // Writes all `size` bytes, resuming after short writes and interruptions; false with
 // errno set when a write fails.
 bool writeFully(int fd, const char* data, size_t size);
+
+// Reads `size` bytes at `offset` of `fd`, resuming after short reads and interruptions:
+// the count read (fewer only at the end of the file), or -1 with errno set when a read fails.
+long long readAt(int fd, long long offset, char* data, size_t size);

@@ -9,6 +9,7 @@
 #include "base/SString.h"
 #include "base/StdioFile.h"
 #include "base/UniqueFd.h"
+#include "platform/HeldDirectory.h"
 
 // Makes a directory from `name` (a path ending in XXXXXX, which is filled in place), owned
 // by the running user with mode 0700 whatever the umask, and keeps it open for the run.
@@ -31,6 +32,11 @@ StdioFile createFileStreamIn(const SString& directory, const SString& name);
 // Whether `directory` (the current directory when empty) holds an entry `name`; a
 // symbolic link counts, whether or not it leads anywhere.
 bool entryExists(const SString& directory, const SString& name);
+
+// The directory made by createPrivateDirectory at `path`, held by a new descriptor of the
+// one kept for the run (so it is that very directory, wherever its path leads now); empty
+// when `path` is no such directory of this run.
+HeldDirectory heldPrivateDirectory(const SString& path);
 
 // Removes a directory made by createPrivateDirectory with everything in it, through its
 // descriptor; its name goes too unless something else stands there now (logged and left).
