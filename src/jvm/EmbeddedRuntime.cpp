@@ -119,6 +119,13 @@ private:
     std::vector<std::pair<SString, HeldDirectory>> m_open;
 };
 
+// Why a directory could not be entered, from the error number.
+SString openProblem(int error) {
+    return error == ELOOP || error == ENOTDIR
+               ? SString("it is no directory (a symbolic link is not followed)")
+               : systemErrorText("it cannot be opened: ", error);
+}
+
 // The cache's runtimes directory, made when missing; empty when the cache is off, or when
 // it or the runtimes directory is not the user's alone (logged).
 HeldDirectory runtimesDirectory() {
@@ -131,13 +138,7 @@ HeldDirectory runtimesDirectory() {
         runtimes = cache.openChild(kRuntimes);
         if (!runtimes && errno == ENOENT) runtimes = cache.makeChild(kRuntimes, 0700);
         if (!runtimes && errno == EEXIST) runtimes = cache.openChild(kRuntimes);
-        if (runtimes) {
-            problem = runtimes.privacyProblem();
-        } else {
-            problem = errno == ELOOP || errno == ENOTDIR
-                          ? SString("it is no directory (a symbolic link is not followed)")
-                          : systemErrorText("it cannot be opened: ", errno);
-        }
+        problem = runtimes ? runtimes.privacyProblem() : openProblem(errno);
     }
     if (problem.empty()) return runtimes;
     logMessage("The cache directory " + showLineBreaks(cache.pathOf(kRuntimes)) +
@@ -157,8 +158,10 @@ enum class Found { Absent, Usable, Unusable };
 Found useInstalled(const HeldDirectory& runtimes, const SString& id) {
     const HeldDirectory home = runtimes.openChild(id);
     if (!home && errno == ENOENT) return Found::Absent;
-    SString problem = home ? home.privacyProblem() : systemErrorText("", errno);
-    if (problem.empty() && !holdCacheEntry(home)) problem = systemErrorText("", errno);
+    SString problem = home ? home.privacyProblem() : openProblem(errno);
+    if (problem.empty() && !holdCacheEntry(home)) {
+        problem = systemErrorText("it cannot be held: ", errno);
+    }
     // An upkeep may have taken it away before it was held.
     if (problem.empty() && !runtimes.holdsEntry(id, home)) return Found::Absent;
     const HeldDirectory bin = problem.empty() ? home.openChild("bin") : HeldDirectory();
@@ -190,7 +193,6 @@ public:
     PrivateInstall(const PrivateInstall&) = delete;
     PrivateInstall& operator=(const PrivateInstall&) = delete;
     const HeldDirectory& directory() const { return m_directory; }
-    const SString& name() const { return m_name; }
     void keep() { m_done = true; }
 
 private:

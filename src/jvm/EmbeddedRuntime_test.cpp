@@ -233,7 +233,8 @@ TEST_F(EmbeddedRuntimeTest, AnUnsafeCacheIsNotUsedAndTheRuntimeGoesToTheRun) {
              testkit::makeDirs(c + "/runtimes");
              symlink(elsewhere.c_str(), (c + "/runtimes/rt1").c_str());
          },
-         "The runtime CACHE/runtimes/rt1 is not used: "},
+         "The runtime CACHE/runtimes/rt1 is not used: it is no directory (a symbolic link is "
+         "not followed)."},
     };
     int n = 0;
     for (const Case& c : cases) {
