@@ -96,9 +96,8 @@ void UserCache::upkeep() {
                          if (name[0] == '.') {
                              // Left by a run that ended before it could rename or remove it.
                              if (now - info.mtime > kDay) DeleteFullDir().process(path);
-                         } else if (now - info.mtime > kExpiry) {
-                             removeEntry(path);
-                         } else {
+                         } else if (now - info.mtime <= kExpiry || !removeEntry(path)) {
+                             // In use, or expired but held by a live run.
                              entries.push_back(Entry{path, info.mtime, treeSize(path, info)});
                              total += entries.back().size;
                          }
@@ -110,9 +109,9 @@ void UserCache::upkeep() {
               [](const Entry& a, const Entry& b) { return a.used < b.used; });
     for (const Entry& entry : entries) {
         if (total <= bound) break;
-        // What this run uses stays, even when it alone is larger than the bound.
+        // What this run uses stays, even when it alone is larger than the bound; so does
+        // what a live run holds.
         if (entry.used >= s_runStart) continue;
-        removeEntry(entry.path);
-        total -= entry.size;
+        if (removeEntry(entry.path)) total -= entry.size;
     }
 }

@@ -136,22 +136,25 @@ bool writeFully(int fd, const char* data, size_t size) {
     return writeCounted(fd, data, size, written);
 }
 
-bool readAt(int fd, long long offset, size_t size, SString& out) {
-    out.resize(size);
+long long readAt(int fd, long long offset, char* data, size_t size) {
     size_t done = 0;
     while (done < size) {
-        ssize_t n = pread(fd, &out[done], size - done, offset + static_cast<long long>(done));
+        const off_t at = static_cast<off_t>(offset + static_cast<long long>(done));
+        ssize_t n = pread(fd, data + done, size - done, at);
         if (n < 0 && errno == EINTR) {
             PlatformImpl::checkInterrupted();
             continue;
         }
-        if (n < 0) {
-            out.resize(done);
-            return false;
-        }
+        if (n < 0) return -1;
         if (n == 0) break;
         done += static_cast<size_t>(n);
     }
-    out.resize(done);
-    return true;
+    return static_cast<long long>(done);
+}
+
+bool readAt(int fd, long long offset, size_t size, SString& out) {
+    out.resize(size);
+    const long long n = readAt(fd, offset, size == 0 ? nullptr : &out[0], size);
+    out.resize(n < 0 ? 0 : static_cast<size_t>(n));
+    return n >= 0;
 }

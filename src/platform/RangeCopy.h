@@ -43,6 +43,8 @@ RangeCopyResult copyRange(int source, int target, const RangeCopy& how);
 // errno set when a write fails.
 bool writeFully(int fd, const char* data, size_t size);
 
-// Reads up to `size` bytes at `offset` of `fd` into `out` (replacing what it held): fewer at
-// the end of the file. False with errno set when a read fails.
+// Reads `size` bytes at `offset` of `fd`, resuming after short reads and interruptions:
+// the count read (fewer only at the end of the file), or -1 with errno set when a read fails.
+long long readAt(int fd, long long offset, char* data, size_t size);
+// The same into `out` (replacing what it held); false with errno set when a read fails.
 bool readAt(int fd, long long offset, size_t size, SString& out);

@@ -96,6 +96,12 @@ bool entryExists(const SString& directory, const SString& name) {
     return fileStatus(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, info);
 }
 
+HeldDirectory heldPrivateDirectory(const SString& path) {
+    const PrivateDirectory* own = findDirectory(path);
+    if (!own) return HeldDirectory();
+    return HeldDirectory(UniqueFd(fcntl(own->fd.get(), F_DUPFD_CLOEXEC, 0)), path);
+}
+
 void removeCreatedTree(const SString& path) {
     DeleteFullDir remover;
     const PrivateDirectory* own = findDirectory(path);

@@ -9,6 +9,7 @@
 #include "base/SString.h"
 #include "base/StdioFile.h"
 #include "base/UniqueFd.h"
+#include "platform/HeldDirectory.h"
 
 // Hears of a directory the moment it is made, before it is opened. The launcher passes
 // none; tests pass one that stands in for someone who swaps the directory right then.
@@ -39,6 +40,11 @@ StdioFile createFileStreamIn(const SString& directory, const SString& name);
 // Whether `directory` (the current directory when empty) holds an entry `name`; a
 // symbolic link counts, whether or not it leads anywhere.
 bool entryExists(const SString& directory, const SString& name);
+
+// The directory made by createPrivateDirectory at `path`, held by a new descriptor of the
+// one kept for the run (so it is that very directory, wherever its path leads now); empty
+// when `path` is no such directory of this run.
+HeldDirectory heldPrivateDirectory(const SString& path);
 
 // Removes a directory made by createPrivateDirectory with everything in it, through its
 // descriptor; its name goes too unless something else stands there now (logged and left).

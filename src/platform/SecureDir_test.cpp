@@ -14,15 +14,11 @@
 #include "support/TestKit.h"
 
 using testkit::exists;
+using testkit::permissions;
 using testkit::readFile;
 using testkit::writeFile;
 
 namespace {
-
-mode_t permissions(const SString& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
-}
 
 // The launcher's temporary directory and a victim's private directory beside it.
 class Swapped : public ::testing::Test {

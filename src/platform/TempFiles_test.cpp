@@ -14,6 +14,7 @@
 #include "support/TestKit.h"
 
 using testkit::exists;
+using testkit::permissions;
 using testkit::writeFile;
 
 namespace {
@@ -33,11 +34,6 @@ bool isTempName(const SString& name, const SString& dir) {
     const SString prefix = dir + "/qnj";
     return name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
            name.find('/', prefix.size()) == SString::npos;
-}
-
-mode_t permissions(const SString& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
 
 }  // namespace

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "base/Numbers.h"
+#include "platform/CacheHold.h"
 #include "platform/DeleteFullDir.h"
 #include "platform/FileIdentity.h"
 #include "platform/FileMode.h"
+#include "platform/HeldDirectory.h"
 #include "platform/Log.h"
 #include "platform/SystemError.h"
 #include "platform/TrustedPath.h"
@@ -71,15 +73,10 @@ int makeDirectories(const SString& path) {
 // Why the existing directory `path` is not to be used as the cache; empty when it is fine.
 SString unsafeReason(const SString& path) {
     if (holdsLineBreak(path)) return "its name holds a line break";
-    UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    struct statx info;
-    if (!fd || !fileStatus(fd.get(), "", AT_EMPTY_PATH, info)) {
-        return systemErrorText("it cannot be opened: ", errno);
-    }
-    if (info.stx_uid != geteuid()) {
-        return "it is owned by user " + convertToString(static_cast<long>(info.stx_uid));
-    }
-    if (info.stx_mode & 022) return "it is writable by group or others";
+    const HeldDirectory directory = HeldDirectory::open(path);
+    if (!directory) return systemErrorText("it cannot be opened: ", errno);
+    const SString problem = directory.privacyProblem();
+    if (!problem.empty()) return problem;
     // Nothing on the way to it may be under someone else's control either.
     return untrustedPathReason(path);
 }
@@ -182,14 +179,18 @@ void UserCache::markUsed(const SString& path) {
     utimensat(AT_FDCWD, path.c_str(), nullptr, AT_SYMLINK_NOFOLLOW);
 }
 
-void UserCache::removeEntry(const SString& path) {
+bool UserCache::removeEntry(const SString& path) {
+    // Locked while it is renamed away, so that no run starts to hold it meanwhile.
+    UniqueFd lock;
+    if (!lockForRemoval(path, lock)) return false;
     static unsigned counter = 0;
     size_t slash = path.rfind('/');
     const SString gone = path.substr(0, slash + 1) + ".gone-" +
                          convertToString(static_cast<long>(getpid())) + "-" +
                          convertToString(static_cast<long>(++counter));
-    if (rename(path.c_str(), gone.c_str()) != 0) return;
+    if (rename(path.c_str(), gone.c_str()) != 0) return false;
     DeleteFullDir().process(gone);
+    return true;
 }
 
 bool UserCache::isOwnFile(const SString& path, long size) {

@@ -40,8 +40,9 @@ public:
     // Marks `path` (an entry) as used now.
     static void markUsed(const SString& path);
     // Removes the entry at `path` (a file, or a directory with its files): renamed away
-    // first, so other runs never see it half removed.
-    static void removeEntry(const SString& path);
+    // first, so other runs never see it half removed. False, and nothing removed, when a
+    // live run holds it (see CacheHold.h) or it cannot be renamed.
+    static bool removeEntry(const SString& path);
     // Whether `path` is a plain file of `size` bytes that belongs to this user (not a link).
     static bool isOwnFile(const SString& path, long size);
     // A name for this run's own temporary files: `prefix` followed by the process id.
@@ -54,8 +55,9 @@ public:
     // Records that `bytes` were added, for the size bound that upkeep enforces.
     static void noteWritten(uint64_t bytes) { s_written = s_written + bytes; }
     // At the end of a run: removes entries unused for 30 days and, while the cache is larger
-    // than its bound (QNLAUNCH_CACHE_SIZE, 1 GiB by default), the least recently used ones.
-    // Runs when this run wrote to the cache, or when the last upkeep is a day old.
+    // than its bound (QNLAUNCH_CACHE_SIZE, 1 GiB by default), the least recently used ones;
+    // entries that a live run holds stay. Runs when this run wrote to the cache, or when the
+    // last upkeep is a day old.
     static void upkeep();
 
 private:

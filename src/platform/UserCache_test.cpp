@@ -15,6 +15,7 @@
 
 using testkit::exists;
 using testkit::listDir;
+using testkit::permissions;
 using testkit::readFile;
 using testkit::ScopedEnv;
 using testkit::writeFile;
@@ -50,11 +51,6 @@ protected:
     testkit::LauncherState m_state;
     testkit::ScopedTempDir m_dir;
 };
-
-mode_t permissions(const SString& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
-}
 
 }  // namespace
 

@@ -1,8 +1,5 @@
 #include "e2e/E2eHelpers.h"
 
-#include <sys/mount.h>
-#include <unistd.h>
-
 namespace e2e {
 
 const std::map<SString, SString> kStandInProperties = {{"java.version", "17.0.9"},
@@ -32,13 +29,6 @@ RunResult Workspace::runWith(const SString& bundle, const std::vector<SString>& 
     std::map<SString, SString> environment = env;
     environment.emplace("TMPDIR", m_tempDir);
     return testkit::run(argv, cwd.empty() ? root() : cwd, environment, 120, input, mounts);
-}
-
-ScopedTmpfs::ScopedTmpfs(const SString& path, const char* options, unsigned long flags)
-    : m_path(path), m_mounted(mount("tmpfs", path.c_str(), "tmpfs", flags, options) == 0) {}
-
-ScopedTmpfs::~ScopedTmpfs() {
-    if (m_mounted) umount2(m_path.c_str(), MNT_DETACH);
 }
 
 SString descriptor(const SString& desc, const std::vector<SString>& properties,

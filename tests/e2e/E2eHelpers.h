@@ -48,20 +48,7 @@ private:
     SString m_log;
 };
 
-// A tmpfs mounted at `path` for the life of the object, with mount `flags` (MS_NOEXEC, say)
-// and `options`; mounted() is false where mounting is not allowed.
-class ScopedTmpfs {
-public:
-    ScopedTmpfs(const SString& path, const char* options, unsigned long flags = 0);
-    ~ScopedTmpfs();
-    ScopedTmpfs(const ScopedTmpfs&) = delete;
-    ScopedTmpfs& operator=(const ScopedTmpfs&) = delete;
-    bool mounted() const { return m_mounted; }
-
-private:
-    SString m_path;
-    bool m_mounted;
-};
+using testkit::ScopedTmpfs;
 
 // A descriptor for a stand-in JVM: DESC, JVM_EXE bin/java, the class-path and property
 // options, the given properties and path hints, and `extra` lines appended as they are.

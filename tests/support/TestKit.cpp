@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -73,6 +74,11 @@ bool exists(const SString& path) {
     return lstat(path.c_str(), &st) == 0;
 }
 
+unsigned permissions(const SString& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
 std::vector<SString> listDir(const SString& path) {
     std::vector<SString> names;
     DIR* dir = opendir(path.c_str());
@@ -109,6 +115,13 @@ void chownTo(const SString& path, unsigned uid) {
     if (lchown(path.c_str(), uid, static_cast<gid_t>(-1)) != 0) {
         throw std::runtime_error("cannot chown " + path);
     }
+}
+
+ScopedTmpfs::ScopedTmpfs(const SString& path, const char* options, unsigned long flags)
+    : m_path(path), m_mounted(mount("tmpfs", path.c_str(), "tmpfs", flags, options) == 0) {}
+
+ScopedTmpfs::~ScopedTmpfs() {
+    if (m_mounted) umount2(m_path.c_str(), MNT_DETACH);
 }
 
 LauncherState::LauncherState(const SString& launcherPath, bool quiet) {

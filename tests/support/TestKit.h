@@ -40,6 +40,8 @@ SString patternBytes(size_t size);
 // Waits for the child `pid` at most `seconds`; its raw wait status, or -1 (and it is killed).
 int waitExit(pid_t pid, double seconds = 20);
 bool exists(const SString& path);
+// The permission bits (07777) of `path`, links followed; 0 when it cannot be examined.
+unsigned permissions(const SString& path);
 void makeDirs(const SString& path);
 // Names of the entries of a directory, sorted; empty when it cannot be read.
 std::vector<SString> listDir(const SString& path);
@@ -104,6 +106,21 @@ public:
 private:
     unsigned long m_savedCurrent;
     void (*m_previousHandler)(int);
+};
+
+// A tmpfs mounted at `path` for the life of the object, with mount `flags` (MS_NOEXEC, say)
+// and `options`; mounted() is false where mounting is not allowed.
+class ScopedTmpfs {
+public:
+    ScopedTmpfs(const SString& path, const char* options, unsigned long flags = 0);
+    ~ScopedTmpfs();
+    ScopedTmpfs(const ScopedTmpfs&) = delete;
+    ScopedTmpfs& operator=(const ScopedTmpfs&) = delete;
+    bool mounted() const { return m_mounted; }
+
+private:
+    SString m_path;
+    bool m_mounted;
 };
 
 // Puts the interruption handlers of the test process back when it goes out of scope, for

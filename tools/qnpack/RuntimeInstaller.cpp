@@ -11,6 +11,7 @@
 #include "base/LauncherException.h"
 #include "base/StdioFile.h"
 #include "platform/FileIdentity.h"
+#include "platform/FileMode.h"
 #include "platform/PlatformImpl.h"
 #include "platform/SystemError.h"
 
@@ -94,21 +95,96 @@ bool octal(char* field, size_t width, unsigned long long value) {
     return value == 0;
 }
 
-class TarWriter {
+// Where an archive's bytes go; throws LauncherException when a write fails.
+class ArchiveOutput {
 public:
-    explicit TarWriter(const SString& path) : m_path(path) {
-        m_out = gzopen(path.c_str(), "wb6");
+    virtual ~ArchiveOutput() = default;
+    virtual void write(const char* data, size_t size) = 0;
+    // Writes what is pending and closes the output.
+    virtual void finish() = 0;
+};
+
+class GzipOutput : public ArchiveOutput {
+public:
+    explicit GzipOutput(const SString& path) : m_path(path), m_out(gzopen(path.c_str(), "wb6")) {
         if (!m_out) throw LauncherException(path + ": cannot be written");
     }
-    ~TarWriter() {
+    ~GzipOutput() override {
         if (m_out) gzclose(m_out);
     }
-    TarWriter(const TarWriter&) = delete;
-    TarWriter& operator=(const TarWriter&) = delete;
+    GzipOutput(const GzipOutput&) = delete;
+    GzipOutput& operator=(const GzipOutput&) = delete;
+    void write(const char* data, size_t size) override {
+        if (size && gzwrite(m_out, data, static_cast<unsigned>(size)) != static_cast<int>(size)) {
+            throw LauncherException(m_path + ": cannot be written");
+        }
+    }
+    void finish() override {
+        const int status = gzclose(m_out);
+        m_out = nullptr;
+        if (status != Z_OK) throw LauncherException(m_path + ": cannot be written");
+    }
+
+private:
+    SString m_path;
+    gzFile m_out;
+};
+
+// A plain file, removed again unless it is finished; only a regular file is removed, never
+// a device or a pipe that was named as the output.
+class PlainOutput : public ArchiveOutput {
+public:
+    explicit PlainOutput(const SString& path)
+        : m_path(path), m_out(PlatformImpl::openFile(path, "wb")) {
+        if (!m_out) fail();
+        m_regular = isRegularFile(fileno(m_out.get()));
+    }
+    ~PlainOutput() override {
+        if (m_finished) return;
+        m_out.close();
+        if (m_regular) PlatformImpl::deleteFile(m_path);
+    }
+    PlainOutput(const PlainOutput&) = delete;
+    PlainOutput& operator=(const PlainOutput&) = delete;
+    void write(const char* data, size_t size) override {
+        if (fwrite(data, 1, size, m_out.get()) != size) fail();
+    }
+    void finish() override {
+        if (!m_out.close()) fail();
+        m_finished = true;
+    }
+
+private:
+    [[noreturn]] void fail() {
+        throw LauncherException(systemErrorText(m_path + ": cannot be written: ", errno));
+    }
+    SString m_path;
+    StdioFile m_out;
+    bool m_regular = false;
+    bool m_finished = false;
+};
+
+class TarWriter {
+public:
+    // With `recordTimes` false every member gets time 0, so that the same tree always
+    // gives the same bytes.
+    TarWriter(ArchiveOutput& out, bool recordTimes) : m_out(out), m_recordTimes(recordTimes) {}
 
     // Adds the tree below `dir` with names relative to it; links are followed, so the
-    // archive holds what they point to.
+    // archive holds what they point to. A link back to a directory above it is refused.
     void addTree(const SString& dir, const SString& prefix) {
+        FileIdentity identity;
+        if (!fileIdentity(dir.c_str(), identity)) {
+            throw LauncherException(systemErrorText(dir + ": ", errno));
+        }
+        for (const FileIdentity& above : m_above) {
+            if (above.device == identity.device && above.inode == identity.inode) {
+                throw LauncherException(dir +
+                                        ": a link that leads back to a directory above it; the "
+                                        "runtime cannot be archived");
+            }
+        }
+        m_above.push_back(identity);
         std::vector<SString> names;
         if (!PlatformImpl::listDirectory(dir, names)) {
             throw LauncherException(systemErrorText(dir + ": ", errno));
@@ -126,30 +202,24 @@ public:
                 addFile(path, archived, facts);
             }
         }
+        m_above.pop_back();
     }
 
     void finish() {
         char zeros[1024] = {};
-        write(zeros, sizeof zeros);
-        if (gzclose(m_out) != Z_OK) throw LauncherException(m_path + ": cannot be written");
-        m_out = nullptr;
+        m_out.write(zeros, sizeof zeros);
+        m_out.finish();
     }
 
 private:
-    void write(const char* data, size_t size) {
-        if (size && gzwrite(m_out, data, static_cast<unsigned>(size)) != static_cast<int>(size)) {
-            throw LauncherException(m_path + ": cannot be written");
-        }
-    }
-
     void header(const SString& name, char type, unsigned mode, unsigned long long size,
                 long long mtime) {
         char block[512];
-        if (!tarHeader(name, type, mode, size, mtime, block)) {
+        if (!tarHeader(name, type, mode, size, m_recordTimes ? mtime : 0, block)) {
             throw LauncherException(
                 name + ": the path is too long, or the file too large, for the runtime archive");
         }
-        write(block, sizeof block);
+        m_out.write(block, sizeof block);
     }
 
     void addFile(const SString& path, const SString& name, const FileFacts& facts) {
@@ -162,15 +232,17 @@ private:
             size_t n =
                 fread(buffer, 1, std::min<unsigned long long>(sizeof buffer, left), in.get());
             if (n == 0) throw LauncherException(path + ": cannot be read");
-            write(buffer, n);
+            m_out.write(buffer, n);
             left -= n;
         }
         char padding[512] = {};
-        write(padding, (512 - facts.size % 512) % 512);
+        m_out.write(padding, (512 - facts.size % 512) % 512);
     }
 
-    SString m_path;
-    gzFile m_out = nullptr;
+    ArchiveOutput& m_out;
+    bool m_recordTimes;
+    // The directories from the top of the tree down to the one being added.
+    std::vector<FileIdentity> m_above;
 };
 
 SString readWhole(const SString& path) {
@@ -235,24 +307,38 @@ SString releaseValue(const SString& releaseText, const SString& key) {
     return SString();
 }
 
-BundledRuntime writeRuntimeInstaller(const SString& runtimeDir, const SString& path) {
+SString runtimeVersion(const SString& runtimeDir) {
     FileFacts java;
     if (!fileFacts(runtimeDir + "/bin/java", true, java) || !java.isRegular) {
         throw LauncherException("--runtime " + runtimeDir +
                                 ": no bin/java there; give a JDK or an image made with jlink");
     }
-    BundledRuntime runtime;
-    runtime.version = releaseValue(readWhole(runtimeDir + "/release"), "JAVA_VERSION");
-    if (runtime.version.empty() ||
-        runtime.version.find_first_not_of("0123456789._-+abcdefghijklmnopqrstuvwxyz") !=
-            SString::npos) {
+    const SString version = releaseValue(readWhole(runtimeDir + "/release"), "JAVA_VERSION");
+    if (version.empty() ||
+        version.find_first_not_of("0123456789._-+abcdefghijklmnopqrstuvwxyz") != SString::npos) {
         throw LauncherException("--runtime " + runtimeDir +
                                 ": its release file names no JAVA_VERSION; give a JDK or an "
                                 "image made with jlink");
     }
+    return version;
+}
+
+SString writeRuntimeArchive(const SString& runtimeDir, const SString& path) {
+    const SString version = runtimeVersion(runtimeDir);
+    PlainOutput out(path);
+    TarWriter tar(out, false);
+    tar.addTree(runtimeDir, SString());
+    tar.finish();
+    return version;
+}
+
+BundledRuntime writeRuntimeInstaller(const SString& runtimeDir, const SString& path) {
+    BundledRuntime runtime;
+    runtime.version = runtimeVersion(runtimeDir);
     const SString archive = path + ".tar.gz";
     {
-        TarWriter tar(archive);
+        GzipOutput out(archive);
+        TarWriter tar(out, true);
         tar.addTree(runtimeDir, SString());
         tar.finish();
     }

@@ -1,13 +1,18 @@
 #include "qnpack/RuntimeInstaller.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "base/LauncherException.h"
+#include "base/UniqueFd.h"
+#include "inputfiles/UstarReader.h"
 #include "support/TestKit.h"
 
 namespace {
@@ -115,6 +120,73 @@ TEST(RuntimeInstaller, TheArchiveHoldsTheTreeWithModesAndFollowsLinks) {
         EXPECT_EQ(entries[i].bytes, "abc");
     }
     EXPECT_EQ(entries[5].mode, 0644u);
+}
+
+// A small runtime tree at `rt`: bin/java, release, lib/a.txt, a link to it, a dangling
+// link and a link to a directory.
+void makeRuntimeTree(const SString& rt) {
+    testkit::writeFile(rt + "/bin/java", "#!/bin/sh\n", 0755);
+    testkit::writeFile(rt + "/release", "JAVA_VERSION=\"17.0.2\"\n", 0644);
+    testkit::writeFile(rt + "/lib/a.txt", "abc", 0640);
+    ASSERT_EQ(symlink("a.txt", (rt + "/lib/link.txt").c_str()), 0);
+    ASSERT_EQ(symlink("nowhere", (rt + "/lib/dangling").c_str()), 0);
+    ASSERT_EQ(symlink("../bin", (rt + "/lib/dirlink").c_str()), 0);
+}
+
+// The archive the launcher installs, read back by the launcher's own reader.
+TEST(RuntimeInstaller, TheLaunchersArchiveIsPlainUstarOfTheTreeWhateverItsTimes) {
+    testkit::ScopedTempDir dir;
+    const SString rt = dir.file("rt");
+    makeRuntimeTree(rt);
+    EXPECT_EQ(writeRuntimeArchive(rt, dir.file("rt.tar")), "17.0.2");
+    const SString bytes = testkit::readFile(dir.file("rt.tar"));
+
+    UniqueFd fd(open(dir.file("rt.tar").c_str(), O_RDONLY | O_CLOEXEC));
+    UstarReader reader(fd.get(), 0, static_cast<long long>(bytes.size()));
+    UstarEntry entry;
+    std::vector<SString> names;
+    std::map<SString, std::pair<unsigned, SString>> files;
+    while (reader.next(entry)) {
+        names.push_back(entry.name + (entry.isDirectory ? "/" : ""));
+        files[entry.name] = {entry.mode, bytes.substr(static_cast<size_t>(entry.offset),
+                                                      static_cast<size_t>(entry.size))};
+    }
+    EXPECT_EQ(names, (std::vector<SString>{"bin/", "bin/java", "lib/", "lib/a.txt", "lib/dirlink/",
+                                           "lib/dirlink/java", "lib/link.txt", "release"}));
+    EXPECT_EQ(files["bin/java"], std::make_pair(0755u, SString("#!/bin/sh\n")));
+    EXPECT_EQ(files["lib/link.txt"], std::make_pair(0640u, SString("abc")));
+    EXPECT_EQ(files["lib/dirlink/java"], files["bin/java"]);
+
+    // Other times, the same bytes.
+    struct timespec times[2] = {{1000000, 0}, {1000000, 0}};
+    for (const char* name : {"", "/bin", "/bin/java", "/lib/a.txt"}) {
+        ASSERT_EQ(utimensat(AT_FDCWD, (rt + name).c_str(), times, 0), 0);
+    }
+    writeRuntimeArchive(rt, dir.file("again.tar"));
+    EXPECT_TRUE(testkit::readFile(dir.file("again.tar")) == bytes);
+}
+
+TEST(RuntimeInstaller, ALoopOrAFailedWriteLeavesNoArchive) {
+    testkit::ScopedTempDir dir;
+    const SString rt = dir.file("rt");
+    makeRuntimeTree(rt);
+    ASSERT_EQ(symlink("..", (rt + "/lib/loop").c_str()), 0);
+    try {
+        writeRuntimeArchive(rt, dir.file("rt.tar"));
+        ADD_FAILURE() << "archived";
+    } catch (const LauncherException& e) {
+        EXPECT_EQ(e.getMessage(), rt + "/lib/loop: a link that leads back to a directory above "
+                                       "it; the runtime cannot be archived");
+    }
+    EXPECT_FALSE(testkit::exists(dir.file("rt.tar")));
+
+    unlink((rt + "/lib/loop").c_str());
+    testkit::writeFile(rt + "/lib/big", SString(100000, 'b'));
+    {
+        testkit::ScopedFileSizeLimit limit(8192);
+        EXPECT_THROW(writeRuntimeArchive(rt, dir.file("rt.tar")), LauncherException);
+    }
+    EXPECT_FALSE(testkit::exists(dir.file("rt.tar")));
 }
 
 }  // namespace
