@@ -5,12 +5,16 @@
 #                      under qemu-user, and the checks of both stubs)
 #   ./dev.sh sanitize  build and run every test under AddressSanitizer and UBSan
 #   ./dev.sh fuzz [S]  build the fuzz targets with clang and run each for S seconds
-#   ./dev.sh check     the source guards: formatting, and no system call outside src/platform
+#   ./dev.sh check     the source guards: formatting, no system call outside src/platform/os,
+#                      and no process-wide state that is not a RunState
 #   ./dev.sh build     build only
 set -eu
 cd "$(dirname "$0")"
 
 PACKAGES="cmake g++ make libgtest-dev zlib1g-dev openjdk-17-jdk-headless"
+# What the tests use besides: strace counts the launcher's opens, ctags reads the sources
+# for the state guard.
+TEST_PACKAGES="strace universal-ctags"
 # The arm64 stub, built with the cross compiler and tested under emulation on x86-64.
 ARM64_PACKAGES="g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user"
 if [ "$(uname -m)" = x86_64 ]; then ARM64=ON; else ARM64=OFF; ARM64_PACKAGES=""; fi
@@ -63,12 +67,12 @@ case "${1:-}" in
         exec build/bin/hello "$@"
         ;;
     test)
-        ensure_packages $ARM64_PACKAGES
+        ensure_packages $ARM64_PACKAGES $TEST_PACKAGES
         build build -DQN_WERROR=ON -DQN_ARM64=$ARM64
         cd build && ctest --output-on-failure -j "$jobs"
         ;;
     sanitize)
-        ensure_packages
+        ensure_packages $TEST_PACKAGES
         build build-sanitize -DQN_SANITIZE=ON -DQN_WERROR=ON
         cd build-sanitize && ctest --output-on-failure -j "$jobs"
         ;;
@@ -77,9 +81,10 @@ case "${1:-}" in
         exec fuzz/run "${2:-60}"
         ;;
     check)
-        ensure_packages clang-format git
+        ensure_packages clang-format git universal-ctags
         tools/check-format
         tools/check-syscalls
+        tools/check-state
         ;;
     build)
         ensure_packages

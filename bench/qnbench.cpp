@@ -20,9 +20,9 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/FindFiles.h"
 #include "platform/PlatformImpl.h"
-#include "platform/RunLock.h"
+#include "platform/os/FindFiles.h"
+#include "platform/os/RunLock.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "fuzz/FuzzSupport.h"
 #include "jvm/VerifiedJVMs.h"
 #include "launch/ClassDataArchive.h"
-#include "platform/UserCache.h"
+#include "platform/cache/UserCache.h"
 
 namespace {
 

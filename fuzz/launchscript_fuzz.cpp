@@ -8,7 +8,7 @@
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
 #include "launch/LaunchScript.h"
-#include "platform/DirectCommand.h"
+#include "platform/shell/DirectCommand.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzSetUp();

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/ShellLiterals.h"
-#include "platform/ShellWords.h"
+#include "platform/shell/ShellLiterals.h"
+#include "platform/shell/ShellWords.h"
 
 namespace {
 

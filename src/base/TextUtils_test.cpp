@@ -3,7 +3,7 @@
 #include "base/Paths.h"
 #include "base/TextLines.h"
 #include "base/UnicodeEscapes.h"
-#include "platform/ShellWords.h"
+#include "platform/shell/ShellWords.h"
 
 #include <gtest/gtest.h>
 

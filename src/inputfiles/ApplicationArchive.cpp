@@ -7,11 +7,11 @@
 #include "base/UniqueFd.h"
 #include "inputfiles/Bundle.h"
 #include "inputfiles/ExtractedArchives.h"
-#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
-#include "platform/RangeCopy.h"
-#include "platform/SecureDir.h"
-#include "platform/TrustedPath.h"
+#include "platform/log/Log.h"
+#include "platform/os/RangeCopy.h"
+#include "platform/os/SecureDir.h"
+#include "platform/os/TrustedPath.h"
 
 ApplicationArchive::ApplicationArchive(const Bundle* bundle, const SString& launcherPath)
     : m_bundle(bundle), m_launcherPath(launcherPath) {}

@@ -6,10 +6,10 @@
 #include "base/Paths.h"
 #include "inputfiles/BundleLayout.h"
 #include "inputfiles/LineReading.h"
-#include "platform/FileIdentity.h"
 #include "platform/PlatformImpl.h"
-#include "platform/RangeCopy.h"
-#include "platform/SecureDir.h"
+#include "platform/os/FileIdentity.h"
+#include "platform/os/RangeCopy.h"
+#include "platform/os/SecureDir.h"
 
 namespace {
 

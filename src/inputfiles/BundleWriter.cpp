@@ -8,11 +8,11 @@
 #include "base/Sha256.h"
 #include "base/UniqueFd.h"
 #include "inputfiles/BundleLayout.h"
-#include "platform/FileIdentity.h"
 #include "platform/PlatformImpl.h"
-#include "platform/RangeCopy.h"
-#include "platform/ReplacementFile.h"
-#include "platform/SystemError.h"
+#include "platform/os/FileIdentity.h"
+#include "platform/os/RangeCopy.h"
+#include "platform/os/ReplacementFile.h"
+#include "platform/os/SystemError.h"
 
 void BundleWriter::appendLong(SString& out, long value) {
     uint32_t v = static_cast<uint32_t>(value);

@@ -6,10 +6,10 @@
 #include "base/Sha256.h"
 #include "inputfiles/Bundle.h"
 #include "inputfiles/FileIndexEntry.h"
-#include "platform/FileIdentity.h"
-#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
-#include "platform/UserCache.h"
+#include "platform/cache/UserCache.h"
+#include "platform/log/Log.h"
+#include "platform/os/FileIdentity.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "inputfiles/FileIndexEntry.h"
 
 #include "base/LauncherException.h"
-#include "platform/TrustedPath.h"
+#include "platform/os/TrustedPath.h"
 
 bool isSafeFileName(const SString& name) {
     // A NUL would cut the name short, a line break would end its line in the replaying

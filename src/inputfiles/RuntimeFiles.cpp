@@ -3,10 +3,10 @@
 #include "base/Paths.h"
 #include "base/StdioFile.h"
 #include "inputfiles/LineReading.h"
-#include "platform/FileIdentity.h"
-#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
-#include "platform/TrustedPath.h"
+#include "platform/log/Log.h"
+#include "platform/os/FileIdentity.h"
+#include "platform/os/TrustedPath.h"
 
 RuntimeFiles::RuntimeFiles(const SString& launcherPath) : m_launcherPath(launcherPath) {
     if (launcherPath.empty()) return;

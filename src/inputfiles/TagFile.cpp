@@ -9,8 +9,8 @@
 #include "base/StdioFile.h"
 #include "base/TextLines.h"
 #include "inputfiles/LineReading.h"
-#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
+#include "platform/log/Log.h"
 
 TagFile::TagFile(const SString& fileName) {
     StdioFile file = PlatformImpl::openInputFile(fileName);

@@ -5,9 +5,9 @@
 
 #include "base/LauncherException.h"
 #include "base/Numbers.h"
-#include "platform/RangeCopy.h"
-#include "platform/SystemError.h"
-#include "platform/TrustedPath.h"
+#include "platform/os/RangeCopy.h"
+#include "platform/os/SystemError.h"
+#include "platform/os/TrustedPath.h"
 
 namespace {
 

@@ -9,15 +9,15 @@
 #include "base/Numbers.h"
 #include "inputfiles/FileIndexEntry.h"
 #include "inputfiles/UstarReader.h"
-#include "platform/CacheHold.h"
-#include "platform/HeldDirectory.h"
-#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
-#include "platform/RangeCopy.h"
-#include "platform/SecureDir.h"
-#include "platform/SystemError.h"
-#include "platform/TrustedPath.h"
-#include "platform/UserCache.h"
+#include "platform/cache/UserCache.h"
+#include "platform/log/Log.h"
+#include "platform/os/CacheHold.h"
+#include "platform/os/HeldDirectory.h"
+#include "platform/os/RangeCopy.h"
+#include "platform/os/SecureDir.h"
+#include "platform/os/SystemError.h"
+#include "platform/os/TrustedPath.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include "base/LauncherException.h"
 #include "base/UniqueFd.h"
 #include "launcher/Launcher.h"
-#include "platform/CacheHold.h"
 #include "platform/PlatformImpl.h"
-#include "platform/UserCache.h"
+#include "platform/cache/UserCache.h"
+#include "platform/os/CacheHold.h"
 #include "support/TestKit.h"
 #include "support/UstarBuilder.h"
 

@@ -13,12 +13,12 @@
 #include "jvm/VerifiedJVMs.h"
 #include "jvm/VerifierCommand.h"
 #include "platform/CappedStrings.h"
-#include "platform/FileIdentity.h"
-#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
-#include "platform/ShellLiterals.h"
-#include "platform/TrustedPath.h"
-#include "platform/UserCache.h"
+#include "platform/cache/UserCache.h"
+#include "platform/log/Log.h"
+#include "platform/os/FileIdentity.h"
+#include "platform/os/TrustedPath.h"
+#include "platform/shell/ShellLiterals.h"
 
 SString JVMFile::resolve(const SString& text) const {
     return MacroHandler::resolve(text, '@');

@@ -7,9 +7,9 @@
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
 #include "jvm/JVMMatch.h"
-#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
-#include "platform/UserCache.h"
+#include "platform/cache/UserCache.h"
+#include "platform/log/Log.h"
 
 void UnverifiedJVMMatch::addJVMHome(const SString& jvmHome) {
     for (const SString& home : m_jvmHomes) {

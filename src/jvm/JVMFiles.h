@@ -11,7 +11,7 @@
 #include "jvm/JVMFile.h"
 #include "jvm/JVMMatch.h"
 #include "jvm/JVMRecord.h"
-#include "platform/FileNavigator.h"
+#include "platform/os/FileNavigator.h"
 
 // Candidate homes found by the disk scan for one descriptor, not yet verified.
 class UnverifiedJVMMatch {

@@ -4,7 +4,7 @@
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
 #include "jvm/JVMFiles.h"
-#include "platform/Log.h"
+#include "platform/log/Log.h"
 
 SString JVMRecord::key(const SString& first, const StringDeque& rest) {
     // A NUL cannot occur in a path or a property name, so the key is unambiguous.

@@ -5,7 +5,7 @@
 #include "base/Digest.h"
 #include "base/TextLines.h"
 #include "jvm/JVMFile.h"
-#include "platform/UserCache.h"
+#include "platform/cache/UserCache.h"
 
 namespace {
 

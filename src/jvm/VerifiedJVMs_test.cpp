@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "launcher/Launcher.h"
-#include "platform/UserCache.h"
+#include "platform/cache/UserCache.h"
 #include "support/TestKit.h"
 
 using testkit::ScopedEnv;

@@ -7,9 +7,9 @@
 #include "inputfiles/RuntimeFiles.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
-#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
-#include "platform/ShellLiterals.h"
+#include "platform/log/Log.h"
+#include "platform/shell/ShellLiterals.h"
 
 namespace {
 

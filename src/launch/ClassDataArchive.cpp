@@ -6,11 +6,11 @@
 
 #include "base/Digest.h"
 #include "base/StdioFile.h"
-#include "platform/FileIdentity.h"
-#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
-#include "platform/ShellWords.h"
-#include "platform/UserCache.h"
+#include "platform/cache/UserCache.h"
+#include "platform/log/Log.h"
+#include "platform/os/FileIdentity.h"
+#include "platform/shell/ShellWords.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include "launch/LaunchScript.h"
 #include "launch/OutputToLog.h"
 #include "platform/CappedStrings.h"
-#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
-#include "platform/ShellWords.h"
+#include "platform/log/Log.h"
+#include "platform/shell/ShellWords.h"
 
 const char* const kClasspathInArchiveError = "The CP function cannot be used in ARCHIVE.";
 

@@ -9,8 +9,8 @@
 #include "inputfiles/ApplicationArchive.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
-#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
+#include "platform/log/Log.h"
 
 LaunchScript::LaunchScript(const TagFile& script, bool captureOutput)
     : m_command(script.getTagValue("COMMAND", 0)),

@@ -7,7 +7,7 @@
 #include "inputfiles/BundleContext.h"
 #include "inputfiles/MacroHandler.h"
 #include "platform/PlatformImpl.h"
-#include "platform/ShellLiterals.h"
+#include "platform/shell/ShellLiterals.h"
 
 class JVMFile;
 class LaunchScript;

@@ -1,7 +1,7 @@
 #include "launch/OutputToLog.h"
 
 #include "base/Numbers.h"
-#include "platform/Log.h"
+#include "platform/log/Log.h"
 
 namespace {
 

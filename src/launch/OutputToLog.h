@@ -6,7 +6,7 @@
 
 #include "base/SString.h"
 #include "platform/PlatformImpl.h"
-#include "platform/SpoolFile.h"
+#include "platform/os/SpoolFile.h"
 
 class OutputToLog : public CaptureSink {
 public:

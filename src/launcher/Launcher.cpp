@@ -3,7 +3,7 @@
 #include "base/LauncherException.h"
 #include "base/Numbers.h"
 #include "platform/PlatformImpl.h"
-#include "platform/UserCache.h"
+#include "platform/cache/UserCache.h"
 
 RunState<SString> Launcher::m_launcherFileName;
 RunState<SString> Launcher::m_origLauncherFileName;

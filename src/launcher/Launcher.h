@@ -7,7 +7,7 @@
 #include "base/StringDeque.h"
 #include "launcher/LauncherInputFiles.h"
 
-#include "platform/Log.h"
+#include "platform/log/Log.h"
 
 class TagFile;
 namespace testkit {
@@ -64,20 +64,49 @@ public:
     static SString getApplicationArchive(const SString& name);
 
     // --- actions ---
+    // Each action's results go to the numbered variables; a failure that throws
+    // (LauncherException) ends the run with its message and status 1, whatever they hold.
+
+    // FIND_JVM. Found: N1 = 1, S1 = the JVM's home, S2 = a descriptor written for it to a
+    // new temporary file. None found: N1 = 0, S1 and S2 empty (with `showFailMsg`, the report
+    // of what was tried on standard error). A descriptor that cannot be written whole throws
+    // "Error writing file = …" with N1 still 0.
     static void findJVM(bool showUI, bool showFailMsg);
+    // The SEARCH input-file action: findJVM, then its results on standard output (N1, and
+    // when found S1 and S2, whose file then stays after the run).
     static void search(bool showUI, bool showFailMsg);
+    // The SEARCH_ALL input-file action: the number of matches, then each home and written
+    // descriptor, on standard output; "0" after a failure. Sets no variable.
     static void searchAll(bool showUI, bool showFailMsg);
+    // VERIFY: the embedded descriptor `fileId` at -qn:javahome (or its own JVM_HOME).
+    // Verified: N1 = 1, S1 = the home, which the descriptor's JVM_HOME then names.
+    // Refused: N1 = 0, S1 as it was. An id that names no readable descriptor throws.
     static void verifyJVM(bool showUI, bool showFailMsg, long fileId);
     static void verifyJVM(bool showUI, bool showFailMsg, TagFile& descriptor,
                           const SString& javaHome);
+    // The VERIFY_JVM input-file action: as above for a descriptor file, then N1 on
+    // standard output. A descriptor that cannot be loaded throws.
     static void verifyJVM(bool showUI, bool showFailMsg, const SString& descriptorPath,
                           const SString& javaHome);
+    // INSTALL_JVM. Installed: N1 = 1, S1 = the path of the installed JVM's descriptor.
+    // Otherwise (no installer, no destination, no descriptor left by the installer):
+    // N1 = 0, S1 empty. A bundle without an installer, and a descriptor that cannot be
+    // written, throw.
     static void installJVM(InstallJVMOption option);
+    // The INSTALL_JVM input-file action: runs `installer` in `destination` and prints the
+    // descriptor's path on standard output. Sets no variable; a descriptor that cannot be
+    // read or written throws.
     static void installJVM(bool showUI, bool showFailMsg, const SString& installer,
                            const SString& destination);
     static void initializeUI();
+    // LAUNCH and ILAUNCH: run the application against the descriptor (a file, or the
+    // embedded descriptor `fileId`) and make its exit status the run's. Set no variable; a
+    // launch script or descriptor that cannot be read, or an application that cannot be
+    // started, throws.
     static void launch(const SString& descriptorPath, short seconds);
     static void ilaunch(long fileId, short seconds);
+    // EXECUTE_LAUNCHER: replaces the run by the embedded launcher at `position`; returns only
+    // when it cannot be started (logged). Sets no variable.
     static void executeEmbeddedLauncher(long position);
 
 private:

@@ -19,12 +19,12 @@
 #include "launch/LaunchScript.h"
 #include "launcher/Instructions.h"
 #include "launcher/Launcher.h"
-#include "platform/FileIdentity.h"
-#include "platform/InstallDestination.h"
 #include "platform/PlatformImpl.h"
-#include "platform/ProcessControl.h"
-#include "platform/SystemError.h"
-#include "platform/UserCache.h"
+#include "platform/cache/UserCache.h"
+#include "platform/os/FileIdentity.h"
+#include "platform/os/InstallDestination.h"
+#include "platform/os/ProcessControl.h"
+#include "platform/os/SystemError.h"
 
 namespace {
 
@@ -66,36 +66,39 @@ void Launcher::findJVM(bool showUI, bool showFailMsg) {
     setStringVariable(1, "");
     setStringVariable(2, "");
     setLongVariable(1, 0);
+    JVMMatchPtrDeque matches;
     try {
-        JVMMatchPtrDeque matches;
         m_inputFiles->m_jvmFiles.search(matches, m_userJavaHome);
-        if (JVMMatch* match = matches.at(0)) {
-            const SString file = match->writeNewJVMFile();
-            const SString home = match->m_jvmHome;
-            // The matching descriptor shows the match, as the written one does.
-            match->m_descriptorFile.setDynamicJVMTags(home, file, false);
-            logMessage("Matching JVM home is " + home, LOG_INFO);
-            logMessage("Matching JVM file is " + file, LOG_INFO);
-            setStringVariable(1, home);
-            setStringVariable(2, file);
-            setLongVariable(1, 1);
-        } else {
-            SString m = PlatformImpl::getMessageText(MSG_NO_MATCHING_JVM);
-            logMessage(m, LOG_INFO);
-            if (showFailMsg && !PlatformImpl::isCanceled()) {
-                PlatformImpl::showUIMessage(m);
-                const JVMFiles& files = m_inputFiles->m_jvmFiles;
-                for (const SString& line : files.record().reportLines(files)) {
-                    PlatformImpl::showErrorLine(line);
-                }
-            }
-        }
     } catch (const LauncherException& e) {
         SString m = PlatformImpl::getMessageText(MSG_NO_MATCHING_JVM) + " " + e.getMessage();
         logMessage(m, LOG_ERROR);
         if (showFailMsg) PlatformImpl::showUIMessage(m);
         throw;
     }
+    JVMMatch* match = matches.at(0);
+    if (!match) {
+        SString m = PlatformImpl::getMessageText(MSG_NO_MATCHING_JVM);
+        logMessage(m, LOG_INFO);
+        if (showFailMsg && !PlatformImpl::isCanceled()) {
+            PlatformImpl::showUIMessage(m);
+            const JVMFiles& files = m_inputFiles->m_jvmFiles;
+            for (const SString& line : files.record().reportLines(files)) {
+                PlatformImpl::showErrorLine(line);
+            }
+        }
+        return;
+    }
+    // A descriptor that cannot be written whole ends the run here, with N1 still 0: the
+    // next instruction never reads a half-written one.
+    const SString file = match->writeNewJVMFile();
+    const SString home = match->m_jvmHome;
+    // The matching descriptor shows the match, as the written one does.
+    match->m_descriptorFile.setDynamicJVMTags(home, file, false);
+    logMessage("Matching JVM home is " + home, LOG_INFO);
+    logMessage("Matching JVM file is " + file, LOG_INFO);
+    setStringVariable(1, home);
+    setStringVariable(2, file);
+    setLongVariable(1, 1);
 }
 
 void Launcher::search(bool showUI, bool showFailMsg) {

@@ -5,11 +5,11 @@
 #include "base/LauncherException.h"
 #include "base/Numbers.h"
 #include "base/StdioFile.h"
-#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
-#include "platform/SecureDir.h"
-#include "platform/SystemError.h"
-#include "platform/TrustedPath.h"
+#include "platform/log/Log.h"
+#include "platform/os/SecureDir.h"
+#include "platform/os/SystemError.h"
+#include "platform/os/TrustedPath.h"
 
 // The input file that -qn:extract writes beside the extracted files to replay them.
 static const char* const kReplayFileName = "input.tag";

@@ -8,8 +8,8 @@
 #include "base/Paths.h"
 #include "launcher/Launcher.h"
 #include "platform/PlatformImpl.h"
-#include "platform/ProcessControl.h"
-#include "platform/SystemError.h"
+#include "platform/os/ProcessControl.h"
+#include "platform/os/SystemError.h"
 
 // The absolute path of the running launcher: the program name when it is absolute,
 // otherwise the current directory joined with it. A bare name that was found through

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "e2e/E2eHelpers.h"
 #include "inputfiles/BundleLayout.h"
@@ -118,3 +119,30 @@ TEST(Bundle, DefaultRunLeavesNothingInTheTemporaryDirectory) {
 }
 
 }  // namespace
+
+// The launcher reads its own file through one descriptor: a cold run of the demo (nothing
+// in the cache yet, so the verifier and the archives are extracted) opens it once.
+TEST(Bundle, AColdRunOfTheDemoOpensItsOwnFileOnce) {
+    const SString demo = demoBundlePath();
+    if (!exists(demo)) GTEST_SKIP() << "the demo bundle was not built";
+    if (access("/usr/bin/strace", X_OK) != 0) GTEST_SKIP() << "needs strace";
+    if (stubIsEmulated()) GTEST_SKIP() << "strace would trace the emulator";
+    Workspace ws;
+    const SString bundle = ws.file("hello");
+    writeFile(bundle, readFile(demo), 0755);
+    const SString trace = ws.file("trace");
+    RunResult r = run(
+        {"/usr/bin/strace", "-f", "-e", "trace=open,openat,openat2", "-o", trace, bundle, "one"},
+        ws.root(), {{"QNLAUNCH_CACHE", ws.file("cache")}});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("Hello from a qnlaunch bundle!"), SString::npos) << r.out << r.err;
+    int opens = 0;
+    for (const SString& line : splitLines(readFile(trace))) {
+        if (line.find("open") != SString::npos &&
+            line.find("\"" + bundle + "\"") != SString::npos) {
+            ++opens;
+        }
+    }
+    EXPECT_EQ(opens, 1) << readFile(trace);
+    EXPECT_FALSE(listDir(ws.file("cache/archives")).empty());
+}

@@ -195,6 +195,12 @@ TEST(Cache, UnsafeDirectoriesAreRefusedWithAWarningAndTheRunGoesOn) {
              chmod(ws.file("cache").c_str(), 0777);
          },
          "it is writable by group or others"},
+        {"open to the group",
+         [](const Workspace& ws) {
+             makeDirs(ws.file("cache"));
+             chmod(ws.file("cache").c_str(), 0770);
+         },
+         "it is writable by group or others"},
         {"someone else's link",
          [](const Workspace& ws) {
              makeDirs(ws.file("real"));
@@ -345,4 +351,28 @@ TEST(Cache, ARebuiltBundleUsesItsNewArchives) {
     EXPECT_EQ(readFile(second), "version two");
     EXPECT_NE(second, classPathFile(jvm, 2));
     EXPECT_EQ(readFile(classPathFile(jvm, 2)), "version one");  // left to age out
+}
+
+// The descriptor that FIND_JVM hands to LAUNCH cannot be written into a full temporary
+// directory: the run ends with the write error and status 1, the application never runs
+// (it once ran "/" as the JVM, from an empty descriptor).
+TEST(Cache, AFullTemporaryDirectoryEndsTheRunWithTheWriteError) {
+    Workspace ws;
+    e2e::ScopedTmpfs tmpfs(ws.tempDir(), "size=64k,mode=0700");
+    if (!tmpfs.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
+    StandInJvm jvm = standIn(ws);
+    const SString bundle = cacheBundle(ws, e2e::kStandInExpected);
+    const SString cache = ws.file("cache");
+    runOnce(ws, bundle, cache);  // the verification and the archives go into the cache
+    const int calls = jvm.callCount();
+    writeFile(ws.tempDir() + "/filler", SString(64 * 1024, 'f'));
+    RunResult r = ws.run(bundle, {}, cacheAt(cache));
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    const SString message = "Error writing file = " + std::to_string(ENOSPC) +
+                            " There may not be enough temporary disk space.";
+    EXPECT_NE((r.out + r.err).find(message), SString::npos) << r.out << r.err;
+    EXPECT_NE(ws.logText().find("ERROR: " + message), SString::npos) << ws.logText();
+    EXPECT_EQ(jvm.callCount(), calls);
+    unlink((ws.tempDir() + "/filler").c_str());
+    EXPECT_TRUE(ws.leftovers().empty());
 }

@@ -218,7 +218,8 @@ TEST(LargeInput, VerifierFloodingItsOutputIsRefusedWithLittleMemory) {
                   "\nVERIFY_CLASSPATH: \"\"\"v.jar\"\"\"\nVERIFY_CLASS_NAME: Verify\n");
     long peak = peakKiB({qnlaunchPath(), "-qn:in", ws.file("v.tag")}, ws.root());
     if (kPeakIsMeaningful) {
-        EXPECT_LT(peak, 32 * 1024) << peak << " KiB";
+        // Under emulation the peak is the emulator's, which takes about 30 MiB of its own.
+        EXPECT_LT(peak, (stubIsEmulated() ? 48 : 32) * 1024) << peak << " KiB";
     }
     RunResult r = runWithin(ws, qnlaunchPath(), {"-qn:in", ws.file("v.tag")}, 60);
     EXPECT_EQ(r.out, "0\n");

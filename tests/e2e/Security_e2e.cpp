@@ -79,6 +79,23 @@ TEST(Security, ExtractNeverWritesThroughPlantedLinksNorOverExistingFiles) {
     EXPECT_EQ(readFile(out + "/launch.tag"), "mine");
 }
 
+// Two entries of one name would have the second overwrite the first, or fail half way:
+// nothing is written.
+TEST(Security, ExtractRefusesTwoEntriesOfOneNameBeforeWritingAnything) {
+    Workspace ws;
+    const SString bundle = BundleBuilder(ws.root())
+                               .add(FILE_TYPE_INSTRUCTIONS, "ins.tag", "INSTRUCTIONS: NOP\n")
+                               .add(FILE_TYPE_CLASSPATH_ARCHIVE, "lib.jar", "first")
+                               .add(FILE_TYPE_CLASSPATH_ARCHIVE, "lib.jar", "second")
+                               .write(ws.file("app.bin"));
+    const SString out = ws.file("out");
+    makeDirs(out);
+    RunResult r = ws.run(bundle, {"-qn:extract"}, {}, out);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("lib.jar exists already; nothing was extracted."), SString::npos) << r.out;
+    EXPECT_TRUE(listDir(out).empty());
+}
+
 // Names that would be written shortened or would break the replaying input file stop the
 // extraction before anything is written.
 TEST(Security, ExtractRefusesNamesWithLineBreaksOrNulBeforeWritingAnything) {

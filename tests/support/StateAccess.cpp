@@ -2,8 +2,8 @@
 
 #include "base/RunState.h"
 #include "launcher/Launcher.h"
-#include "platform/Log.h"
 #include "platform/PlatformImpl.h"
+#include "platform/log/Log.h"
 
 namespace testkit {
 

@@ -5,7 +5,7 @@
 #include "base/LauncherException.h"
 #include "base/Paths.h"
 #include "jvm/JavaVersion.h"
-#include "platform/ShellWords.h"
+#include "platform/shell/ShellWords.h"
 #include "qnpack/JarFile.h"
 #include "qnpack/ManifestChecks.h"
 

@@ -7,7 +7,7 @@
 
 #include "base/LauncherException.h"
 #include "inputfiles/TagFile.h"
-#include "platform/ShellWords.h"
+#include "platform/shell/ShellWords.h"
 #include "qnpack/PackChecks.h"
 #include "support/TestKit.h"
 #include "support/ZipBuilder.h"

@@ -8,7 +8,7 @@
 #include "base/StdioFile.h"
 #include "inputfiles/FileIndexEntry.h"
 #include "platform/PlatformImpl.h"
-#include "platform/SystemError.h"
+#include "platform/os/SystemError.h"
 #include "qnpack/AppBundle.h"
 #include "qnpack/Companions.h"
 #include "qnpack/JarFile.h"

@@ -8,7 +8,7 @@
 #include "base/Paths.h"
 #include "inputfiles/BundleWriter.h"
 #include "platform/PlatformImpl.h"
-#include "platform/SystemError.h"
+#include "platform/os/SystemError.h"
 #include "qnpack/ApplicationFiles.h"
 #include "qnpack/Commands.h"
 #include "qnpack/Companions.h"

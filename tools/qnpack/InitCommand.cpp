@@ -5,7 +5,7 @@
 #include <cerrno>
 
 #include "platform/PlatformImpl.h"
-#include "platform/SystemError.h"
+#include "platform/os/SystemError.h"
 #include "qnpack/AppBundle.h"
 #include "qnpack/ApplicationFiles.h"
 #include "qnpack/Commands.h"

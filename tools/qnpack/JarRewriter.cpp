@@ -8,8 +8,8 @@
 #include "base/LauncherException.h"
 #include "base/UniqueFd.h"
 #include "platform/PlatformImpl.h"
-#include "platform/RangeCopy.h"
-#include "platform/SystemError.h"
+#include "platform/os/RangeCopy.h"
+#include "platform/os/SystemError.h"
 #include "qnpack/JarFile.h"
 #include "qnpack/JarSource.h"
 

@@ -7,7 +7,7 @@
 #include "base/LauncherException.h"
 #include "inputfiles/Bundle.h"
 #include "platform/PlatformImpl.h"
-#include "platform/SystemError.h"
+#include "platform/os/SystemError.h"
 #include "qnpack/Commands.h"
 #include "qnpack/HelpTexts.h"
 #include "qnpack/StubFile.h"

@@ -6,7 +6,7 @@
 #include "inputfiles/FileIndexEntry.h"
 #include "inputfiles/TagFile.h"
 #include "platform/PlatformImpl.h"
-#include "platform/SystemError.h"
+#include "platform/os/SystemError.h"
 #include "qnpack/PackChecks.h"
 #include "qnpack/StubFile.h"
 

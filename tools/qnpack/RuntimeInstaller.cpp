@@ -10,10 +10,10 @@
 
 #include "base/LauncherException.h"
 #include "base/StdioFile.h"
-#include "platform/FileIdentity.h"
-#include "platform/FileMode.h"
 #include "platform/PlatformImpl.h"
-#include "platform/SystemError.h"
+#include "platform/os/FileIdentity.h"
+#include "platform/os/FileMode.h"
+#include "platform/os/SystemError.h"
 
 namespace {
 

@@ -1,7 +1,0 @@
-#include "platform/SystemError.h"
-
-#include <cstring>
-
-SString systemErrorText(const SString& context, int errorNumber) {
-    return context + strerror(errorNumber);
-}

@@ -1,0 +1,52 @@
+#include "platform/os/CacheHold.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "base/RunState.h"
+#include "platform/PlatformImpl.h"
+#include "platform/os/HeldDirectory.h"
+
+namespace {
+
+// How long a hold waits for a removal in progress: 10 seconds in steps of 10 ms.
+constexpr int kWaitSteps = 1000;
+constexpr useconds_t kWaitStepMicroseconds = 10000;
+
+RunState<std::vector<UniqueFd>> g_holds;
+
+}  // namespace
+
+bool holdCacheEntry(const HeldDirectory& entry) {
+    UniqueFd hold = entry.duplicate(false);
+    if (!hold) return false;
+    // A removal holds its lock for as long as it takes to rename the entry and delete it; a
+    // lock held far longer is no removal of ours, and waiting on it would hang the run.
+    for (int waited = 0; flock(hold.get(), LOCK_SH | LOCK_NB) != 0; ++waited) {
+        if (errno != EWOULDBLOCK && errno != EINTR) return false;
+        if (waited >= kWaitSteps) {
+            errno = EWOULDBLOCK;
+            return false;
+        }
+        PlatformImpl::checkInterrupted();
+        usleep(kWaitStepMicroseconds);
+    }
+    g_holds->push_back(std::move(hold));
+    return true;
+}
+
+void releaseCacheHolds() {
+    g_holds->clear();
+}
+
+bool lockForRemoval(const SString& path, UniqueFd& lock) {
+    lock.reset(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!lock || flock(lock.get(), LOCK_EX | LOCK_NB) == 0) return true;
+    const bool held = errno == EWOULDBLOCK;
+    lock.reset(-1);
+    return !held;
+}
