@@ -54,12 +54,14 @@ while [ $i -lt "$runs" ]; do
     for k in 0 1 2; do
         fresh_home
         case $(( (i + k) % 3 )) in
-            0) b=$(HOME=$work/home time_ms "$bundle" -qn:silent);;
-            1) c=$(HOME=$work/home time_ms "$copy");;
-            2) j=$(HOME=$work/home time_ms "$home/bin/java" -jar "$jar");;
+            0) b=$(HOME=$work/home time_both "$bundle" -qn:silent);;
+            1) c=$(HOME=$work/home time_both "$copy");;
+            2) j=$(HOME=$work/home time_both "$home/bin/java" -jar "$jar");;
         esac
     done
-    echo "$b $c $j" >> "$rounds"
+    # The three wall times, then the three CPU times.
+    set -- $b $c $j
+    echo "$1 $3 $5 $2 $4 $6" >> "$rounds"
     i=$((i + 1))
 done
 fresh_home
@@ -69,4 +71,6 @@ echo "jvm=$home runs=$runs jar_mib=$(( $(stat -c %s "$jar") / 1048576 ))" \
     "bundle_ms=$(column_median "$rounds" 1) copy_java_ms=$(column_median "$rounds" 2)" \
     "java_ms=$(column_median "$rounds" 3) ratio=$(pair_ratio "$rounds" 1 2)" \
     "spread=$(pair_spread "$rounds" 1 2) java_ratio=$(pair_ratio "$rounds" 1 3)" \
+    "bundle_cpu_ms=$(column_median "$rounds" 4) copy_java_cpu_ms=$(column_median "$rounds" 5)" \
+    "ratio_cpu=$(pair_ratio "$rounds" 4 5)" \
     "peak_kib=$peak load=$load_before..$(load_now)"

@@ -63,5 +63,8 @@ column_median() { awk -v k="$2" '{ print $k }' "$1" | median; }
 pair_ratio() { awk -v k="$2" -v j="$3" '{ printf "%.6f\n", $k / $j }' "$1" | median; }
 pair_spread() { awk -v k="$2" -v j="$3" '{ printf "%.6f\n", $k / $j }' "$1" | quartiles; }
 
-# time_ms CMD...: wall time of one run of CMD in ms (its standard output discarded).
+# time_ms CMD...: wall time of one run of CMD in ms (its standard output discarded);
+# time_both CMD...: "WALL CPU", the CPU time (user + system) of CMD and its children, which
+# other work on the machine moves less than the wall time.
 time_ms() { "$QNBENCH" time 1 "$@"; }
+time_both() { "$QNBENCH" times "$@"; }

@@ -4,12 +4,15 @@
 //   qnbench walk ROOT NAME         scan ROOT with the disk-search walker, print the finds
 //   qnbench capture RUNS           median ms of a captured "echo" child, launcher vs direct
 //   qnbench time RUNS CMD...       median wall ms of CMD (output discarded)
+//   qnbench times CMD...           wall ms and CPU ms (user + system, CMD and the children
+//                                  it waited for) of one run of CMD (output discarded)
 //   qnbench peakmem CMD...         peak resident memory (KiB) of CMD itself, not its children
 //   qnbench sweep RUNS DIR         median us of the dead-run sweep of DIR vs one listing of it
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -117,6 +120,21 @@ int timeCommand(int runs, char** argv) {
     return 0;
 }
 
+// CPU time moves less than wall time on a machine shared with other work, so both are
+// recorded.
+int timesCommand(char** argv) {
+    double t0 = nowMs();
+    pid_t pid = spawn(argv);
+    int status;
+    rusage usage;
+    if (wait4(pid, &status, 0, &usage) != pid) return 1;
+    double wall = nowMs() - t0;
+    double cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                 (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    printf("%.3f %.3f\n", wall, cpu);
+    return 0;
+}
+
 // Reads VmHWM of `pid`; 0 when it can no longer be read.
 long peakKiB(pid_t pid) {
     char path[64];
@@ -182,10 +200,11 @@ int main(int argc, char** argv) {
     if (argc >= 4 && strcmp(argv[1], "walk") == 0) return walk(argv[2], argv[3]);
     if (argc >= 3 && strcmp(argv[1], "capture") == 0) return capture(atoi(argv[2]));
     if (argc >= 4 && strcmp(argv[1], "time") == 0) return timeCommand(atoi(argv[2]), argv + 3);
+    if (argc >= 3 && strcmp(argv[1], "times") == 0) return timesCommand(argv + 2);
     if (argc >= 3 && strcmp(argv[1], "peakmem") == 0) return peakmem(argv + 2);
     if (argc >= 4 && strcmp(argv[1], "sweep") == 0) return sweep(atoi(argv[2]), argv[3]);
     fprintf(stderr,
-            "usage: qnbench walk ROOT NAME | capture RUNS | time RUNS CMD... | "
+            "usage: qnbench walk ROOT NAME | capture RUNS | time RUNS CMD... | times CMD... | "
             "peakmem CMD... | sweep RUNS DIR\n");
     return 2;
 }

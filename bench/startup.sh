@@ -11,7 +11,8 @@
 #       nocache QNLAUNCH_CACHE=off: the bundle verifies and extracts every time
 # APP: plantuml or rhino (bench/apps.sh). JVM_HOME: the first of jvm_homes by default.
 # Prints key=value pairs; ratio is the median of the round-by-round ratios bundle / java
-# -jar (spread: their quartiles), image_ratio that of bundle / app-image.
+# -jar (spread: their quartiles), image_ratio that of bundle / app-image; the *_cpu keys
+# are the same for CPU time (user + system of all processes of a run).
 . "$(dirname "$0")/common.sh"
 . "$(dirname "$0")/apps.sh"
 mode=${1:?usage: startup.sh first|warm|nocache plantuml|rhino [JVM_HOME]}
@@ -36,11 +37,11 @@ esac
 fresh_home() { rm -rf "$work/home"; mkdir -p "$work/home"; }
 fresh_home
 # shellcheck disable=SC2086
-run_bundle() { HOME=$work/home time_ms "$APP_BUNDLE" -qn:silent $APP_ARGS < "$APP_INPUT"; }
+run_bundle() { HOME=$work/home time_both "$APP_BUNDLE" -qn:silent $APP_ARGS < "$APP_INPUT"; }
 # shellcheck disable=SC2086
-run_java() { HOME=$work/home time_ms "$home/bin/java" -jar "$APP_JAR" $APP_ARGS < "$APP_INPUT"; }
+run_java() { HOME=$work/home time_both "$home/bin/java" -jar "$APP_JAR" $APP_ARGS < "$APP_INPUT"; }
 # shellcheck disable=SC2086
-run_image() { HOME=$work/home time_ms "$APP_IMAGE" $APP_ARGS < "$APP_INPUT"; }
+run_image() { HOME=$work/home time_both "$APP_IMAGE" $APP_ARGS < "$APP_INPUT"; }
 
 # One checked run of each; in warm mode a second bundle run, after which the cache holds
 # everything a warm run uses.
@@ -65,12 +66,13 @@ if [ "$mode" = warm ]; then
         { echo "the warm run did not use the cache" >&2; exit 1; }
 fi
 
-# Rounds: bundle, java -jar, image, the first of them rotating from round to round.
+# Rounds: bundle, java -jar, image, the first of them rotating from round to round. Each
+# line of the rounds file: the three wall times, then the three CPU times.
 rounds=$work/rounds
 : > "$rounds"
 i=0
 while [ $i -lt "$runs" ]; do
-    b=""; j=""; m=0
+    b=""; j=""; m="0 0"
     for k in 0 1 2; do
         case $(( (i + k) % 3 )) in
             0) [ "$mode" = first ] && fresh_home; b=$(run_bundle);;
@@ -78,7 +80,8 @@ while [ $i -lt "$runs" ]; do
             2) if [ -n "$APP_IMAGE" ]; then [ "$mode" = first ] && fresh_home; m=$(run_image); fi;;
         esac
     done
-    echo "$b $j $m" >> "$rounds"
+    set -- $b $j $m
+    echo "$1 $3 $5 $2 $4 $6" >> "$rounds"
     i=$((i + 1))
 done
 
@@ -87,6 +90,11 @@ out="$out bundle_ms=$(column_median "$rounds" 1) java_ms=$(column_median "$round
 out="$out ratio=$(pair_ratio "$rounds" 1 2) spread=$(pair_spread "$rounds" 1 2)"
 if [ -n "$APP_IMAGE" ]; then
     out="$out image_ms=$(column_median "$rounds" 3) image_ratio=$(pair_ratio "$rounds" 1 3)"
+fi
+out="$out bundle_cpu_ms=$(column_median "$rounds" 4) java_cpu_ms=$(column_median "$rounds" 5)"
+out="$out ratio_cpu=$(pair_ratio "$rounds" 4 5)"
+if [ -n "$APP_IMAGE" ]; then
+    out="$out image_cpu_ms=$(column_median "$rounds" 6) image_ratio_cpu=$(pair_ratio "$rounds" 4 6)"
 fi
 if [ "$mode" = first ]; then
     fresh_home
