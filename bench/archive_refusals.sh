@@ -156,3 +156,61 @@ for home in $homes; do
         done
     done
 done
+
+# Two more questions: does -XX:+VerifySharedSpaces turn a damaged archive into a refusal,
+# and what does -XX:+AutoCreateSharedArchive (19 and later) do with an archive it cannot
+# use: is it remade, and what reaches the terminal with the quiet options?
+echo
+printf '| JVM | Archive | Case | Options | Exit | Terminal | Archive remade |\n|---|---|---|---|---|---|---|\n'
+for home in $homes; do
+    java=$home/bin/java
+    release=$(sed -n 's/^JAVA_VERSION="\([0-9]*\).*/\1/p' "$home/release")
+    name=$(jvm_name "$home")
+    d=$work/r$release
+    # shellcheck disable=SC2046
+    set -- $(tags_for "$release")
+    quiet="-Xlog:$(selection off "$@")"
+    for kind in dynamic static; do
+        cp "$d/$kind.jsa" "$work/case.jsa" && chmod u+w "$work/case.jsa"
+        size=$(stat -c %s "$work/case.jsa")
+        dd if=/dev/urandom of="$work/case.jsa" bs=4096 count=4 seek=$((size / 8192)) conv=notrunc 2>/dev/null
+        "$java" $quiet -XX:+VerifySharedSpaces -XX:SharedArchiveFile="$work/case.jsa" -cp A.jar:B.jar Main \
+            > out.txt 2>&1 && rc=0 || rc=$?
+        terminal=$(grep -v -x 'hello lib 2' out.txt | head -2 | cut -c1-90 | tr '|' '/' | tr '\n' ' ')
+        printf '| %s | %s | damaged-middle | %s | %s | %s | |\n' "$name" "$kind" \
+            "$quiet -XX:+VerifySharedSpaces" "$rc" "$terminal"
+    done
+    [ "$release" -ge 19 ] || continue
+    for case in other-jvm truncated reordered damaged-middle; do
+        for set in quiet quiet-no-warnings; do
+            rm -f "$work/case.jsa"
+            cp_="A.jar:B.jar"
+            case $case in
+                other-jvm)
+                    for o in $homes; do
+                        r=$(sed -n 's/^JAVA_VERSION="\([0-9]*\).*/\1/p' "$o/release")
+                        [ "$r" != "$release" ] && cp "$work/r$r/dynamic.jsa" "$work/case.jsa"
+                    done
+                    [ -f "$work/case.jsa" ] || continue;;
+                truncated) head -c 60000 "$d/dynamic.jsa" > "$work/case.jsa";;
+                reordered) cp "$d/dynamic.jsa" "$work/case.jsa"; cp_="B.jar:A.jar";;
+                damaged-middle)
+                    cp "$d/dynamic.jsa" "$work/case.jsa"
+                    dd if=/dev/urandom of="$work/case.jsa" bs=4096 count=4 seek=8 conv=notrunc 2>/dev/null;;
+            esac
+            chmod u+w "$work/case.jsa"
+            before=$(md5sum < "$work/case.jsa")
+            extra=$quiet
+            [ "$set" = quiet-no-warnings ] && extra="$quiet -XX:-PrintWarnings"
+            # shellcheck disable=SC2086
+            "$java" $extra -XX:+AutoCreateSharedArchive -XX:SharedArchiveFile="$work/case.jsa" \
+                -cp "$cp_" Main > out.txt 2>&1 && rc=0 || rc=$?
+            terminal=$(grep -v -x 'hello lib 2' out.txt | head -2 | cut -c1-100 | tr '|' '/' | tr '\n' ' ')
+            remade=no
+            [ "$(md5sum < "$work/case.jsa")" != "$before" ] && remade=yes
+            printf '| %s | dynamic, AutoCreateSharedArchive | %s | %s | %s | %s | %s |\n' "$name" "$case" \
+                "$extra" "$rc" "$terminal" "$remade"
+        done
+    done
+done
+rm -f hs_err_pid*.log
