@@ -255,8 +255,9 @@ int main(int argc, char** argv) {
     if (argc >= 3 && strcmp(argv[1], "times") == 0) return timesCommand(argv + 2);
     if (argc >= 3 && strcmp(argv[1], "peakmem") == 0) return peakmem(argv + 2);
     if (argc >= 4 && strcmp(argv[1], "sweep") == 0) return sweep(atoi(argv[2]), argv[3]);
-    fprintf(stderr,
-            "usage: qnbench walk ROOT NAME | capture RUNS | time RUNS CMD... | times CMD... | "
-            "peakmem CMD... | sweep RUNS DIR | copy kernel|rw SRC DST | handover exec|fork CMD...\n");
+    fprintf(
+        stderr,
+        "usage: qnbench walk ROOT NAME | capture RUNS | time RUNS CMD... | times CMD... | "
+        "peakmem CMD... | sweep RUNS DIR | copy kernel|rw SRC DST | handover exec|fork CMD...\n");
     return 2;
 }
