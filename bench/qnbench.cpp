@@ -4,12 +4,20 @@
 //   qnbench walk ROOT NAME         scan ROOT with the disk-search walker, print the finds
 //   qnbench capture RUNS           median ms of a captured "echo" child, launcher vs direct
 //   qnbench time RUNS CMD...       median wall ms of CMD (output discarded)
+//   qnbench times CMD...           wall ms and CPU ms (user + system, CMD and the children
+//                                  it waited for) of one run of CMD (output discarded)
 //   qnbench peakmem CMD...         peak resident memory (KiB) of CMD itself, not its children
+//   qnbench copy kernel|rw SRC DST one copy of SRC to a new DST, by copy_file_range or by
+//                                  read and write through a 1 MiB buffer; prints wall ms
+//   qnbench handover exec|fork CMD...  runs CMD by exec'ing it, or by forking, exec'ing
+//                                  it in the child and waiting: timed from outside, the
+//                                  two differ by what a launcher saves when it execs
 //   qnbench sweep RUNS DIR         median us of the dead-run sweep of DIR vs one listing of it
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -117,6 +125,21 @@ int timeCommand(int runs, char** argv) {
     return 0;
 }
 
+// CPU time moves less than wall time on a machine shared with other work, so both are
+// recorded.
+int timesCommand(char** argv) {
+    double t0 = nowMs();
+    pid_t pid = spawn(argv);
+    int status;
+    rusage usage;
+    if (wait4(pid, &status, 0, &usage) != pid) return 1;
+    double wall = nowMs() - t0;
+    double cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                 (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    printf("%.3f %.3f\n", wall, cpu);
+    return 0;
+}
+
 // Reads VmHWM of `pid`; 0 when it can no longer be read.
 long peakKiB(pid_t pid) {
     char path[64];
@@ -145,6 +168,51 @@ int peakmem(char** argv) {
     }
     printf("%ld\n", peak);
     return 0;
+}
+
+int copyFile(const char* how, const char* source, const char* target) {
+    double t0 = nowMs();
+    int in = open(source, O_RDONLY | O_CLOEXEC);
+    int out = open(target, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (in < 0 || out < 0) return 1;
+    if (strcmp(how, "kernel") == 0) {
+        for (;;) {
+            ssize_t n = copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+            if (n < 0) return 1;
+            if (n == 0) break;
+        }
+    } else {
+        std::vector<char> buffer(1 << 20);
+        for (;;) {
+            ssize_t n = read(in, buffer.data(), buffer.size());
+            if (n < 0) return 1;
+            if (n == 0) break;
+            for (ssize_t done = 0; done < n;) {
+                ssize_t w = write(out, buffer.data() + done, static_cast<size_t>(n - done));
+                if (w <= 0) return 1;
+                done += w;
+            }
+        }
+    }
+    close(in);
+    if (close(out) != 0) return 1;
+    printf("%.3f\n", nowMs() - t0);
+    return 0;
+}
+
+int handover(const char* how, char** argv) {
+    if (strcmp(how, "exec") == 0) {
+        execvp(argv[0], argv);
+        return 127;
+    }
+    pid_t pid = fork();
+    if (pid == 0) {
+        execvp(argv[0], argv);
+        _exit(127);
+    }
+    int status;
+    if (waitpid(pid, &status, 0) != pid) return 1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 // Reads every name in `dir` once, as the cheapest look at a directory can.
@@ -182,10 +250,14 @@ int main(int argc, char** argv) {
     if (argc >= 4 && strcmp(argv[1], "walk") == 0) return walk(argv[2], argv[3]);
     if (argc >= 3 && strcmp(argv[1], "capture") == 0) return capture(atoi(argv[2]));
     if (argc >= 4 && strcmp(argv[1], "time") == 0) return timeCommand(atoi(argv[2]), argv + 3);
+    if (argc >= 5 && strcmp(argv[1], "copy") == 0) return copyFile(argv[2], argv[3], argv[4]);
+    if (argc >= 4 && strcmp(argv[1], "handover") == 0) return handover(argv[2], argv + 3);
+    if (argc >= 3 && strcmp(argv[1], "times") == 0) return timesCommand(argv + 2);
     if (argc >= 3 && strcmp(argv[1], "peakmem") == 0) return peakmem(argv + 2);
     if (argc >= 4 && strcmp(argv[1], "sweep") == 0) return sweep(atoi(argv[2]), argv[3]);
-    fprintf(stderr,
-            "usage: qnbench walk ROOT NAME | capture RUNS | time RUNS CMD... | "
-            "peakmem CMD... | sweep RUNS DIR\n");
+    fprintf(
+        stderr,
+        "usage: qnbench walk ROOT NAME | capture RUNS | time RUNS CMD... | times CMD... | "
+        "peakmem CMD... | sweep RUNS DIR | copy kernel|rw SRC DST | handover exec|fork CMD...\n");
     return 2;
 }
