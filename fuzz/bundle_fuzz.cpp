@@ -1,10 +1,10 @@
-// Trailer, file index and embedded tag files: the input is a whole launcher file.
+// Trailer, file index, digest block and embedded tag files: the input is a whole launcher
+// file.
 #include <cstdio>
 
 #include "base/LauncherException.h"
 #include "fuzz/FuzzSupport.h"
-#include "launcher/Launcher.h"
-#include "launcher/LauncherInputFiles.h"
+#include "inputfiles/Bundle.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzSetUp();
@@ -13,11 +13,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!f) return 0;
     fwrite(data, 1, size, f);
     fclose(f);
-    Launcher::setLauncherFileName(path);
     try {
-        Launcher::inputFiles().load(true);
-        const LauncherInputFiles& files = Launcher::inputFiles();
-        for (long i = 0; i < files.getFileCount(); ++i) files.getFile(files.getFileAt(i)->m_id);
+        // The launcher's own reader: trailer, index, digest block, then every tag file.
+        Bundle bundle(path);
+        bundle.readIndex();
+        const FileIndex& index = bundle.index();
+        for (long i = 0; i < index.size(); ++i) {
+            index.getFile(index.at(i)->m_id);
+            try {
+                bundle.loadTagFile(*index.at(i));
+            } catch (const LauncherException&) {
+            }
+        }
     } catch (const LauncherException&) {
     }
     fuzzTearDown();

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const SString input(reinterpret_cast<const char*>(data), size);
     const SString cache = fuzzScratch() + "/cache";
     setenv("QNLAUNCH_CACHE", cache.c_str(), 1);
-    UserCache::resetState();
+    RunStatePiece::resetAll();
 
     const SString identity = "/jdk/bin/java\nid\n-\n-";
     if (UserCache::available()) {
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SString word;
     firstShellWord(input, word);
 
-    UserCache::resetState();
+    RunStatePiece::resetAll();
     fuzzTearDown();
     return 0;
 }

@@ -49,6 +49,14 @@ ExtractedArchives::ExtractedArchives(const Bundle& bundle,
                                      const std::vector<const FileIndexEntry*>& entries)
     : m_bundle(bundle) {
     if (entries.empty() || !UserCache::available()) return;
+    // A path on a Java class path cannot hold the separator: with a colon in the cache's
+    // path, the archives are extracted for the run into its temporary directory instead.
+    if (UserCache::directory().find(':') != SString::npos) {
+        logMessage("The archives are not kept in the cache: its path " + UserCache::directory() +
+                       " holds a colon, which a class path cannot carry.",
+                   LOG_INFO);
+        return;
+    }
     const SString key = groupKey(bundle, entries);
     if (key.empty()) return;
     const SString directory = UserCache::entryDirectory(kKind, digestName(key));

@@ -6,7 +6,8 @@
 // an old copy; a bundle that records no digests keys its copies by its file's whole
 // identity, change time included. Each copy's own identity (inode, size, change time) is
 // recorded when it is written, and a copy changed since is written again. Files are written
-// under a temporary name, renamed into place and left read-only.
+// under a temporary name, renamed into place and left read-only. A cache whose path holds a
+// colon keeps no archives: a Java class path could not name them.
 
 #include <vector>
 
