@@ -96,6 +96,49 @@ TEST(Signals, TerminationReachesTheApplicationAndTheLauncherCleansUp) {
     }
 }
 
+// Whether a process runs whose command line is `words`, NUL-separated as /proc shows it.
+bool processRuns(const SString& commandLine) {
+    for (const SString& pid : listDir("/proc")) {
+        if (pid.find_first_not_of("0123456789") != SString::npos) continue;
+        SString text = readFile("/proc/" + pid + "/cmdline");
+        if (text == commandLine) return true;
+    }
+    return false;
+}
+
+// A launch script that needs the shell (a variable in it): the one program it starts takes
+// the shell's place, so a launcher killed outright takes the application with it.
+TEST(Signals, AKilledLauncherLeavesNoApplicationStartedThroughTheShell) {
+    Workspace ws;
+    const SString token = std::to_string(getpid() % 100000);
+    SString bundle =
+        BundleBuilder(ws.root())
+            .add(FILE_TYPE_INSTRUCTIONS, "i.tag", e2e::instructions({"ILAUNCH 5 0"}))
+            .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag",
+                 "DISPLAY_CONSOLE: 1\nCOMMAND: /bin/sleep 29.$QN_SLEEP_TOKEN\n")
+            .add(FILE_TYPE_JVM, "j.jvm", "JVM_HOME: /nowhere\n", 5)
+            .write(ws.file("app.bin"));
+    setenv("QN_SLEEP_TOKEN", token.c_str(), 1);
+    Running launcher = start(ws, bundle, {});
+    unsetenv("QN_SLEEP_TOKEN");
+    const SString nul(1, '\0');
+    const SString sleeping = "/bin/sleep" + nul + "29." + token + nul;
+    bool started = false;
+    for (int i = 0; i < 2000 && !started; ++i) {
+        started = processRuns(sleeping);
+        if (!started) usleep(10000);
+    }
+    ASSERT_TRUE(started) << readFile(launcher.out);
+    kill(launcher.pid, SIGKILL);
+    waitExit(launcher.pid);
+    bool gone = false;
+    for (int i = 0; i < 500 && !gone; ++i) {
+        gone = !processRuns(sleeping);
+        if (!gone) usleep(10000);
+    }
+    EXPECT_TRUE(gone);
+}
+
 TEST(Signals, SignalWhileNoChildRunsEndsTheRunAfterCleanUp) {
     Workspace ws;
     SString bundle = BundleBuilder(ws.root())

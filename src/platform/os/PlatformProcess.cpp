@@ -330,7 +330,9 @@ int PlatformImpl::runChild(std::vector<SString> words, const SString* command,
         if (!words.empty()) execvp(argv[0], argv.data());
         // Arguments too long to be run directly are too long for the shell as well.
         reportTooLong(tooLong.writeEnd());
-        execl("/bin/sh", "sh", "-c", command->c_str(), static_cast<char*>(nullptr));
+        // One command takes the shell's place, so it is the launcher's child and dies with it.
+        const SString shellText = commandForShell(*command);
+        execl("/bin/sh", "sh", "-c", shellText.c_str(), static_cast<char*>(nullptr));
         reportTooLong(tooLong.writeEnd());
         childError("Error running /bin/sh: ", errno);
         _exit(127);

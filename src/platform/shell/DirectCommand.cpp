@@ -46,3 +46,51 @@ bool splitForDirectStart(const SString& command, std::vector<SString>& words) {
     if (words[0].find('/') == SString::npos && isShellName(words[0])) return false;
     return true;
 }
+
+namespace {
+
+// The first word of `command`, unquoted characters only; empty when it starts with a quote.
+SString firstPlainWord(const SString& command) {
+    const size_t start = command.find_first_not_of(" \t");
+    if (start == SString::npos) return SString();
+    const size_t end = command.find_first_of(" \t", start);
+    return command.substr(start, end == SString::npos ? SString::npos : end - start);
+}
+
+// Whether `command` holds, outside quotes, a character that joins or groups commands.
+bool holdsCommandSeparator(const SString& command) {
+    char quote = 0;
+    for (size_t i = 0; i < command.size(); ++i) {
+        const char c = command[i];
+        if (quote == '\'') {
+            if (c == '\'') quote = 0;
+        } else if (quote == '"') {
+            if (c == '\\') {
+                ++i;
+            } else if (c == '"') {
+                quote = 0;
+            } else if (c == '`' || (c == '$' && i + 1 < command.size() && command[i + 1] == '(')) {
+                return true;  // a command inside the word
+            }
+        } else if (c == '\\') {
+            ++i;
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+        } else if (SString(";&|\n\r(){}`").find(c) != SString::npos) {
+            return true;
+        }
+    }
+    return quote != 0;
+}
+
+}  // namespace
+
+SString commandForShell(const SString& command) {
+    const SString first = firstPlainWord(command);
+    if (first.empty() || holdsCommandSeparator(command)) return command;
+    const bool quotedProgram = first[0] == '"' || first[0] == '\'';
+    if (!quotedProgram) {
+        if (first.find('=') != SString::npos || isShellName(first)) return command;
+    }
+    return "exec " + command.substr(command.find_first_not_of(" \t"));
+}

@@ -12,3 +12,9 @@
 // behind a leading `exec`, and a program that is a path or a name the shell too would look
 // up in PATH (not one of its keywords or built-in commands). False when the shell is needed.
 bool splitForDirectStart(const SString& command, std::vector<SString>& words);
+
+// The text the shell runs for a `command` that needs it: `command` behind `exec` when it is
+// one command the shell would look up and start (no `;`, `&`, `|`, line break, brackets or
+// braces outside quotes, no leading assignment, reserved word or built-in), so that the
+// program takes the shell's place and dies with the launcher; `command` as it is otherwise.
+SString commandForShell(const SString& command);

@@ -50,4 +50,29 @@ TEST(DirectCommand, ShellWordsSyntaxAndBuiltinsStillNeedTheShell) {
     }
 }
 
+// A command that needs the shell for one program's words takes the shell's place (exec),
+// so that program is the launcher's child and dies with it; a compound command, an
+// assignment or a built-in stays as it is.
+TEST(CommandForShell, OneCommandTakesTheShellsPlace) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"java *.jar", "exec java *.jar"},
+        {"  \"$JAVA_HOME/bin/java\" -cp $CP Main", "exec \"$JAVA_HOME/bin/java\" -cp $CP Main"},
+        {"java -Dx=\"a;b\" 'c|d' Main > out", "exec java -Dx=\"a;b\" 'c|d' Main > out"},
+        {"java; rm x", "java; rm x"},
+        {"java && echo done", "java && echo done"},
+        {"java | tee log", "java | tee log"},
+        {"java &", "java &"},
+        {"(cd /tmp && java)", "(cd /tmp && java)"},
+        {"{ java; }", "{ java; }"},
+        {"FOO=bar java", "FOO=bar java"},
+        {"cd /tmp", "cd /tmp"},
+        {"java $(id -u)", "java $(id -u)"},
+        {"java \"`id`\"", "java \"`id`\""},
+        {"java\necho after", "java\necho after"},
+        {"java \"open", "java \"open"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(commandForShell(c.first), c.second) << c.first;
+}
+
 }  // namespace
