@@ -72,6 +72,17 @@ public:
                           const SString& javaHome);
     static void verifyJVM(bool showUI, bool showFailMsg, const SString& descriptorPath,
                           const SString& javaHome);
+    // INSTALL_JVM. With a runtime entry in the bundle, installs the first one (see
+    // BundledRuntime): into the cache or a private directory of the run, or with
+    // INSTALL_PROMPT into the directory the user names. Otherwise runs the first
+    // hand-written installer in a new temporary directory, or the one the user names.
+    // On success N1 = 1 and S1 = the path of the installed JVM's descriptor with JVM_HOME,
+    // JVM_FILE and JVM_TEMP filled in: a new temporary file of the run for a runtime, the
+    // installer's "jvm" for an installer. On failure N1 = 0 and S1 is empty, with the reason
+    // logged: a refused destination, a runtime that cannot be installed (shown unless
+    // INSTALL_TEMP_SILENT), an installer that left no "jvm", and a JVM whose executable
+    // fails the trust rule of found JVMs (shown). Throws LauncherException when the bundle
+    // carries neither, and what a failing installer throws.
     static void installJVM(InstallJVMOption option);
     static void installJVM(bool showUI, bool showFailMsg, const SString& installer,
                            const SString& destination);
