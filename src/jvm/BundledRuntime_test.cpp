@@ -101,16 +101,14 @@ TEST_F(BundledRuntimeTest, TheCopyIsNamedByItsContentAndItsDescriptorIsANewFileO
     // A later run, of another bundle with the same runtime, uses that copy.
     newRun();
     const FileIndexEntry& again = bundleWith(archive);
-    EXPECT_EQ(TagFile(BundledRuntime(*m_bundle, again).install()).getTagValue("JVM_HOME", 0),
-              home);
-    EXPECT_NE(logText().find("Using the runtime " + home + ", held for this run."),
-              SString::npos);
+    EXPECT_EQ(TagFile(BundledRuntime(*m_bundle, again).install()).getTagValue("JVM_HOME", 0), home);
+    EXPECT_NE(logText().find("Using the runtime " + home + ", held for this run."), SString::npos);
     EXPECT_EQ(listDir(m_dir.file("cache/runtimes")), std::vector<SString>{id});
 
     // Without a cache, a private directory of the run.
     newRun("off");
-    const SString uncached =
-        TagFile(BundledRuntime(*m_bundle, bundleWith(archive)).install()).getTagValue("JVM_HOME", 0);
+    const SString uncached = TagFile(BundledRuntime(*m_bundle, bundleWith(archive)).install())
+                                 .getTagValue("JVM_HOME", 0);
     EXPECT_EQ(uncached.compare(0, m_dir.file("temp/qnj").size(), m_dir.file("temp/qnj")), 0);
     EXPECT_EQ(readFile(uncached + "/bin/java"), "#!/bin/sh\necho cached\n");
 }
@@ -155,7 +153,8 @@ TEST_F(BundledRuntimeTest, NothingIsInstalledFromADamagedRuntime) {
     const std::vector<Case> cases = {
         {"no descriptor", UstarBuilder::runtime("x").bytes(),
          "The runtime archive runtime.tar holds no descriptor \"jvm\" at its root.", false},
-        {"descriptor in a directory", UstarBuilder::runtime("x").file("lib/jvm", kDescriptor).bytes(),
+        {"descriptor in a directory",
+         UstarBuilder::runtime("x").file("lib/jvm", kDescriptor).bytes(),
          "The runtime archive runtime.tar holds no descriptor \"jvm\" at its root.", false},
         {"broken descriptor", UstarBuilder::runtime("x").file("jvm", "DESC Bundled\n").bytes(),
          "Missing colon at the end of the tag name.", false},
@@ -179,8 +178,8 @@ TEST_F(BundledRuntimeTest, NothingIsInstalledFromADamagedRuntime) {
             BundledRuntime(*m_bundle, entry).install();
             ADD_FAILURE() << c.what << ": installed";
         } catch (const LauncherException& e) {
-            EXPECT_NE(e.getMessage().find(c.message), SString::npos) << c.what << ": "
-                                                                    << e.getMessage();
+            EXPECT_NE(e.getMessage().find(c.message), SString::npos)
+                << c.what << ": " << e.getMessage();
         }
         EXPECT_TRUE(listDir(m_dir.file("cache/runtimes")).empty()) << c.what;
         EXPECT_TRUE(listDir(m_dir.file("temp")).size() <= 1u) << c.what;  // the run's lock
