@@ -97,20 +97,6 @@ TEST_F(BundledRuntimeTest, TheCopyIsNamedByItsContentAndItsDescriptorIsANewFileO
     // The copy in the cache stays as the archive has it: nothing of the run goes there.
     EXPECT_EQ(readFile(home + "/jvm"), kDescriptor);
     EXPECT_NE(logText().find("Installed the runtime into " + home), SString::npos);
-
-    // A later run, of another bundle with the same runtime, uses that copy.
-    newRun();
-    const FileIndexEntry& again = bundleWith(archive);
-    EXPECT_EQ(TagFile(BundledRuntime(*m_bundle, again).install()).getTagValue("JVM_HOME", 0), home);
-    EXPECT_NE(logText().find("Using the runtime " + home + ", held for this run."), SString::npos);
-    EXPECT_EQ(listDir(m_dir.file("cache/runtimes")), std::vector<SString>{id});
-
-    // Without a cache, a private directory of the run.
-    newRun("off");
-    const SString uncached = TagFile(BundledRuntime(*m_bundle, bundleWith(archive)).install())
-                                 .getTagValue("JVM_HOME", 0);
-    EXPECT_EQ(uncached.compare(0, m_dir.file("temp/qnj").size(), m_dir.file("temp/qnj")), 0);
-    EXPECT_EQ(readFile(uncached + "/bin/java"), "#!/bin/sh\necho cached\n");
 }
 
 // A bundle without digests names the copy after the bundle file as it is: the same file
@@ -182,17 +168,9 @@ TEST_F(BundledRuntimeTest, NothingIsInstalledFromADamagedRuntime) {
                 << c.what << ": " << e.getMessage();
         }
         EXPECT_TRUE(listDir(m_dir.file("cache/runtimes")).empty()) << c.what;
-        EXPECT_TRUE(listDir(m_dir.file("temp")).size() <= 1u) << c.what;  // the run's lock
+        // Nothing of the run but its lock ("qnj" and six characters).
+        for (const SString& name : listDir(m_dir.file("temp"))) {
+            EXPECT_EQ(name.size(), 9u) << c.what << ": " << name;
+        }
     }
-}
-
-// Into a directory the user named, where the runtime stays.
-TEST_F(BundledRuntimeTest, ANamedDirectoryBecomesTheHome) {
-    const SString archive = UstarBuilder::runtime("named").file("jvm", kDescriptor).bytes();
-    const FileIndexEntry& entry = bundleWith(archive);
-    testkit::makeDirs(m_dir.file("opt/jdk"));
-    const TagFile written(BundledRuntime(*m_bundle, entry).installAt(m_dir.file("opt/jdk")));
-    EXPECT_EQ(written.getTagValue("JVM_HOME", 0), m_dir.file("opt/jdk"));
-    EXPECT_EQ(readFile(m_dir.file("opt/jdk/bin/java")), "#!/bin/sh\necho named\n");
-    EXPECT_FALSE(exists(m_dir.file("cache/runtimes")));
 }
