@@ -54,8 +54,7 @@ protected:
     // Runs the bundle on the machine without a JVM, with `env` over a plain environment
     // whose cache is under the workspace's home.
     RunResult runApp(const std::map<SString, SString>& env = {},
-                     const std::vector<SString>& args = {},
-                     const SString& cwd = SString()) const {
+                     const std::vector<SString>& args = {}, const SString& cwd = SString()) const {
         std::map<SString, SString> all = {{"PATH", "/usr/bin:/bin"},
                                           {"JAVA_HOME", ""},
                                           {"HOME", m_ws.file("home")},
@@ -209,16 +208,16 @@ TEST_F(BundledRuntimeTest, ASwappedCacheNeverRunsAnotherUsersJava) {
 // an aged runtime, or one past the size bound, stays until the application ends; the same
 // upkeep takes it once no run holds it.
 TEST_F(BundledRuntimeTest, ARuntimeInUseOutlivesTheUpkeepOfOtherRuns) {
-    RunResult packed = run({qnpackPath(), "create", "-o", m_ws.file("other"), "--main-jar",
-                            QN_TEST_RUNTIME_APP});
+    RunResult packed =
+        run({qnpackPath(), "create", "-o", m_ws.file("other"), "--main-jar", QN_TEST_RUNTIME_APP});
     ASSERT_EQ(packed.status, 0) << packed.err;
     struct Case {
         const char* what;
         long age;          // seconds the runtime's last use is moved back
         const char* size;  // QNLAUNCH_CACHE_SIZE of the other bundle's run
     };
-    for (const Case& c : {Case{"unused for 40 days", 40 * kDay, ""},
-                          Case{"past the size bound", 120, "20M"}}) {
+    for (const Case& c :
+         {Case{"unused for 40 days", 40 * kDay, ""}, Case{"past the size bound", 120, "20M"}}) {
         const SString cache = m_ws.file("cache");
         const SString home = cache + "/runtimes/" + m_id;
         const std::map<SString, SString> env = {{"QNLAUNCH_CACHE", cache}};

@@ -106,9 +106,9 @@ TEST(RuntimeInstall, APromptedDirectoryBecomesTheHomeAndKeepsTheRuntime) {
     const SString bundle = runtimeBundle(ws, "2", standInRuntime());
     const SString input = ws.file("opt/my jdk") + "\n";
     makeDirs(ws.file("opt"));
-    RunResult r = run({bundle, "-qn:tempdir", ws.tempDir(), "-qn:log", ws.log()}, ws.root(),
-                      {{"QNLAUNCH_CACHE", ws.file("cache")}, {"TMPDIR", ws.tempDir()}}, 120,
-                      &input);
+    RunResult r =
+        run({bundle, "-qn:tempdir", ws.tempDir(), "-qn:log", ws.log()}, ws.root(),
+            {{"QNLAUNCH_CACHE", ws.file("cache")}, {"TMPDIR", ws.tempDir()}}, 120, &input);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("ran " + ws.file("opt/my jdk") + "/bin/java hello\n"), SString::npos)
         << r.out;
@@ -131,10 +131,11 @@ TEST(RuntimeInstall, AnInstallersJvmThatOthersCouldChangeDoesNotRun) {
                           Case{":", nullptr, false}}) {
         if (c.needsRoot && geteuid() != 0) continue;
         Workspace ws;
-        const SString installer = "#!/bin/sh\nmkdir bin\nprintf '#!/bin/sh\\necho \"ran $0\"\\n' "
-                                  "> bin/java\nchmod 0755 bin/java\nprintf 'DESC: Mine\\nJVM_EXE: "
-                                  "bin/java\\n' > jvm\n" +
-                                  SString(c.change) + "\n";
+        const SString installer =
+            "#!/bin/sh\nmkdir bin\nprintf '#!/bin/sh\\necho \"ran $0\"\\n' "
+            "> bin/java\nchmod 0755 bin/java\nprintf 'DESC: Mine\\nJVM_EXE: "
+            "bin/java\\n' > jvm\n" +
+            SString(c.change) + "\n";
         const SString bundle = BundleBuilder(ws.root())
                                    .add(FILE_TYPE_INSTRUCTIONS, "i.tag", installInstructions("0"))
                                    .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag", kRunJava)
