@@ -30,7 +30,7 @@ namespace {
 constexpr unsigned kOtherUser = 12345;
 constexpr long kDay = 24 * 60 * 60;
 
-class BundledRuntimeTest : public ::testing::Test {
+class RuntimeBundle : public ::testing::Test {
 protected:
     void SetUp() override {
         if (getenv("QN_STUB")) GTEST_SKIP() << "packs with the host stub only";
@@ -81,7 +81,7 @@ protected:
 
 }  // namespace
 
-TEST_F(BundledRuntimeTest, InstalledOnceIntoTheCacheAndReusedOrForTheRunAlone) {
+TEST_F(RuntimeBundle, InstalledOnceIntoTheCacheAndReusedOrForTheRunAlone) {
     // The bundle carries the runtime as an archive, not as an installer.
     RunResult list = run({qnpackPath(), "list", m_bundle});
     EXPECT_NE(list.out.find(" runtime "), SString::npos) << list.out;
@@ -115,7 +115,7 @@ TEST_F(BundledRuntimeTest, InstalledOnceIntoTheCacheAndReusedOrForTheRunAlone) {
 
 // A relative QNLAUNCH_CACHE is taken from the directory the run starts in, once, for the
 // launcher and the install alike; a relative XDG_CACHE_HOME is ignored.
-TEST_F(BundledRuntimeTest, RelativeCachePathsAreMadeAbsoluteOrIgnored) {
+TEST_F(RuntimeBundle, RelativeCachePathsAreMadeAbsoluteOrIgnored) {
     struct Case {
         const char* name;
         const char* value;
@@ -140,7 +140,7 @@ TEST_F(BundledRuntimeTest, RelativeCachePathsAreMadeAbsoluteOrIgnored) {
 
 // Root running with another user's home finds that user's cache, owned by them: it is not
 // used, and the runtime goes into the run's own directory.
-TEST_F(BundledRuntimeTest, RootNeverUsesAnotherUsersCache) {
+TEST_F(RuntimeBundle, RootNeverUsesAnotherUsersCache) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to hand files to another user";
     const SString cache = m_ws.file("alice/.cache/qnlaunch");
     makeDirs(cache);
@@ -158,7 +158,7 @@ TEST_F(BundledRuntimeTest, RootNeverUsesAnotherUsersCache) {
 // Another user swaps a directory of theirs, holding a planted runtime under the bundle's
 // name, with the directory the cache would be in, again and again while runs go on: the
 // cache on their ground is never used, and their java never runs.
-TEST_F(BundledRuntimeTest, ASwappedCacheNeverRunsAnotherUsersJava) {
+TEST_F(RuntimeBundle, ASwappedCacheNeverRunsAnotherUsersJava) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
     const SString ground = m_ws.file("mallory");
     const SString planted = ground + "/planted/qnlaunch/runtimes/" + m_id;
@@ -207,7 +207,7 @@ TEST_F(BundledRuntimeTest, ASwappedCacheNeverRunsAnotherUsersJava) {
 // While an application runs from the cached runtime, another bundle's run keeps the cache:
 // an aged runtime, or one past the size bound, stays until the application ends; the same
 // upkeep takes it once no run holds it.
-TEST_F(BundledRuntimeTest, ARuntimeInUseOutlivesTheUpkeepOfOtherRuns) {
+TEST_F(RuntimeBundle, ARuntimeInUseOutlivesTheUpkeepOfOtherRuns) {
     RunResult packed =
         run({qnpackPath(), "create", "-o", m_ws.file("other"), "--main-jar", QN_TEST_RUNTIME_APP});
     ASSERT_EQ(packed.status, 0) << packed.err;
