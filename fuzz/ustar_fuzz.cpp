@@ -1,5 +1,5 @@
-// The archive of a bundled runtime: the input is read as one, and an archive the reader
-// takes is installed into a private directory of the run.
+// The archive of a bundled runtime: the input is read as one, its descriptor "jvm" looked
+// up, and an archive the reader takes is installed into a private directory of the run.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -20,6 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         UstarEntry entry;
         while (reader.next(entry)) {
         }
+        SString descriptor;
+        readUstarMember(archive.get(), 0, length, "jvm", 4096, descriptor);
         EmbeddedRuntime(archive.get(), 0, length, "fuzz")
             .installInto(PlatformImpl::createTempSubDirectory());
     } catch (const LauncherException&) {

@@ -17,8 +17,11 @@ enum FileType {
     FILE_TYPE_VERIFY_ARCHIVE = 5,
     FILE_TYPE_APPLICATION_ARCHIVE = 6,
     FILE_TYPE_EMBEDDED_LAUNCHER = 7,
+    // A Java runtime as an uncompressed ustar archive, its descriptor "jvm" at the root,
+    // which INSTALL_JVM installs itself.
+    FILE_TYPE_RUNTIME = 8,
 };
-constexpr int kLastFileType = FILE_TYPE_EMBEDDED_LAUNCHER;
+constexpr int kLastFileType = FILE_TYPE_RUNTIME;
 // Size of the copy buffer, and so of one progress step, during extraction.
 constexpr long kExtractChunkSize = 0xEFFF;
 

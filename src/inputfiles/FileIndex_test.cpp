@@ -140,7 +140,7 @@ TEST(LauncherTrailer, MessagesOfBrokenTrailers) {
         {"1234567", "Invalid launcher format."},
         {kStub + be32(-16) + kIdentification, "Invalid file index offset."},
         {kStub + be32(1000) + kIdentification, "Unable to read the file count."},
-        {launcherBytes(be32(1) + entry(8, 1, 0, 0, "x")), "Invalid file type in file index."},
+        {launcherBytes(be32(1) + entry(9, 1, 0, 0, "x")), "Invalid file type in file index."},
         {launcherBytes(be32(1) + entry(255, 1, 0, 0, "x")), "Invalid file type in file index."},
     };
     for (const auto& c : cases) {
@@ -444,10 +444,11 @@ TEST_F(Extraction, EntriesComeFromTheFileOpenedAtStart) {
 
 TEST_F(Extraction, InstallersAndLaunchersComeOutExecutable) {
     testkit::BundleBuilder builder(dir.path());
-    for (int type = 0; type <= 7; ++type) builder.add(type, "t" + std::to_string(type), "A: 1\n");
+    for (int type = 0; type <= kLastFileType; ++type)
+        builder.add(type, "t" + std::to_string(type), "A: 1\n");
     bundle(builder);
     testkit::makeDirs(dir.file("out"));
-    for (int type = 0; type <= 7; ++type) {
+    for (int type = 0; type <= kLastFileType; ++type) {
         struct stat st;
         ASSERT_EQ(stat(extract(file(type), dir.file("out")).c_str(), &st), 0);
         bool executable = type == FILE_TYPE_JVM_INSTALLER || type == FILE_TYPE_EMBEDDED_LAUNCHER;

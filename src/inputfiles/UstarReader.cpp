@@ -175,3 +175,25 @@ bool UstarReader::next(UstarEntry& entry) {
     m_failed = false;
     return true;
 }
+
+bool readUstarMember(int fd, long long offset, long long length, const SString& name, size_t limit,
+                     SString& content) {
+    UstarReader archive(fd, offset, length);
+    UstarEntry entry;
+    while (archive.next(entry)) {
+        if (entry.isDirectory || entry.name != name) continue;
+        if (entry.size > static_cast<long long>(limit)) {
+            throw LauncherException("The runtime archive's " + showLineBreaks(name) +
+                                    " is larger than " + convertToString(limit) + " bytes.");
+        }
+        if (!readAt(fd, entry.offset, static_cast<size_t>(entry.size), content)) {
+            throw LauncherException(systemErrorText("The runtime archive cannot be read: ", errno));
+        }
+        if (content.size() != static_cast<size_t>(entry.size)) {
+            throw LauncherException("The runtime archive is cut short in \"" +
+                                    showLineBreaks(name) + "\".");
+        }
+        return true;
+    }
+    return false;
+}

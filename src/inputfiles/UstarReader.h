@@ -44,3 +44,10 @@ private:
 // Why `name` may not be a member's path: absolute, with an empty, "." or ".." component, or
 // holding a NUL; empty when it may.
 SString ustarNameProblem(const SString& name);
+
+// The bytes of the first file member `name` of the archive (see UstarReader) in `content`;
+// false when no member before the archive's end is that file. Throws what
+// UstarReader::next throws, and LauncherException when the member is larger than `limit`
+// bytes or cannot be read whole.
+bool readUstarMember(int fd, long long offset, long long length, const SString& name, size_t limit,
+                     SString& content);

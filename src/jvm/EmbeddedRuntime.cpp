@@ -1,5 +1,6 @@
 #include "jvm/EmbeddedRuntime.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <utility>
@@ -7,6 +8,7 @@
 
 #include "base/LauncherException.h"
 #include "base/Numbers.h"
+#include "base/Sha256.h"
 #include "inputfiles/FileIndexEntry.h"
 #include "inputfiles/UstarReader.h"
 #include "platform/PlatformImpl.h"
@@ -176,6 +178,7 @@ Found useInstalled(const HeldDirectory& runtimes, const SString& id) {
     // A mark that fails only makes the copy look older to the upkeep; the hold keeps it
     // for this run all the same.
     home.touch();
+    logMessage("Using the runtime " + runtimes.pathOf(id) + ", held for this run.", LOG_INFO);
     return Found::Usable;
 }
 
@@ -236,6 +239,7 @@ SString EmbeddedRuntime::installInCache() const {
         if (found == Found::Usable) return runtimes.pathOf(m_id);
         if (found == Found::Unusable) return SString();
 
+        if (round == 0) checkDigest();
         HeldDirectory made;
         SString name;
         for (int attempt = 0; attempt < kNameAttempts && !made; ++attempt) {
@@ -273,7 +277,10 @@ SString EmbeddedRuntime::installInCache() const {
         UserCache::noteWritten(static_cast<uint64_t>(m_length));
         const SString home = runtimes.pathOf(m_id);
         const SString problem = untrustedHomeReason(home);
-        if (problem.empty()) return home;
+        if (problem.empty()) {
+            logMessage("Installed the runtime into " + home + ", held for this run.", LOG_INFO);
+            return home;
+        }
         logMessage("The runtime " + showLineBreaks(home) + " is not used: " + problem + ".",
                    LOG_WARNING);
         return SString();
@@ -287,18 +294,57 @@ SString EmbeddedRuntime::installInto(const SString& privateDirectory) const {
     if (!home) {
         throw LauncherException(privateDirectory + " is not a private directory of this run.");
     }
+    installIn(home, privateDirectory);
+    logMessage("Installed the runtime into " + privateDirectory + " for this run.", LOG_INFO);
+    return privateDirectory;
+}
+
+SString EmbeddedRuntime::installAt(const SString& destination) const {
+    const HeldDirectory home = HeldDirectory::open(destination);
+    if (!home) {
+        throw LauncherException(
+            systemErrorText("The directory " + destination + " cannot be opened: ", errno));
+    }
+    installIn(home, destination);
+    logMessage("Installed the runtime into " + destination + ".", LOG_INFO);
+    return destination;
+}
+
+void EmbeddedRuntime::checkDigest() const {
+    if (m_digest.empty()) return;
+    Sha256 sha;
+    std::vector<char> buffer(1 << 16);
+    for (long long done = 0; done < m_length;) {
+        PlatformImpl::checkInterrupted();
+        const size_t wanted =
+            static_cast<size_t>(std::min(static_cast<long long>(buffer.size()), m_length - done));
+        const long long read = readAt(m_bundleFd, m_offset + done, buffer.data(), wanted);
+        if (read < 0) {
+            throw LauncherException(systemErrorText("The runtime archive cannot be read: ", errno));
+        }
+        if (read == 0) throw LauncherException("The runtime archive is cut short.");
+        sha.update(buffer.data(), static_cast<size_t>(read));
+        done += read;
+    }
+    if (sha.finish() != m_digest) {
+        throw LauncherException(
+            "The runtime archive does not have the digest the bundle records: the bundle is "
+            "damaged.");
+    }
+}
+
+void EmbeddedRuntime::installIn(const HeldDirectory& home, const SString& path) const {
     try {
         UstarReader archive(m_bundleFd, m_offset, m_length);
         const int error = Unpacker(m_bundleFd, home).unpack(archive);
         if (error != 0) throw LauncherException(PlatformImpl::writeErrorText(error));
-        const SString problem = untrustedHomeReason(privateDirectory);
+        const SString problem = untrustedHomeReason(path);
         if (!problem.empty()) {
-            throw LauncherException("The runtime " + showLineBreaks(privateDirectory) +
+            throw LauncherException("The runtime " + showLineBreaks(path) +
                                     " is not used: " + problem + ".");
         }
     } catch (...) {
         home.removeContents();
         throw;
     }
-    return privateDirectory;
 }

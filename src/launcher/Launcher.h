@@ -88,10 +88,17 @@ public:
     // standard output. A descriptor that cannot be loaded throws.
     static void verifyJVM(bool showUI, bool showFailMsg, const SString& descriptorPath,
                           const SString& javaHome);
-    // INSTALL_JVM. Installed: N1 = 1, S1 = the path of the installed JVM's descriptor.
-    // Otherwise (no installer, no destination, no descriptor left by the installer):
-    // N1 = 0, S1 empty. A bundle without an installer, and a descriptor that cannot be
-    // written, throw.
+    // INSTALL_JVM. With a runtime entry in the bundle, installs the first one (see
+    // BundledRuntime): into the cache or a private directory of the run, or with
+    // INSTALL_PROMPT into the directory the user names. Otherwise runs the first
+    // hand-written installer in a new temporary directory, or the one the user names.
+    // On success N1 = 1 and S1 = the path of the installed JVM's descriptor with JVM_HOME,
+    // JVM_FILE and JVM_TEMP filled in: a new temporary file of the run for a runtime, the
+    // installer's "jvm" for an installer. On failure N1 = 0 and S1 is empty, with the reason
+    // logged: a refused destination, a runtime that cannot be installed (shown unless
+    // INSTALL_TEMP_SILENT), an installer that left no "jvm", and a JVM whose executable
+    // fails the trust rule of found JVMs (shown). Throws LauncherException when the bundle
+    // carries neither, and what a failing installer throws.
     static void installJVM(InstallJVMOption option);
     // The INSTALL_JVM input-file action: runs `installer` in `destination` and prints the
     // descriptor's path on standard output. Sets no variable; a descriptor that cannot be

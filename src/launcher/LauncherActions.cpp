@@ -185,60 +185,6 @@ void Launcher::verifyJVM(bool showUI, bool showFailMsg, const SString& descripto
     printResult(getLongVariable(1));
 }
 
-void Launcher::installJVM(InstallJVMOption option) {
-    SString destination;
-    setLongVariable(1, 0);
-    setStringVariable(1, "");
-    if (option != INSTALL_TEMP_SILENT) {
-        PlatformImpl::showUI();
-        PlatformImpl::setUIStatus(PreparingJVM);
-    } else {
-        PlatformImpl::hideUI();
-    }
-    const FileIndexEntry* installer = nullptr;
-    for (long i = 0; i < m_inputFiles->getFileCount() && !installer; ++i) {
-        const FileIndexEntry* entry = m_inputFiles->getFileAt(i);
-        if (entry->m_type == FILE_TYPE_JVM_INSTALLER) installer = entry;
-    }
-    if (!installer) {
-        throw LauncherException(PlatformImpl::getMessageText(MSG_NO_JVM_INSTALLER));
-    }
-    if (option == INSTALL_PROMPT) {
-        // Only a new or empty directory: nothing of the user's is overwritten or removed.
-        SString problem;
-        destination =
-            prepareInstallDestination(PlatformImpl::promptJVMDestinationDirectory(), problem);
-        if (!problem.empty()) {
-            logMessage(problem, LOG_ERROR);
-            PlatformImpl::showUIMessage(problem);
-        }
-    } else {
-        destination = PlatformImpl::createTempSubDirectory();
-    }
-    if (destination.empty()) return;
-
-    SString program = m_inputFiles->bundle()->extract(*installer, destination);
-    const SString extracted = fileIdentity(program, false);
-    // Installers run as the program they are, whatever their path holds; their output is
-    // read and dropped.
-    PlatformImpl::executeArguments({program}, destination, true, nullptr, nullptr);
-    // The installer's file goes unless something else has taken its place meanwhile.
-    if (fileIdentity(program, false) == extracted) PlatformImpl::deleteFile(program);
-
-    SString descriptorPath = destination;
-    appendPathSeparator(descriptorPath);
-    descriptorPath += "jvm";
-    if (!PlatformImpl::fileExists(descriptorPath)) {
-        logMessage("Invalid bundled JVM. Missing 'jvm' file.", LOG_ERROR);
-        return;
-    }
-    TagFile descriptor(descriptorPath);
-    descriptor.setDynamicJVMTags(destination, descriptorPath, true);
-    descriptor.write(descriptorPath);
-    setLongVariable(1, 1);
-    setStringVariable(1, descriptorPath);
-}
-
 void Launcher::installJVM(bool, bool, const SString& installer, const SString& destination) {
     PlatformImpl::executeArguments({installer}, destination, false, nullptr, nullptr);
     SString descriptorPath = destination;

@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <fcntl.h>
+#include <cerrno>
 
 #include "e2e/E2eHelpers.h"
 #include "inputfiles/FileIndexEntry.h"
@@ -203,8 +203,10 @@ TEST(OutsideData, ColonsInTheCacheAndTemporaryPathsDoNotBreakARun) {
     makeDirs(ws.file("t:mp"));
     ASSERT_EQ(chmod(ws.file("t:mp").c_str(), 0700), 0);
     RunResult r = run({bundle, "-qn:log", ws.log()}, ws.root(),
-                      {{"HOME", ws.file("ho:me")}, {"TMPDIR", ws.file("t:mp")},
-                       {"QNLAUNCH_CACHE", ""}, {"XDG_CACHE_HOME", ""}});
+                      {{"HOME", ws.file("ho:me")},
+                       {"TMPDIR", ws.file("t:mp")},
+                       {"QNLAUNCH_CACHE", ""},
+                       {"XDG_CACHE_HOME", ""}});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.out.substr(0, 3), "LIB") << r.out << r.err << ws.logText();
     EXPECT_EQ(r.out.find(":me"), SString::npos) << r.out;
@@ -220,11 +222,9 @@ TEST(OutsideData, AVerifierClassPathWithABlankIsOneArgument) {
     writeFile(ws.file("d.jvm"), e2e::descriptor("D", e2e::kStandInExpected, {}));
     const SString verifier = ws.file("my v.jar");
     writeFile(ws.file("v.tag"), "ACTION: VERIFY_JVM\nVERIFY_JVM_FILE: " + ws.file("d.jvm") +
-                                    "\nVERIFY_JVM_HOME: " + jdk.home +
-                                    "\nVERIFY_CLASSPATH: " + verifier +
-                                    "\nVERIFY_CLASS_NAME: Verify\n");
-    RunResult r = ws.run(qnlaunchPath(), {"-qn:in", ws.file("v.tag")},
-                         {{"QNLAUNCH_CACHE", "off"}});
+                                    "\nVERIFY_JVM_HOME: " + jdk.home + "\nVERIFY_CLASSPATH: " +
+                                    verifier + "\nVERIFY_CLASS_NAME: Verify\n");
+    RunResult r = ws.run(qnlaunchPath(), {"-qn:in", ws.file("v.tag")}, {{"QNLAUNCH_CACHE", "off"}});
     EXPECT_EQ(r.out, "1\n") << r.err;
     ASSERT_EQ(jdk.callCount(), 1);
     const std::vector<SString> args = jdk.args(1);

@@ -111,13 +111,12 @@ bool processRuns(const SString& commandLine) {
 TEST(Signals, AKilledLauncherLeavesNoApplicationStartedThroughTheShell) {
     Workspace ws;
     const SString token = std::to_string(getpid() % 100000);
-    SString bundle =
-        BundleBuilder(ws.root())
-            .add(FILE_TYPE_INSTRUCTIONS, "i.tag", e2e::instructions({"ILAUNCH 5 0"}))
-            .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag",
-                 "DISPLAY_CONSOLE: 1\nCOMMAND: /bin/sleep 29.$QN_SLEEP_TOKEN\n")
-            .add(FILE_TYPE_JVM, "j.jvm", "JVM_HOME: /nowhere\n", 5)
-            .write(ws.file("app.bin"));
+    SString bundle = BundleBuilder(ws.root())
+                         .add(FILE_TYPE_INSTRUCTIONS, "i.tag", e2e::instructions({"ILAUNCH 5 0"}))
+                         .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag",
+                              "DISPLAY_CONSOLE: 1\nCOMMAND: /bin/sleep 29.$QN_SLEEP_TOKEN\n")
+                         .add(FILE_TYPE_JVM, "j.jvm", "JVM_HOME: /nowhere\n", 5)
+                         .write(ws.file("app.bin"));
     setenv("QN_SLEEP_TOKEN", token.c_str(), 1);
     Running launcher = start(ws, bundle, {});
     unsetenv("QN_SLEEP_TOKEN");

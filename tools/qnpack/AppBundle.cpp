@@ -314,7 +314,8 @@ AppBundle generateAppBundle(const AppOptions& given) {
 
     javaOptions.insert(javaOptions.end(), options.javaOptions.begin(), options.javaOptions.end());
     app.launchScript = launchScriptText(options, app, javaOptions);
-    app.instructions = instructionsText(options.gui, !options.runtime.empty());
+    app.instructions =
+        instructionsText(options.gui, !options.runtime.empty() || options.runtimeArchive);
     app.descriptor = jvmDescriptorText(app.javaConstraint, options.preferNewest);
     return app;
 }

@@ -16,12 +16,13 @@ struct AppOptions {
     std::vector<SString> classPath;
     SString java;  // a version constraint; empty: what the main class needs
     std::vector<SString> javaOptions;
-    SString name;               // empty: the jar's base name without ".jar"
-    bool gui = false;           // show the status display instead of a quiet tool
-    SString runtime;            // a runtime to install when no JVM fits
-    bool systemJars = false;    // reference the jars under systemPrefix by path
-    SString systemPrefix;       // empty: /usr/share/java
-    bool preferNewest = false;  // the newest JVM in the usual places before the PATH's
+    SString name;                 // empty: the jar's base name without ".jar"
+    bool gui = false;             // show the status display instead of a quiet tool
+    SString runtime;              // a runtime to install when no JVM fits
+    bool runtimeArchive = false;  // one given as an archive (--runtime-archive)
+    bool systemJars = false;      // reference the jars under systemPrefix by path
+    SString systemPrefix;         // empty: /usr/share/java
+    bool preferNewest = false;    // the newest JVM in the usual places before the PATH's
 };
 
 // The application resolved against its jar, and the generated files.

@@ -13,7 +13,7 @@
 #include "qnpack/Companions.h"
 #include "qnpack/JarFile.h"
 #include "qnpack/JarRewriter.h"
-#include "qnpack/RuntimeInstaller.h"
+#include "qnpack/RuntimeArchive.h"
 
 namespace {
 
@@ -103,6 +103,29 @@ bool refuseSameNames(const SString& mainJar, const std::vector<ClassPathJar>& ja
     return !clash;
 }
 
+// Adds the archive of the runtime that --runtime names, written first (init keeps one that
+// is there), unless an archive is given by hand.
+bool addRuntimeArchive(PackCommand& command, const Placement& placement, FILE* err) {
+    if (command.app.runtime.empty() || hasFileOfType(command.files, FILE_TYPE_RUNTIME)) {
+        return true;
+    }
+    const SString archive = placement.file("runtime.tar");
+    if (!keptAsItIs(placement, archive, err)) {
+        try {
+            writeRuntimeArchive(command.app.runtime, archive);
+        } catch (const LauncherException& e) {
+            fprintf(err, "qnpack: %s\n", e.getMessage().c_str());
+            return false;
+        }
+    }
+    PendingFile file;
+    file.type = FILE_TYPE_RUNTIME;
+    file.path = archive;
+    file.origin = "generated from --runtime " + command.app.runtime;
+    command.files.push_back(file);
+    return true;
+}
+
 }  // namespace
 
 bool writeText(const SString& path, const SString& text, FILE* err) {
@@ -117,6 +140,7 @@ bool writeText(const SString& path, const SString& text, FILE* err) {
 bool addApplicationFiles(PackCommand& command, const char* argv0, const Placement& placement,
                          FILE* err) {
     AppBundle app;
+    command.app.runtimeArchive = hasFileOfType(command.files, FILE_TYPE_RUNTIME);
     try {
         app = generateAppBundle(command.app);
     } catch (const LauncherException& e) {
@@ -173,26 +197,5 @@ bool addApplicationFiles(PackCommand& command, const char* argv0, const Placemen
         }
     }
     command.files.insert(command.files.begin(), generated.files().begin(), generated.files().end());
-    if (command.app.runtime.empty()) return true;
-    // The runtime's descriptor comes after all others: the JVMs of the machine go first.
-    try {
-        const SString installer = placement.file("install-runtime");
-        const SString descriptor = placement.file("runtime.jvm");
-        const bool keepInstaller = keptAsItIs(placement, installer, err);
-        const bool keepDescriptor = keptAsItIs(placement, descriptor, err);
-        if (!keepInstaller || !keepDescriptor) {
-            // The installer is written to learn the descriptor even when it is kept.
-            const SString target = keepInstaller ? placement.file(".qnpack-runtime") : installer;
-            BundledRuntime runtime = writeRuntimeInstaller(command.app.runtime, target);
-            if (keepInstaller) PlatformImpl::deleteFile(target);
-            if (!keepDescriptor && !writeText(descriptor, runtime.descriptor, err)) return false;
-        }
-        const SString origin = "generated from --runtime " + command.app.runtime;
-        command.files.push_back({FILE_TYPE_JVM_INSTALLER, false, 0, installer, origin, ""});
-        command.files.push_back({FILE_TYPE_JVM, false, 0, descriptor, origin, ""});
-    } catch (const LauncherException& e) {
-        fprintf(err, "qnpack: %s\n", e.getMessage().c_str());
-        return false;
-    }
-    return true;
+    return addRuntimeArchive(command, placement, err);
 }

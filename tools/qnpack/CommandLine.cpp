@@ -21,6 +21,7 @@ const TypeOption kTypes[] = {
     {"--verify-archive", "verify-archive", FILE_TYPE_VERIFY_ARCHIVE},
     {"--app-archive", "app-archive", FILE_TYPE_APPLICATION_ARCHIVE},
     {"--embedded-launcher", "embedded-launcher", FILE_TYPE_EMBEDDED_LAUNCHER},
+    {"--runtime-archive", "runtime", FILE_TYPE_RUNTIME},
 };
 
 // The options without a value.

@@ -8,6 +8,7 @@
 #include "platform/PlatformImpl.h"
 #include "platform/os/SystemError.h"
 #include "qnpack/PackChecks.h"
+#include "qnpack/RuntimeArchive.h"
 #include "qnpack/StubFile.h"
 
 namespace {
@@ -79,6 +80,7 @@ std::vector<SString> checkRequest(const PackRequest& request) {
     std::set<long> ids;
     BundleContents contents;
     const BundleFile* instructions = nullptr;
+    const BundleFile* runtime = nullptr;
     for (const BundleFile& file : request.files) {
         if (file.type == FILE_TYPE_INSTRUCTIONS && !instructions) instructions = &file;
         if (file.type == FILE_TYPE_LAUNCH_SCRIPT) contents.launchScript = true;
@@ -98,6 +100,14 @@ std::vector<SString> checkRequest(const PackRequest& request) {
         }
         if (file.type <= FILE_TYPE_LAUNCH_SCRIPT)
             checkTagFile(file, &file == instructions, contents, problems);
+        if (file.type != FILE_TYPE_RUNTIME) continue;
+        checkRuntimeArchive(file.sourcePath, problems);
+        // INSTALL_JVM installs the first; another would only make the bundle larger.
+        if (runtime) {
+            problems.push_back(file.sourcePath + ": a runtime is already embedded (" +
+                               runtime->sourcePath + "); only the first would be installed");
+        }
+        runtime = &file;
     }
     // Reading a file while the output grows over it would never end.
     if (PlatformImpl::sameFile(request.stub, request.output)) {

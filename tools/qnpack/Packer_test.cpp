@@ -158,4 +158,64 @@ TEST_F(PackerCommands, InitAgainKeepsTheFilesThereAndPrintsTheCommandForThem) {
     EXPECT_NE(again.out.find("--launch-script " + dir.file("pack/launch.tag")), SString::npos);
 }
 
+// A runtime goes in as one archive, generated from --runtime or given by hand, and the
+// generated instructions install it when no JVM fits; init writes the archive for the
+// printed command, and nothing of it stays behind create.
+TEST_F(PackerCommands, ARuntimeIsEmbeddedAsAnArchiveThatTheInstructionsInstall) {
+    testkit::writeFile(dir.file("rt/bin/java"), "#!/bin/sh\n", 0755);
+    testkit::writeFile(dir.file("rt/release"), "JAVA_VERSION=\"17.0.2\"\n");
+    const Outcome created = qnpack({"create", "-o", dir.file("app.bin"), "--stub", dir.file("stub"),
+                                    "--main-jar", dir.file("app.jar"), "--verify-archive",
+                                    dir.file("verify.jar"), "--runtime", dir.file("rt")});
+    ASSERT_EQ(created.status, 0) << created.err;
+    EXPECT_NE(created.out.find("embedded runtime.tar (generated from --runtime " + dir.file("rt") +
+                               ")\n"),
+              SString::npos)
+        << created.out;
+    EXPECT_TRUE(testkit::listDir(dir.file("tmp")).empty());
+    const Outcome listed = qnpack({"list", dir.file("app.bin")});
+    EXPECT_NE(listed.out.find("runtime  "), SString::npos) << listed.out;
+    EXPECT_EQ(listed.out.find("jvm-installer"), SString::npos) << listed.out;
+
+    const Outcome init =
+        qnpack({"init", dir.file("pack"), "--main-jar", dir.file("app.jar"), "--verify-archive",
+                dir.file("verify.jar"), "--runtime", dir.file("rt")});
+    ASSERT_EQ(init.status, 0) << init.err;
+    EXPECT_NE(init.out.find("--runtime-archive " + dir.file("pack/runtime.tar")), SString::npos)
+        << init.out;
+    EXPECT_NE(testkit::readFile(dir.file("pack/instructions.tag")).find("INSTALL_JVM 0"),
+              SString::npos);
+
+    // The archive given by hand: the generated instructions install it too.
+    const Outcome byHand =
+        qnpack({"create", "-o", dir.file("hand.bin"), "--stub", dir.file("stub"), "--main-jar",
+                dir.file("app.jar"), "--verify-archive", dir.file("verify.jar"),
+                "--runtime-archive", dir.file("pack/runtime.tar")});
+    ASSERT_EQ(byHand.status, 0) << byHand.err;
+    EXPECT_NE(byHand.out.find("embedded runtime.tar from " + dir.file("pack/runtime.tar") +
+                              " (--runtime-archive)\n"),
+              SString::npos)
+        << byHand.out;
+    EXPECT_NE(testkit::readFile(dir.file("hand.bin")).find("INSTALL_JVM 0"), SString::npos);
+
+    // A second archive would never be installed; a file that is no runtime archive is
+    // refused before anything is written.
+    testkit::writeFile(dir.file("notes.txt"), "not an archive");
+    const Outcome refused =
+        qnpack({"create", "-o", dir.file("bad.bin"), "--stub", dir.file("stub"), "--main-jar",
+                dir.file("app.jar"), "--verify-archive", dir.file("verify.jar"), "--runtime",
+                dir.file("rt"), "--runtime-archive", dir.file("notes.txt"), "--runtime-archive",
+                dir.file("pack/runtime.tar")});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("qnpack: " + dir.file("notes.txt") + ": The runtime archive"),
+              SString::npos)
+        << refused.err;
+    EXPECT_NE(refused.err.find("qnpack: " + dir.file("pack/runtime.tar") +
+                               ": a runtime is already embedded (" + dir.file("notes.txt") +
+                               "); only the first would be installed\n"),
+              SString::npos)
+        << refused.err;
+    EXPECT_FALSE(testkit::exists(dir.file("bad.bin")));
+}
+
 }  // namespace

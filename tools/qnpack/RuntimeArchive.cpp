@@ -1,6 +1,4 @@
-#include "qnpack/RuntimeInstaller.h"
-
-#include <zlib.h>
+#include "qnpack/RuntimeArchive.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,81 +7,22 @@
 #include <vector>
 
 #include "base/LauncherException.h"
+#include "base/Numbers.h"
 #include "base/StdioFile.h"
+#include "inputfiles/TagFile.h"
+#include "inputfiles/UstarReader.h"
 #include "platform/PlatformImpl.h"
 #include "platform/os/FileIdentity.h"
 #include "platform/os/FileMode.h"
 #include "platform/os/SystemError.h"
+#include "qnpack/PackChecks.h"
 
 namespace {
 
-// The script in front of the archive. @ID@, @VERSION@ and @OFFSET@ are filled in; the
-// offset has a fixed width so that the script's length does not depend on it.
-const char* const kScript = R"SH(#!/bin/sh
-# Installs the Java runtime appended to this script. Run by the launcher in the directory
-# where it expects the JVM: the runtime is unpacked once into the per-user cache and
-# linked here; with no usable cache it is unpacked here, for this run only.
-id='@ID@'
-offset=@OFFSET@
-self=$0
-case "${QNLAUNCH_CACHE:-}" in
-    off) cache= ;;
-    '') if [ -n "${XDG_CACHE_HOME:-}" ]; then cache=$XDG_CACHE_HOME/qnlaunch
-        elif [ -n "${HOME:-}" ]; then cache=$HOME/.cache/qnlaunch
-        else cache=; fi ;;
-    *) cache=$QNLAUNCH_CACHE ;;
-esac
-unpack() {
-    tail -c +"$offset" "$self" | gzip -dc | tar -xf - -C "$1"
-}
-# A directory of the cache is used only when it is the user's own, no link, and writable
-# by nobody else.
-private() {
-    [ -d "$1" ] && [ ! -L "$1" ] && [ -O "$1" ] &&
-        [ -z "$(find "$1" -prune \( -perm -020 -o -perm -002 \) -print)" ]
-}
-home=
-if [ -n "$cache" ]; then
-    (umask 077 && mkdir -p "$cache/runtimes") 2>/dev/null
-    if private "$cache" && private "$cache/runtimes"; then
-        home=$cache/runtimes/$id
-        if [ ! -x "$home/bin/java" ]; then
-            # Unpacked under a name of its own and renamed, so runs at the same time never
-            # see half a runtime.
-            tmp=$cache/runtimes/.$id.$$
-            rm -rf "$tmp"
-            if mkdir -m 700 "$tmp" && unpack "$tmp" && [ ! -e "$home" ]; then
-                mv "$tmp" "$home" 2>/dev/null
-            fi
-            rm -rf "$tmp" "$home/.$id.$$"
-            [ -x "$home/bin/java" ] || home=
-        fi
-    fi
-fi
-if [ -n "$home" ]; then
-    for entry in "$home"/*; do ln -s "$entry" . || exit 1; done
-else
-    unpack . || exit 1
-fi
-cat > jvm <<'EOF'
-DESC: Bundled Java @VERSION@
-JVM_EXE: bin/java
-CLASSPATH: "-cp "
-CLASSPATH_SEPARATOR: :
-SYSTEM: -D
-SYSTEM_SEPARATOR: =
-JVM_PROPERTIES: java.version=@VERSION@
-EOF
-exit 0
-)SH";
-
-const int kOffsetWidth = 12;
-
-void replaceAll(SString& text, const SString& from, const SString& to) {
-    for (size_t p = text.find(from); p != SString::npos; p = text.find(from, p + to.size())) {
-        text.replace(p, from.size(), to);
-    }
-}
+// The name of the descriptor at the archive's root.
+const char* const kDescriptorName = "jvm";
+// A descriptor is a few hundred bytes; one past this is no descriptor.
+constexpr size_t kDescriptorLimit = 1 << 20;
 
 // `value` as width - 1 octal digits and a NUL; false when it does not fit.
 bool octal(char* field, size_t width, unsigned long long value) {
@@ -95,61 +34,28 @@ bool octal(char* field, size_t width, unsigned long long value) {
     return value == 0;
 }
 
-// Where an archive's bytes go; throws LauncherException when a write fails.
-class ArchiveOutput {
-public:
-    virtual ~ArchiveOutput() = default;
-    virtual void write(const char* data, size_t size) = 0;
-    // Writes what is pending and closes the output.
-    virtual void finish() = 0;
-};
-
-class GzipOutput : public ArchiveOutput {
-public:
-    explicit GzipOutput(const SString& path) : m_path(path), m_out(gzopen(path.c_str(), "wb6")) {
-        if (!m_out) throw LauncherException(path + ": cannot be written");
-    }
-    ~GzipOutput() override {
-        if (m_out) gzclose(m_out);
-    }
-    GzipOutput(const GzipOutput&) = delete;
-    GzipOutput& operator=(const GzipOutput&) = delete;
-    void write(const char* data, size_t size) override {
-        if (size && gzwrite(m_out, data, static_cast<unsigned>(size)) != static_cast<int>(size)) {
-            throw LauncherException(m_path + ": cannot be written");
-        }
-    }
-    void finish() override {
-        const int status = gzclose(m_out);
-        m_out = nullptr;
-        if (status != Z_OK) throw LauncherException(m_path + ": cannot be written");
-    }
-
-private:
-    SString m_path;
-    gzFile m_out;
-};
-
 // A plain file, removed again unless it is finished; only a regular file is removed, never
 // a device or a pipe that was named as the output.
-class PlainOutput : public ArchiveOutput {
+class PlainOutput {
 public:
     explicit PlainOutput(const SString& path)
         : m_path(path), m_out(PlatformImpl::openFile(path, "wb")) {
         if (!m_out) fail();
         m_regular = isRegularFile(fileno(m_out.get()));
     }
-    ~PlainOutput() override {
+    ~PlainOutput() {
         if (m_finished) return;
         m_out.close();
         if (m_regular) PlatformImpl::deleteFile(m_path);
     }
     PlainOutput(const PlainOutput&) = delete;
     PlainOutput& operator=(const PlainOutput&) = delete;
-    void write(const char* data, size_t size) override {
+    // Writes all of `data`; throws LauncherException when that fails.
+    void write(const char* data, size_t size) {
         if (fwrite(data, 1, size, m_out.get()) != size) fail();
     }
-    void finish() override {
+    // Closes the file, which is kept from then on; throws LauncherException when that fails.
+    void finish() {
         if (!m_out.close()) fail();
         m_finished = true;
     }
@@ -164,14 +70,29 @@ private:
     bool m_finished = false;
 };
 
+// Writes members with time 0 and no owner, so that the same tree always gives the same
+// bytes.
 class TarWriter {
 public:
-    // With `recordTimes` false every member gets time 0, so that the same tree always
-    // gives the same bytes.
-    TarWriter(ArchiveOutput& out, bool recordTimes) : m_out(out), m_recordTimes(recordTimes) {}
+    explicit TarWriter(PlainOutput& out) : m_out(out) {}
 
-    // Adds the tree below `dir` with names relative to it; links are followed, so the
-    // archive holds what they point to. A link back to a directory above it is refused.
+    // Adds the tree below `dir` with names relative to it, and at its top the file
+    // `extraName` holding `extra` (refused when the tree has an entry of that name); links
+    // are followed, so the archive holds what they point to. A link back to a directory
+    // above it is refused.
+    void addRoot(const SString& dir, const SString& extraName, const SString& extra) {
+        m_extraName = extraName;
+        m_extra = extra;
+        addTree(dir, SString());
+    }
+
+    void finish() {
+        char zeros[1024] = {};
+        m_out.write(zeros, sizeof zeros);
+        m_out.finish();
+    }
+
+private:
     void addTree(const SString& dir, const SString& prefix) {
         FileIdentity identity;
         if (!fileIdentity(dir.c_str(), identity)) {
@@ -189,14 +110,26 @@ public:
         if (!PlatformImpl::listDirectory(dir, names)) {
             throw LauncherException(systemErrorText(dir + ": ", errno));
         }
+        const bool top = prefix.empty();
+        if (top) {
+            if (std::find(names.begin(), names.end(), m_extraName) != names.end()) {
+                throw LauncherException(dir + ": it holds an entry named " + m_extraName +
+                                        ", the name of the descriptor the archive carries");
+            }
+            names.push_back(m_extraName);
+        }
         std::sort(names.begin(), names.end());
         for (const SString& name : names) {
+            if (top && name == m_extraName) {
+                addText(name, m_extra);
+                continue;
+            }
             const SString path = dir + "/" + name;
             const SString archived = prefix + name;
             FileFacts facts;
             if (!fileFacts(path, true, facts)) continue;  // a dangling link
             if (facts.isDirectory) {
-                header(archived + "/", '5', facts.permissions, 0, facts.mtime);
+                header(archived + "/", '5', facts.permissions, 0);
                 addTree(path, archived + "/");
             } else if (facts.isRegular) {
                 addFile(path, archived, facts);
@@ -205,17 +138,9 @@ public:
         m_above.pop_back();
     }
 
-    void finish() {
-        char zeros[1024] = {};
-        m_out.write(zeros, sizeof zeros);
-        m_out.finish();
-    }
-
-private:
-    void header(const SString& name, char type, unsigned mode, unsigned long long size,
-                long long mtime) {
+    void header(const SString& name, char type, unsigned mode, unsigned long long size) {
         char block[512];
-        if (!tarHeader(name, type, mode, size, m_recordTimes ? mtime : 0, block)) {
+        if (!tarHeader(name, type, mode, size, 0, block)) {
             throw LauncherException(
                 name + ": the path is too long, or the file too large, for the runtime archive");
         }
@@ -225,7 +150,7 @@ private:
     void addFile(const SString& path, const SString& name, const FileFacts& facts) {
         StdioFile in = PlatformImpl::openFile(path, "rb");
         if (!in) throw LauncherException(path + ": cannot be read");
-        header(name, '0', facts.permissions, facts.size, facts.mtime);
+        header(name, '0', facts.permissions, facts.size);
         char buffer[65536];
         unsigned long long left = facts.size;
         while (left > 0) {
@@ -235,12 +160,24 @@ private:
             m_out.write(buffer, n);
             left -= n;
         }
-        char padding[512] = {};
-        m_out.write(padding, (512 - facts.size % 512) % 512);
+        pad(facts.size);
     }
 
-    ArchiveOutput& m_out;
-    bool m_recordTimes;
+    void addText(const SString& name, const SString& text) {
+        header(name, '0', 0644, text.size());
+        m_out.write(text.data(), text.size());
+        pad(text.size());
+    }
+
+    // Fills the last block of a member's bytes.
+    void pad(unsigned long long size) {
+        char padding[512] = {};
+        m_out.write(padding, (512 - size % 512) % 512);
+    }
+
+    PlainOutput& m_out;
+    SString m_extraName;
+    SString m_extra;
     // The directories from the top of the tree down to the one being added.
     std::vector<FileIdentity> m_above;
 };
@@ -323,72 +260,67 @@ SString runtimeVersion(const SString& runtimeDir) {
     return version;
 }
 
+SString runtimeDescriptor(const SString& version) {
+    return "DESC: Bundled Java " + version +
+           "\n"
+           "JVM_EXE: bin/java\n"
+           "CLASSPATH: \"-cp \"\n"
+           "CLASSPATH_SEPARATOR: :\n"
+           "SYSTEM: -D\n"
+           "SYSTEM_SEPARATOR: =\n"
+           "JVM_PROPERTIES: java.version=" +
+           version + "\n";
+}
+
 SString writeRuntimeArchive(const SString& runtimeDir, const SString& path) {
     const SString version = runtimeVersion(runtimeDir);
     PlainOutput out(path);
-    TarWriter tar(out, false);
-    tar.addTree(runtimeDir, SString());
+    TarWriter tar(out);
+    tar.addRoot(runtimeDir, kDescriptorName, runtimeDescriptor(version));
     tar.finish();
     return version;
 }
 
-BundledRuntime writeRuntimeInstaller(const SString& runtimeDir, const SString& path) {
-    BundledRuntime runtime;
-    runtime.version = runtimeVersion(runtimeDir);
-    const SString archive = path + ".tar.gz";
-    {
-        GzipOutput out(archive);
-        TarWriter tar(out, true);
-        tar.addTree(runtimeDir, SString());
-        tar.finish();
+void checkRuntimeArchive(const SString& path, std::vector<SString>& problems) {
+    SString problem;
+    StdioFile file = PlatformImpl::openPlainFile(path, problem);
+    FileFacts facts;
+    if (file && !fileFacts(fileno(file.get()), facts)) problem = systemErrorText("", errno);
+    if (!file || !problem.empty()) {
+        problems.push_back(path + ": cannot be read: " + problem);
+        return;
     }
-    const SString payload = readWhole(archive);
-    PlatformImpl::deleteFile(archive);
-    const unsigned long crc =
-        crc32(crc32(0, Z_NULL, 0), reinterpret_cast<const Bytef*>(payload.data()),
-              static_cast<uInt>(payload.size()));
-    char checksum[16];
-    snprintf(checksum, sizeof checksum, "%08lx", crc);
-    runtime.id = runtime.version + "-" + checksum;
-
-    SString script = kScript;
-    replaceAll(script, "@ID@", runtime.id);
-    replaceAll(script, "@VERSION@", runtime.version);
-    SString offset(kOffsetWidth, '0');
-    replaceAll(script, "@OFFSET@", offset);
-    // tail -c +N starts at byte N, counted from 1.
-    snprintf(&offset[0], kOffsetWidth + 1, "%0*lu", kOffsetWidth,
-             static_cast<unsigned long>(script.size() + 1));
-    replaceAll(script, SString(kOffsetWidth, '0'), offset);
-    runtime.installer = script;
-
-    StdioFile out = PlatformImpl::openFile(path, "wb");
-    if (!out || fwrite(script.data(), 1, script.size(), out.get()) != script.size() ||
-        fwrite(payload.data(), 1, payload.size(), out.get()) != payload.size() ||
-        fflush(out.get()) != 0) {
-        throw LauncherException(path + ": cannot be written");
+    const int fd = fileno(file.get());
+    bool java = false;
+    SString text;
+    bool descriptor = false;
+    try {
+        UstarReader archive(fd, 0, facts.size);
+        UstarEntry entry;
+        while (archive.next(entry)) java = java || (!entry.isDirectory && entry.name == "bin/java");
+        descriptor = readUstarMember(fd, 0, facts.size, kDescriptorName, kDescriptorLimit, text);
+    } catch (const LauncherException& e) {
+        problems.push_back(path + ": " + e.getMessage());
+        return;
     }
-
-    runtime.descriptor = "DESC: Bundled Java " + runtime.version +
-                         "\n"
-                         "JVM_EXE: bin/java\n"
-                         "CLASSPATH: \"-cp \"\n"
-                         "CLASSPATH_SEPARATOR: :\n"
-                         "SYSTEM: -D\n"
-                         "SYSTEM_SEPARATOR: =\n"
-                         "JVM_PROPERTIES: java.version=" +
-                         runtime.version +
-                         "\n"
-                         "PATH_HINT:\n"
-                         "  #QNLAUNCH_CACHE#/runtimes/" +
-                         runtime.id +
-                         "\n"
-                         "  #XDG_CACHE_HOME#/qnlaunch/runtimes/" +
-                         runtime.id +
-                         "\n"
-                         "  #HOME#/.cache/qnlaunch/runtimes/" +
-                         runtime.id +
-                         "\n"
-                         "/:\n";
-    return runtime;
+    if (!java) problems.push_back(path + ": the runtime archive holds no bin/java");
+    if (!descriptor) {
+        problems.push_back(path + ": the runtime archive holds no descriptor \"jvm\" at its root");
+        return;
+    }
+    const SString name = path + ":jvm";
+    TagFile tags;
+    try {
+        tags.load(text, name);
+    } catch (const LauncherException& e) {
+        const SString& message = e.getMessage();
+        const size_t arrow = message.find(" ==> ");
+        problems.push_back(name + " line " + convertToString(tags.getLineNumber()) + ": " +
+                           (arrow == SString::npos ? message : message.substr(arrow + 5)));
+        return;
+    }
+    if (tags.getTagValue("JVM_EXE", 0).empty()) {
+        problems.push_back(name + ": the descriptor names no JVM_EXE");
+    }
+    checkJVMDescriptor(name, tags, problems);
 }

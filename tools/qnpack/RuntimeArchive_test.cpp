@@ -1,10 +1,9 @@
-#include "qnpack/RuntimeInstaller.h"
+#include "qnpack/RuntimeArchive.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cstring>
 #include <map>
@@ -14,33 +13,15 @@
 #include "base/UniqueFd.h"
 #include "inputfiles/UstarReader.h"
 #include "support/TestKit.h"
+#include "support/UstarBuilder.h"
 
 namespace {
-
-SString gunzip(const SString& bytes) {
-    z_stream stream = {};
-    EXPECT_EQ(inflateInit2(&stream, 16 + MAX_WBITS), Z_OK);
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-    stream.avail_in = static_cast<uInt>(bytes.size());
-    SString out;
-    char buffer[65536];
-    int status = Z_OK;
-    while (status == Z_OK) {
-        stream.next_out = reinterpret_cast<Bytef*>(buffer);
-        stream.avail_out = sizeof buffer;
-        status = inflate(&stream, Z_NO_FLUSH);
-        out.append(buffer, sizeof buffer - stream.avail_out);
-    }
-    EXPECT_EQ(status, Z_STREAM_END);
-    inflateEnd(&stream);
-    return out;
-}
 
 unsigned long field(const char* header, size_t offset, size_t width) {
     return strtoul(SString(header + offset, width).c_str(), nullptr, 8);
 }
 
-TEST(RuntimeInstaller, TarHeadersSplitLongNamesAndCarryAValidChecksum) {
+TEST(RuntimeArchive, TarHeadersSplitLongNamesAndCarryAValidChecksum) {
     char header[512];
     ASSERT_TRUE(tarHeader("bin/java", '0', 0755, 12345, 1700000000, header));
     EXPECT_STREQ(header, "bin/java");
@@ -60,66 +41,20 @@ TEST(RuntimeInstaller, TarHeadersSplitLongNamesAndCarryAValidChecksum) {
     EXPECT_FALSE(tarHeader("big", '0', 0644, 1ull << 33, 0, header));
 }
 
-TEST(RuntimeInstaller, ReleaseFileAndRefusedDirectories) {
+TEST(RuntimeArchive, ReleaseFileAndRefusedDirectories) {
     EXPECT_EQ(releaseValue("IMPLEMENTOR=\"X\"\nJAVA_VERSION=\"17.0.15\"\n", "JAVA_VERSION"),
               "17.0.15");
     EXPECT_EQ(releaseValue("JAVA_VERSION_DATE=\"2025\"\n", "JAVA_VERSION"), "");
     testkit::ScopedTempDir dir;
-    EXPECT_THROW(writeRuntimeInstaller(dir.path(), dir.file("out")), LauncherException);
+    EXPECT_THROW(writeRuntimeArchive(dir.path(), dir.file("out")), LauncherException);
     testkit::writeFile(dir.file("bin/java"), "#!/bin/sh\n", 0755);
     testkit::writeFile(dir.file("release"), "JAVA_VERSION=\"17'; rm -rf /\"\n");
     try {
-        writeRuntimeInstaller(dir.path(), dir.file("out"));
+        writeRuntimeArchive(dir.path(), dir.file("out"));
         FAIL();
     } catch (const LauncherException& e) {
         EXPECT_NE(e.getMessage().find("names no JAVA_VERSION"), SString::npos);
     }
-}
-
-// The archive holds the tree in name order with each file's permissions and bytes; links
-// are followed, and one that leads nowhere is left out.
-TEST(RuntimeInstaller, TheArchiveHoldsTheTreeWithModesAndFollowsLinks) {
-    testkit::ScopedTempDir dir;
-    const SString rt = dir.file("rt");
-    testkit::writeFile(rt + "/bin/java", "#!/bin/sh\n", 0755);
-    testkit::writeFile(rt + "/release", "JAVA_VERSION=\"17.0.2\"\n", 0644);
-    testkit::writeFile(rt + "/lib/a.txt", "abc", 0640);
-    ASSERT_EQ(symlink("a.txt", (rt + "/lib/link.txt").c_str()), 0);
-    ASSERT_EQ(symlink("nowhere", (rt + "/lib/dangling").c_str()), 0);
-    const BundledRuntime runtime = writeRuntimeInstaller(rt, dir.file("install"));
-    EXPECT_EQ(runtime.version, "17.0.2");
-    const SString written = testkit::readFile(dir.file("install"));
-    ASSERT_EQ(written.compare(0, runtime.installer.size(), runtime.installer), 0);
-    const SString tar = gunzip(written.substr(runtime.installer.size()));
-
-    struct Entry {
-        SString name;
-        char type;
-        unsigned long mode, size;
-        SString bytes;
-    };
-    std::vector<Entry> entries;
-    for (size_t at = 0; at + 512 <= tar.size() && tar[at] != '\0';) {
-        const char* header = tar.data() + at;
-        Entry entry{header, header[156], field(header, 100, 8), field(header, 124, 12), ""};
-        entry.bytes = tar.substr(at + 512, entry.size);
-        entries.push_back(entry);
-        at += 512 + (entry.size + 511) / 512 * 512;
-    }
-    std::vector<SString> names;
-    for (const Entry& entry : entries) names.push_back(entry.name);
-    EXPECT_EQ(names, (std::vector<SString>{"bin/", "bin/java", "lib/", "lib/a.txt", "lib/link.txt",
-                                           "release"}));
-    ASSERT_EQ(entries.size(), 6u);
-    EXPECT_EQ(entries[0].type, '5');
-    EXPECT_EQ(entries[1].mode, 0755u);
-    EXPECT_EQ(entries[1].bytes, "#!/bin/sh\n");
-    for (size_t i : {3, 4}) {
-        EXPECT_EQ(entries[i].type, '0');
-        EXPECT_EQ(entries[i].mode, 0640u);
-        EXPECT_EQ(entries[i].bytes, "abc");
-    }
-    EXPECT_EQ(entries[5].mode, 0644u);
 }
 
 // A small runtime tree at `rt`: bin/java, release, lib/a.txt, a link to it, a dangling
@@ -134,7 +69,7 @@ void makeRuntimeTree(const SString& rt) {
 }
 
 // The archive the launcher installs, read back by the launcher's own reader.
-TEST(RuntimeInstaller, TheLaunchersArchiveIsPlainUstarOfTheTreeWhateverItsTimes) {
+TEST(RuntimeArchive, TheLaunchersArchiveIsPlainUstarOfTheTreeWhateverItsTimes) {
     testkit::ScopedTempDir dir;
     const SString rt = dir.file("rt");
     makeRuntimeTree(rt);
@@ -151,9 +86,16 @@ TEST(RuntimeInstaller, TheLaunchersArchiveIsPlainUstarOfTheTreeWhateverItsTimes)
         files[entry.name] = {entry.mode, bytes.substr(static_cast<size_t>(entry.offset),
                                                       static_cast<size_t>(entry.size))};
     }
-    EXPECT_EQ(names, (std::vector<SString>{"bin/", "bin/java", "lib/", "lib/a.txt", "lib/dirlink/",
-                                           "lib/dirlink/java", "lib/link.txt", "release"}));
+    EXPECT_EQ(names,
+              (std::vector<SString>{"bin/", "bin/java", "jvm", "lib/", "lib/a.txt", "lib/dirlink/",
+                                    "lib/dirlink/java", "lib/link.txt", "release"}));
     EXPECT_EQ(files["bin/java"], std::make_pair(0755u, SString("#!/bin/sh\n")));
+    // The descriptor the launcher hands on, for exactly this runtime's version.
+    EXPECT_EQ(files["jvm"], std::make_pair(0644u, runtimeDescriptor("17.0.2")));
+    EXPECT_EQ(runtimeDescriptor("17.0.2"),
+              "DESC: Bundled Java 17.0.2\nJVM_EXE: bin/java\nCLASSPATH: \"-cp \"\n"
+              "CLASSPATH_SEPARATOR: :\nSYSTEM: -D\nSYSTEM_SEPARATOR: =\n"
+              "JVM_PROPERTIES: java.version=17.0.2\n");
     EXPECT_EQ(files["lib/link.txt"], std::make_pair(0640u, SString("abc")));
     EXPECT_EQ(files["lib/dirlink/java"], files["bin/java"]);
 
@@ -166,7 +108,7 @@ TEST(RuntimeInstaller, TheLaunchersArchiveIsPlainUstarOfTheTreeWhateverItsTimes)
     EXPECT_TRUE(testkit::readFile(dir.file("again.tar")) == bytes);
 }
 
-TEST(RuntimeInstaller, ALoopOrAFailedWriteLeavesNoArchive) {
+TEST(RuntimeArchive, ALoopOrAFailedWriteLeavesNoArchive) {
     testkit::ScopedTempDir dir;
     const SString rt = dir.file("rt");
     makeRuntimeTree(rt);
@@ -187,6 +129,78 @@ TEST(RuntimeInstaller, ALoopOrAFailedWriteLeavesNoArchive) {
         EXPECT_THROW(writeRuntimeArchive(rt, dir.file("rt.tar")), LauncherException);
     }
     EXPECT_FALSE(testkit::exists(dir.file("rt.tar")));
+    unlink((rt + "/lib/big").c_str());
+
+    // The root's "jvm" is the archive's descriptor; a tree with one of its own is refused.
+    testkit::writeFile(rt + "/jvm", "DESC: mine\n");
+    try {
+        writeRuntimeArchive(rt, dir.file("rt.tar"));
+        ADD_FAILURE() << "archived";
+    } catch (const LauncherException& e) {
+        EXPECT_EQ(e.getMessage(), rt + ": it holds an entry named jvm, the name of the "
+                                       "descriptor the archive carries");
+    }
+    EXPECT_FALSE(testkit::exists(dir.file("rt.tar")));
+}
+
+// What the packer says about an archive given by hand, which the launcher would refuse or
+// could not hand on.
+TEST(RuntimeArchive, AHandWrittenArchiveIsCheckedAsTheLauncherWouldInstallIt) {
+    testkit::ScopedTempDir dir;
+    const SString good = "DESC: Mine\nJVM_EXE: bin/java\nJVM_PROPERTIES: java.version=17+\n";
+    struct Case {
+        const char* name;
+        SString bytes;
+        std::vector<SString> problems;  // after "PATH: " / "PATH:jvm"
+    };
+    const SString java = "#!/bin/sh\n";
+    const std::vector<Case> cases = {
+        {"good",
+         testkit::UstarBuilder().file("bin/java", java, 0755).file("jvm", good).bytes(),
+         {}},
+        {"no-java",
+         testkit::UstarBuilder().file("jvm", good).bytes(),
+         {": the runtime archive holds no bin/java"}},
+        {"no-jvm",
+         testkit::UstarBuilder().file("bin/java", java).file("lib/jvm", good).bytes(),
+         {": the runtime archive holds no descriptor \"jvm\" at its root"}},
+        {"jvm-dir",
+         testkit::UstarBuilder().file("bin/java", java).directory("jvm").bytes(),
+         {": the runtime archive holds no descriptor \"jvm\" at its root"}},
+        {"no-exe",
+         testkit::UstarBuilder().file("bin/java", java).file("jvm", "DESC: x\n").bytes(),
+         {":jvm: the descriptor names no JVM_EXE"}},
+        {"bad-tags",
+         testkit::UstarBuilder().file("bin/java", java).file("jvm", "DESC x\n").bytes(),
+         {":jvm line 1: Missing colon at the end of the tag name."}},
+        {"bad-version",
+         testkit::UstarBuilder()
+             .file("bin/java", java)
+             .file("jvm", "JVM_EXE: bin/java\nJVM_PROPERTIES: java.version=17++\n")
+             .bytes(),
+         {":jvm: java.version=17++: not a version constraint; write N+ (N or newer) or "
+          "N..M (N up to M), e.g. 17+ or 11..17"}},
+        {"link", testkit::UstarBuilder().member("bin/java", '2', 0777, "").bytes(), {}},
+        {"cut", testkit::UstarBuilder().file("bin/java", java).file("jvm", good).bytes(false), {}},
+    };
+    for (const Case& c : cases) {
+        const SString path = dir.file(c.name);
+        testkit::writeFile(path, c.bytes);
+        std::vector<SString> problems;
+        checkRuntimeArchive(path, problems);
+        if (SString(c.name) == "link" || SString(c.name) == "cut") {
+            // The reader's own refusal, named with the file.
+            ASSERT_EQ(problems.size(), 1u) << c.name;
+            EXPECT_EQ(problems[0].compare(0, path.size() + 2, path + ": "), 0) << problems[0];
+            continue;
+        }
+        std::vector<SString> expected;
+        for (const SString& p : c.problems) expected.push_back(path + p);
+        EXPECT_EQ(problems, expected) << c.name;
+    }
+    std::vector<SString> problems;
+    checkRuntimeArchive(dir.file("missing"), problems);
+    EXPECT_EQ(problems.size(), 1u);
 }
 
 }  // namespace
