@@ -11,10 +11,11 @@
 set -eu
 cd "$(dirname "$0")"
 
-PACKAGES="cmake g++ make libgtest-dev zlib1g-dev openjdk-17-jdk-headless"
-# What the tests use besides: strace counts the launcher's opens, ctags reads the sources
-# for the state guard.
-TEST_PACKAGES="strace universal-ctags"
+# What building the launcher, the packer and the demo needs.
+PACKAGES="cmake g++ make zlib1g-dev openjdk-17-jdk-headless"
+# What the tests use besides: GoogleTest; strace counts the launcher's opens; ctags reads
+# the sources for the state guard; file and dpkg-deb make and read Debian packages.
+TEST_PACKAGES="libgtest-dev strace universal-ctags file dpkg-dev"
 # The arm64 stub, built with the cross compiler and tested under emulation on x86-64.
 ARM64_PACKAGES="g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user"
 if [ "$(uname -m)" = x86_64 ]; then ARM64=ON; else ARM64=OFF; ARM64_PACKAGES=""; fi
@@ -58,8 +59,10 @@ build() {  # build DIR [cmake options...]
 
 case "${1:-}" in
     demo)
+        # Only what the demo needs: the launcher, the packer, the verifier and the bundle.
         ensure_packages
-        build build
+        cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQN_TESTS=OFF -DQN_ARM64=OFF >/dev/null
+        cmake --build build -j "$jobs" --target demo_bundle
         shift
         printf '+ build/bin/hello'
         for arg in "$@"; do printf " '%s'" "$arg"; done
@@ -68,12 +71,12 @@ case "${1:-}" in
         ;;
     test)
         ensure_packages $ARM64_PACKAGES $TEST_PACKAGES
-        build build -DQN_WERROR=ON -DQN_ARM64=$ARM64
+        build build -DQN_WERROR=ON -DQN_ARM64=$ARM64 -DQN_TESTS=ON
         cd build && ctest --output-on-failure -j "$jobs"
         ;;
     sanitize)
         ensure_packages $TEST_PACKAGES
-        build build-sanitize -DQN_SANITIZE=ON -DQN_WERROR=ON
+        build build-sanitize -DQN_SANITIZE=ON -DQN_WERROR=ON -DQN_TESTS=ON
         cd build-sanitize && ctest --output-on-failure -j "$jobs"
         ;;
     fuzz)
@@ -87,8 +90,8 @@ case "${1:-}" in
         tools/check-state
         ;;
     build)
-        ensure_packages
-        build build
+        ensure_packages $TEST_PACKAGES
+        build build -DQN_TESTS=ON
         ;;
     *)
         echo "usage: $0 demo [ARGS...] | test | sanitize | fuzz [SECONDS] | check | build" >&2

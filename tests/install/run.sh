@@ -14,7 +14,7 @@ check_tree() {  # PREFIX
     p=$1
     for f in bin/qnlaunch bin/qnpack share/qnlaunch/verify.jar share/man/man1/qnpack.1 \
              share/man/man1/qnlaunch.1 share/qnlaunch/descriptors/java-8+.jvm \
-             share/qnlaunch/descriptors/java-25+.jvm; do
+             share/qnlaunch/descriptors/java-25+.jvm share/doc/qnlaunch/README.md; do
         [ -e "$p/$f" ] || fail "$p/$f is not installed"
     done
     if readelf -S "$p/bin/qnlaunch" | grep -q '\.debug_info'; then
@@ -34,6 +34,18 @@ check_tree() {  # PREFIX
     out=$("$scratch/hello" one "two words") || fail "the bundle failed"
     printf '%s\n' "$out" | grep -q '^Hello from a qnlaunch bundle!$' || fail "unexpected output: $out"
     printf '%s\n' "$out" | grep -q '^  two words$' || fail "arguments lost: $out"
+    # The other architecture's stub, when the build made one, packs from the installed tree.
+    if [ -e "$build/bin/arm64/qnlaunch" ]; then
+        [ -e "$p/lib/qnlaunch/arm64/qnlaunch" ] || fail "the arm64 stub is not installed"
+        "$p/bin/qnpack" create --arch arm64 -o "$scratch/hello-arm64" \
+            --main-jar "$build/examples/hello.jar" --main-class Hello >/dev/null ||
+            fail "the installed qnpack did not pack for arm64"
+        readelf -h "$scratch/hello-arm64" | grep -q 'Machine:.*AArch64' ||
+            fail "the arm64 bundle is not an arm64 program"
+        if readelf -S "$p/lib/qnlaunch/arm64/qnlaunch" | grep -q '\.debug_info'; then
+            fail "the installed arm64 stub is not stripped"
+        fi
+    fi
 }
 
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null

@@ -27,8 +27,14 @@ SString packerDirectory(const char* argv0) {
 }
 
 Companion findStub(const SString& packerDir, const SString& arch) {
-    const SString dir = arch.empty() ? packerDir : packerDir + "/" + arch;
-    return firstReadable({dir + "/qnlaunch-stripped", dir + "/qnlaunch"});
+    if (arch.empty()) {
+        return firstReadable({packerDir + "/qnlaunch-stripped", packerDir + "/qnlaunch"});
+    }
+    // A build tree keeps the other architecture's stub beside qnpack, an installed tree in
+    // lib/qnlaunch.
+    const SString dir = packerDir + "/" + arch;
+    return firstReadable({dir + "/qnlaunch-stripped", dir + "/qnlaunch",
+                          packerDir + "/../lib/qnlaunch/" + arch + "/qnlaunch"});
 }
 
 Companion findVerifier(const SString& packerDir) {

@@ -16,7 +16,8 @@ struct Companion {
 SString packerDirectory(const char* argv0);
 
 // The stub: the build tree's stripped copy, else the qnlaunch beside qnpack; for another
-// architecture `arch`, the same in the subdirectory ARCH.
+// architecture `arch`, the same in the subdirectory ARCH, else an installed tree's
+// lib/qnlaunch/ARCH/qnlaunch.
 Companion findStub(const SString& packerDir, const SString& arch = SString());
 // The verifier: share/qnlaunch/verify.jar of an installed tree, the build tree's
 // java/verify.jar, or a verify.jar beside qnpack.
