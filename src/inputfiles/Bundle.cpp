@@ -108,7 +108,9 @@ void Bundle::loadTagFile(FileIndexEntry& entry) const {
     // the size limit is enough to tell that a file is too large.
     FileFacts facts;
     const long long end = fileFacts(m_fd.get(), facts) ? static_cast<long long>(facts.size) : 0;
-    long long length = entry.m_length >= 0 ? entry.m_length : end - entry.m_offset;
+    // Never more than the file holds past the offset: an index may claim any length.
+    long long length = end - entry.m_offset;
+    if (entry.m_length >= 0) length = std::min<long long>(length, entry.m_length);
     length = std::min(length, kMaxInputFileBytes + 1);
     SString bytes;
     if (entry.m_offset < 0 || length < 0 ||

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "base/LauncherException.h"
+#include "inputfiles/Bundle.h"
 #include "inputfiles/FileIndex.h"
 #include "inputfiles/FileIndexEntry.h"
 #include "launcher/Launcher.h"
@@ -455,6 +457,31 @@ TEST_F(Extraction, InstallersAndLaunchersComeOutExecutable) {
         EXPECT_EQ((st.st_mode & 0111) == 0111, executable) << type;
         EXPECT_EQ((st.st_mode & 0111) == 0, !executable) << type;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// An index may claim any length for a tag file: reading it takes what the file holds past
+// the entry's offset, not the claim (which once cost 64 MiB of memory per tag file).
+TEST(TagFileEntries, AClaimedLengthPastTheEndReadsOnlyWhatTheFileHolds) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir dir;
+    const SString tags = "DESC: small\n";
+    SString index = be32(1) + entry(FILE_TYPE_JVM, 1, 0x7FFFFFFF, kStub.size(), "j.jvm");
+    testkit::writeFile(dir.file("launcher"),
+                       kStub + tags + index + be32(kStub.size() + tags.size()) + kIdentification);
+    Bundle bundle(dir.file("launcher"));
+    bundle.readIndex();
+    ASSERT_EQ(bundle.index().size(), 1);
+    struct rusage before, after;
+    getrusage(RUSAGE_SELF, &before);
+    // What follows the tag file (the index) is no tag text: a syntax error, after the tag.
+    EXPECT_THROW(bundle.loadTagFile(*bundle.index().at(0)), LauncherException);
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_EQ(bundle.index().at(0)->m_tagFile->getTagValue("DESC", 0), "small");
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 16 * 1024);
 }
 
 }  // namespace

@@ -112,6 +112,9 @@ SString manifestWithoutClassPath(const SString& manifest) {
         if (next < manifest.size() && manifest[next] == '\n') ++next;
         const SString line = manifest.substr(at, end - at);
         if (line.empty()) {  // the main section ends: the rest is copied as it is
+            // A line ended by a lone CR before a dropped line would otherwise join this
+            // blank line's LF into one line end, and the main section would go on.
+            if (!copy.empty() && copy.back() == '\r' && manifest[at] == '\n') copy += '\r';
             copy += manifest.substr(at);
             break;
         }

@@ -21,6 +21,8 @@ TEST(JarRewriter, OnlyTheMainSectionsClassPathGoes) {
         {"Class-Path:x.jar\nMain-Class: M\n\nName: a/\nClass-Path: y.jar\n",
          "Class-Path:x.jar\nMain-Class: M\n\nName: a/\nClass-Path: y.jar\n"},
         {"Main-Class: M\rClass-Path: x.jar\r", "Main-Class: M\r"},
+        // A lone CR, the dropped line, then the blank line: the section still ends there.
+        {"Main-Class: M\rClass-Path: x.jar\r\n\nName: a: b\n", "Main-Class: M\r\r\nName: a: b\n"},
         {"Main-Class: M", "Main-Class: M"},
         {"", ""},
     };
