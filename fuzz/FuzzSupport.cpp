@@ -3,7 +3,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include "launcher/Launcher.h"
+#include "base/RunState.h"
 #include "platform/PlatformImpl.h"
 
 namespace {
@@ -36,6 +36,5 @@ void fuzzSetUp() {
 
 void fuzzTearDown() {
     PlatformImpl::cleanup();
-    Launcher::resetState();
-    PlatformImpl::resetState();
+    RunStatePiece::resetAll();
 }
