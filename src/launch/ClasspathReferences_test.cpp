@@ -87,11 +87,11 @@ TEST_F(ClasspathReferences, JarsThatCannotBeUsedAreNamedWithTheReason) {
         {sys("fifo.jar"), needs + sys("fifo.jar") + ", which is not a plain file"},
         {"lib/x.jar", needs + "lib/x.jar, which is not named by an absolute path"},
         {sys("a:b.jar"), needs + sys("a:b.jar") + ", which holds the class-path separator :"},
-        {m_dir.file("open/x.jar"), needs + m_dir.file("open/x.jar") + ", which is not used: " +
-                                       m_dir.file("open") + " is writable by others and not sticky"},
-        {sys("theirs.jar"),
-         needs + sys("theirs.jar") + ", which is not used: " + sys("theirs.jar") +
-             " is owned by user 12345"},
+        {m_dir.file("open/x.jar"), needs + m_dir.file("open/x.jar") +
+                                       ", which is not used: " + m_dir.file("open") +
+                                       " is writable by others and not sticky"},
+        {sys("theirs.jar"), needs + sys("theirs.jar") + ", which is not used: " +
+                                sys("theirs.jar") + " is owned by user 12345"},
     };
     for (const auto& c : cases) EXPECT_EQ(referencedJarProblem(c.first, ":"), c.second) << c.first;
 }

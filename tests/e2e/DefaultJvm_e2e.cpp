@@ -48,8 +48,8 @@ public:
             .add("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\nMain-Class: app.Main\n")
             .add("app/Main.class", classFileHeader(61))
             .write(m_ws.file("app.jar"));
-        std::vector<SString> argv = {qnpackPath(), "create", "-o", m_ws.file(name), "--main-jar",
-                                     m_ws.file("app.jar")};
+        std::vector<SString> argv = {qnpackPath(),    "create",     "-o",
+                                     m_ws.file(name), "--main-jar", m_ws.file("app.jar")};
         argv.insert(argv.end(), extra.begin(), extra.end());
         RunResult packed = testkit::run(argv);
         EXPECT_EQ(packed.status, 0) << packed.err;
@@ -131,8 +131,8 @@ TEST(DefaultJvm, AJavaHomeThatDoesNotFitIsSaidOnceWithTheReason) {
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, "ran usr/lib/jvm/java-17-openjdk\n");
         EXPECT_EQ(r.err, "tool: JAVA_HOME=" + c.first + " is not used: " + c.second + "\n");
-        EXPECT_NE(m.ws().logText().find("WARNING: JAVA_HOME=" + c.first + " is not used: " +
-                                        c.second + "\n"),
+        EXPECT_NE(m.ws().logText().find("WARNING: JAVA_HOME=" + c.first +
+                                        " is not used: " + c.second + "\n"),
                   SString::npos);
     }
     // Silent runs say nothing; a JAVA_HOME that fits is not mentioned.
@@ -164,10 +164,12 @@ TEST(DefaultJvm, TheJavaHomeReportComesOnceARun) {
             .write(ws.file("tool"));
     RunResult r = m.run(bundle, old, "");
     EXPECT_EQ(r.status, 1);
-    const SString said = "tool: JAVA_HOME=" + old + " is not used: java.version is 11.0.22, needs 17+\n";
+    const SString said =
+        "tool: JAVA_HOME=" + old + " is not used: java.version is 11.0.22, needs 17+\n";
     EXPECT_EQ(r.err.find(said), 0u) << r.err;
     EXPECT_EQ(r.err.find(said, 1), SString::npos) << r.err;
-    EXPECT_NE(r.err.find("tool:   " + old + ": java.version is 11.0.22, needs 21+\n"), SString::npos)
+    EXPECT_NE(r.err.find("tool:   " + old + ": java.version is 11.0.22, needs 21+\n"),
+              SString::npos)
         << r.err;
 }
 

@@ -20,17 +20,16 @@ const SString kScript =
 struct Tool {
     explicit Tool(const Workspace& ws, bool optionsFirst)
         : jvm(StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties)) {
-        bundle =
-            BundleBuilder(ws.root())
-                .add(FILE_TYPE_INSTRUCTIONS, "instructions.tag",
-                     e2e::instructions({"FIND_JVM 0 1", "JMP0 @N1@ none", "LAUNCH @S2@ 0",
-                                        "GOTO end", ":none", "EXIT 1", ":end"}))
-                .add(FILE_TYPE_JVM, "standin.jvm",
-                     e2e::descriptor("Stand-in", e2e::kStandInExpected, {ws.file("jdk")}))
-                .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag",
-                     kScript + (optionsFirst ? "LAUNCHER_OPTIONS_FIRST: 1\n" : ""))
-                .add(FILE_TYPE_VERIFY_ARCHIVE, "verify.jar", "stand-in verifier")
-                .write(ws.file("tool"));
+        bundle = BundleBuilder(ws.root())
+                     .add(FILE_TYPE_INSTRUCTIONS, "instructions.tag",
+                          e2e::instructions({"FIND_JVM 0 1", "JMP0 @N1@ none", "LAUNCH @S2@ 0",
+                                             "GOTO end", ":none", "EXIT 1", ":end"}))
+                     .add(FILE_TYPE_JVM, "standin.jvm",
+                          e2e::descriptor("Stand-in", e2e::kStandInExpected, {ws.file("jdk")}))
+                     .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag",
+                          kScript + (optionsFirst ? "LAUNCHER_OPTIONS_FIRST: 1\n" : ""))
+                     .add(FILE_TYPE_VERIFY_ARCHIVE, "verify.jar", "stand-in verifier")
+                     .write(ws.file("tool"));
     }
 
     // The arguments the application got after its main class, or "<not run>".
@@ -56,12 +55,16 @@ struct Case {
 
 TEST(LauncherOptions, WithTheTagTheyEndAtTheApplicationsFirstArgument) {
     const Case cases[] = {
-        {{"args.js", "--", "-qn:version"}, {"args.js", "--", "-qn:version"}, "stand-in application ran\n"},
+        {{"args.js", "--", "-qn:version"},
+         {"args.js", "--", "-qn:version"},
+         "stand-in application ran\n"},
         {{"-qn:javaconsole", "args.js", "-qn:log", "x.log", "-qn:silent", "-qn:extract"},
          {"args.js", "-qn:log", "x.log", "-qn:silent", "-qn:extract"},
          "stand-in application ran\n"},
         {{"args.js", "-qn:log"}, {"args.js", "-qn:log"}, "stand-in application ran\n"},
-        {{"-qn:unknown", "-qn:version"}, {"-qn:unknown", "-qn:version"}, "stand-in application ran\n"},
+        {{"-qn:unknown", "-qn:version"},
+         {"-qn:unknown", "-qn:version"},
+         "stand-in application ran\n"},
         // Before the first argument they are the launcher's, values included.
         {{"-qn:javahome", "-qn:version", "-qn:version", "a"}, {"<not run>"}, "2.1\n"},
     };

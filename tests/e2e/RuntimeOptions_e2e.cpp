@@ -25,7 +25,8 @@ void pack(const Workspace& ws, const SString& output) {
         .add("app/Main.class", classFileHeader(61))
         .write(ws.file("app.jar"));
     makeDirs(output.substr(0, output.rfind('/')));
-    RunResult packed = run({qnpackPath(), "create", "-o", output, "--main-jar", ws.file("app.jar")});
+    RunResult packed =
+        run({qnpackPath(), "create", "-o", output, "--main-jar", ws.file("app.jar")});
     ASSERT_EQ(packed.status, 0) << packed.err;
 }
 
@@ -58,11 +59,11 @@ TEST(RuntimeOptions, JavaOptsAndTheBundlesOwnArriveAsExactWords) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "stand-in application ran\n");
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(jvmOptions(jvm),
-              (std::vector<SString>{"-Xmx100m", "-Dfoo=a b", "$(touch planted1)", "$(touch",
-                                    "planted2)", "`touch planted3`", "back\\slash x", "it's", "",
-                                    "-Dat=@JVM_HOME@#HOME#%CP%()", "-Dtool=x\"y", "-ea",
-                                    "-Xmx64m"}));
+    EXPECT_EQ(
+        jvmOptions(jvm),
+        (std::vector<SString>{"-Xmx100m", "-Dfoo=a b", "$(touch planted1)", "$(touch", "planted2)",
+                              "`touch planted3`", "back\\slash x", "it's", "",
+                              "-Dat=@JVM_HOME@#HOME#%CP%()", "-Dtool=x\"y", "-ea", "-Xmx64m"}));
     for (const char* planted : {"planted1", "planted2", "planted3"}) {
         EXPECT_FALSE(exists(ws.file(planted))) << planted;
         EXPECT_FALSE(exists(ws.file("bin/") + planted)) << planted;

@@ -30,17 +30,19 @@ bool runAll(const std::vector<std::vector<SString>>& steps) {
 bool buildLibrary(const SString& bin, const SString& root, const SString& jar,
                   const SString& value) {
     const SString src = root + "/lib-" + value;
-    writeFile(src + "/lib/Lib.java", "package lib; public class Lib { public static String v() { "
-                                     "return \"" + value + "\"; } }\n");
-    return runAll({{bin + "/javac", "--release", "11", "-d", src + "/classes",
-                    src + "/lib/Lib.java"},
-                   {bin + "/jar", "cf", jar, "-C", src + "/classes", "lib"}});
+    writeFile(src + "/lib/Lib.java",
+              "package lib; public class Lib { public static String v() { "
+              "return \"" +
+                  value + "\"; } }\n");
+    return runAll(
+        {{bin + "/javac", "--release", "11", "-d", src + "/classes", src + "/lib/Lib.java"},
+         {bin + "/jar", "cf", jar, "-C", src + "/classes", "lib"}});
 }
 
-#define REQUIRE_JDK()                                                         \
-    if (getenv("QN_STUB")) GTEST_SKIP() << "packs with the host stub only";   \
-    SString bin = jdkBin();                                                   \
-    if (bin.empty()) GTEST_SKIP() << "no JDK (javac) installed";              \
+#define REQUIRE_JDK()                                                       \
+    if (getenv("QN_STUB")) GTEST_SKIP() << "packs with the host stub only"; \
+    SString bin = jdkBin();                                                 \
+    if (bin.empty()) GTEST_SKIP() << "no JDK (javac) installed";            \
     if (!exists(verifyJarPath())) GTEST_SKIP() << "verify.jar was not built"
 
 // The referenced jar is the machine's: replaced between two runs, the new class runs;
@@ -62,9 +64,9 @@ TEST(SystemJars, AReferencedJarIsReadWhereItIsAtEveryRun) {
                         {bin + "/jar", "cfm", ws.file("app.jar"), ws.file("manifest.txt"), "-C",
                          ws.file("classes"), "app"}}));
     makeDirs(ws.file("out"));
-    RunResult packed = run({qnpackPath(), "create", "-o", ws.file("out/app"), "--main-jar",
-                            ws.file("app.jar"), "--class-path", jar, "--system-jars",
-                            "--system-prefix", system});
+    RunResult packed =
+        run({qnpackPath(), "create", "-o", ws.file("out/app"), "--main-jar", ws.file("app.jar"),
+             "--class-path", jar, "--system-jars", "--system-prefix", system});
     ASSERT_EQ(packed.status, 0) << packed.err;
     EXPECT_NE(packed.out.find("referenced " + jar + " (--class-path)\n"), SString::npos)
         << packed.out;
@@ -131,9 +133,9 @@ TEST(SystemJars, DebiansPdftkShipsAsADebThatReferencesTheSystemJars) {
     Workspace ws;
     const SString stage = ws.file("pdftk-qn");
     makeDirs(stage + "/usr/bin");
-    RunResult packed = run({qnpackPath(), "create", "-o", stage + "/usr/bin/pdftk", "--main-jar",
-                            jars[0], "--system-jars", "--class-path",
-                            SString(jars[1]) + ":" + jars[2]});
+    RunResult packed =
+        run({qnpackPath(), "create", "-o", stage + "/usr/bin/pdftk", "--main-jar", jars[0],
+             "--system-jars", "--class-path", SString(jars[1]) + ":" + jars[2]});
     ASSERT_EQ(packed.status, 0) << packed.err;
     EXPECT_NE(packed.out.find("referenced /usr/share/java/bcprov.jar (--class-path)\n"),
               SString::npos)
@@ -147,12 +149,14 @@ TEST(SystemJars, DebiansPdftkShipsAsADebThatReferencesTheSystemJars) {
     writeFile(stage + "/DEBIAN/control",
               "Package: pdftk-qn\n"
               "Version: 3.3.2-1\n"
-              "Architecture: " + arch.out.substr(0, arch.out.find('\n')) + "\n"
-              "Maintainer: Test <test@localhost>\n"
-              "Depends: libbcprov-java, libcommons-lang3-java, default-jre-headless | "
-              "java8-runtime-headless\n"
-              "Description: pdftk as one native executable\n"
-              " The pdftk-java jar packed by qnpack; the system jars are referenced.\n");
+              "Architecture: " +
+                  arch.out.substr(0, arch.out.find('\n')) +
+                  "\n"
+                  "Maintainer: Test <test@localhost>\n"
+                  "Depends: libbcprov-java, libcommons-lang3-java, default-jre-headless | "
+                  "java8-runtime-headless\n"
+                  "Description: pdftk as one native executable\n"
+                  " The pdftk-java jar packed by qnpack; the system jars are referenced.\n");
     const SString deb = ws.file("pdftk-qn.deb");
     RunResult built = run({"/usr/bin/dpkg-deb", "--root-owner-group", "--build", stage, deb});
     ASSERT_EQ(built.status, 0) << built.err;

@@ -24,7 +24,8 @@ TEST(OptionWords, SplitsAsTheShellWouldWithoutExpandingAnything) {
         // Empty quotes are an empty word; alone, not nothing.
         {"'' \"\" x''", {"", "", "x"}},
         // Nothing expands: substitutions, variables, globs and tildes stay as they are.
-        {"$(id) `id` \"$(id)\" '`id`' $HOME * ~", {"$(id)", "`id`", "$(id)", "`id`", "$HOME", "*", "~"}},
+        {"$(id) `id` \"$(id)\" '`id`' $HOME * ~",
+         {"$(id)", "`id`", "$(id)", "`id`", "$HOME", "*", "~"}},
         // Backslashes outside quotes keep the next byte; a line feed after one joins lines.
         {"a\\ b back\\\\slash \\'q\\\" x\\\ny", {"a b", "back\\slash", "'q\"", "xy"}},
         {"trailing\\", {"trailing\\"}},
@@ -54,8 +55,8 @@ TEST(OptionWords, AQuoteLeftOpenRefusesTheWholeValue) {
 
 // Every word, quoted on its own for the shell, splits back into itself.
 TEST(OptionWords, QuotedWordsSplitBackIntoThemselves) {
-    const std::vector<SString> words = {"a b", "", "it's", "\"q\"", "$(id)", "`id`", "back\\",
-                                        "tab\there", "new\nline", "'"};
+    const std::vector<SString> words = {"a b",  "",       "it's",      "\"q\"",     "$(id)",
+                                        "`id`", "back\\", "tab\there", "new\nline", "'"};
     SString text;
     for (const SString& word : words) text += quoteShellWord(word) + " ";
     std::vector<SString> split;
