@@ -289,11 +289,10 @@ std::unique_ptr<JVMMatch> JVMFile::verifyWithPathHints(const SString& verifyClas
                 return match;
             }
             if (javaHome) {
-                const SString reason = record.lastReason(candidate);
-                record.javaHomeRefused(candidate, reason.empty()
-                                                      ? SString("it holds no JVM that " +
-                                                                getDescription() + " accepts")
-                                                      : reason);
+                SString reason = record.lastReason(candidate);
+                if (reason.empty())
+                    reason = "it holds no JVM that " + getDescription() + " accepts";
+                record.javaHomeRefused(candidate, reason);
             }
         }
     }
