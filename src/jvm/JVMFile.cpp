@@ -1,5 +1,6 @@
 #include "jvm/JVMFile.h"
 
+#include <cstring>
 #include <memory>
 
 #include "base/Numbers.h"
@@ -258,12 +259,15 @@ std::unique_ptr<JVMMatch> JVMFile::verifyWithPathHints(const SString& verifyClas
     JVMRecord& record = m_context && m_context->record ? *m_context->record : ownRecord;
     for (const SString& hint : *hints) {
         const bool pattern = isPathPattern(hint);
+        // A JAVA_HOME the search cannot use is worth telling the user about (JVMFiles does).
+        const bool javaHome = hint.compare(0, strlen(kJavaHomeHint), kJavaHomeHint) == 0;
         for (const SString& candidate : expandPathHint(hint, partitions)) {
             // A hint for a directory that is not there costs nothing and shows nothing.
             if (!PlatformImpl::isDirectoryPath(candidate)) {
                 logMessage(
                     "Skipping path hint " + showLineBreaks(candidate) + ": no such directory",
                     LOG_INFO);
+                if (javaHome) record.javaHomeRefused(candidate, "there is no such directory");
                 continue;
             }
             // A pattern matches every directory there; only those holding a JVM are candidates.
@@ -283,6 +287,12 @@ std::unique_ptr<JVMMatch> JVMFile::verifyWithPathHints(const SString& verifyClas
             logMessage("Checking path hint " + showLineBreaks(candidate), LOG_INFO);
             if (auto match = verifyFound(candidate, verifyClassPath, verifyClassName)) {
                 return match;
+            }
+            if (javaHome) {
+                SString reason = record.lastReason(candidate);
+                if (reason.empty())
+                    reason = "it holds no JVM that " + getDescription() + " accepts";
+                record.javaHomeRefused(candidate, reason);
             }
         }
     }

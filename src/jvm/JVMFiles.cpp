@@ -10,6 +10,7 @@
 #include "platform/PlatformImpl.h"
 #include "platform/cache/UserCache.h"
 #include "platform/log/Log.h"
+#include "platform/os/TrustedPath.h"
 
 void UnverifiedJVMMatch::addJVMHome(const SString& jvmHome) {
     for (const SString& home : m_jvmHomes) {
@@ -72,6 +73,7 @@ void JVMFiles::prepareVerifier() {
 }
 
 void JVMFiles::search(JVMMatchPtrDeque& matches, const SString& userHome) {
+    const long matchesBefore = matches.size();
     m_match.reset();
     m_record.beginSearch();
     prepareVerifier();
@@ -100,6 +102,15 @@ void JVMFiles::search(JVMMatchPtrDeque& matches, const SString& userHome) {
         exhaustiveSearch(matches);
     }
     if (m_match) matches.push_back(std::move(m_match));
+    reportRefusedJavaHome(matches.size() > matchesBefore ? matches.back()->m_jvmHome : SString());
+}
+
+void JVMFiles::reportRefusedJavaHome(const SString& matchedHome) {
+    SString home, reason;
+    if (!m_record.takeJavaHomeRefusal(matchedHome, home, reason)) return;
+    const SString text = "JAVA_HOME=" + showLineBreaks(home) + " is not used: " + reason;
+    logMessage(text, LOG_WARNING);
+    PlatformImpl::showErrorLine(text);
 }
 
 void JVMFiles::searchAll(JVMMatchPtrDeque& matches, bool stopAtFirst) {

@@ -60,7 +60,8 @@ public:
     void prepareVerifier();
 
     // Finds one JVM, trying `userJavaHome` (when not empty) with every descriptor first,
-    // and appends its match to `matches`.
+    // and appends its match to `matches`. A JVM that JAVA_HOME named and the search refused
+    // is told on standard error and in the log, with the reason, once a run.
     void search(JVMMatchPtrDeque& matches, const SString& userJavaHome = SString());
     // Scans the disks and appends every verified match (only the first with `stopAtFirst`).
     void searchAll(JVMMatchPtrDeque& matches, bool stopAtFirst);
@@ -77,6 +78,9 @@ public:
 
 private:
     void exhaustiveSearch(JVMMatchPtrDeque& matches);
+    // Tells the user about a refused JAVA_HOME unless the search matched `matchedHome`
+    // (empty: nothing) is that JVM, or the run told it already.
+    void reportRefusedJavaHome(const SString& matchedHome);
     // The second half of the disk search: verifies the candidates the scan collected, in
     // the order found, appending each match (only the first with stop-at-first).
     void verifyCandidates(JVMMatchPtrDeque& matches);

@@ -4,6 +4,7 @@
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
 #include "jvm/JVMFiles.h"
+#include "platform/PlatformImpl.h"
 #include "platform/log/Log.h"
 
 SString JVMRecord::key(const SString& first, const StringDeque& rest) {
@@ -37,6 +38,34 @@ const SString* JVMRecord::output(const SString& realExe, const StringDeque& name
 void JVMRecord::rememberOutput(const SString& realExe, const StringDeque& names,
                                const SString& output) {
     m_outputs[key(realExe, names)] = output;
+}
+
+void JVMRecord::javaHomeRefused(const SString& home, const SString& reason) {
+    if (!m_javaHome.empty()) return;
+    m_javaHome = home;
+    m_javaHomeReal = PlatformImpl::resolvePath(home);
+    m_javaHomeReason = reason;
+}
+
+bool JVMRecord::takeJavaHomeRefusal(const SString& matchedHome, SString& home, SString& reason) {
+    if (m_javaHome.empty() || m_javaHomeTold) return false;
+    // Links and other hints may reach that JVM by another name.
+    if (!matchedHome.empty() &&
+        (matchedHome == m_javaHome ||
+         (!m_javaHomeReal.empty() && PlatformImpl::resolvePath(matchedHome) == m_javaHomeReal))) {
+        return false;
+    }
+    m_javaHomeTold = true;
+    home = m_javaHome;
+    reason = m_javaHomeReason;
+    return true;
+}
+
+SString JVMRecord::lastReason(const SString& home) const {
+    for (auto candidate = m_candidates.rbegin(); candidate != m_candidates.rend(); ++candidate) {
+        if (candidate->home == home) return candidate->reason;
+    }
+    return SString();
 }
 
 std::vector<SString> JVMRecord::reportLines(const JVMFiles& files, size_t limit) const {

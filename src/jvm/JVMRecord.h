@@ -24,7 +24,8 @@ public:
         SString reason;  // empty for a home that matched
     };
 
-    // A new search: the candidates reached so far are forgotten, the verifier's outputs kept.
+    // A new search: the candidates reached so far are forgotten, the verifier's outputs and
+    // the JAVA_HOME refusal kept.
     void beginSearch() {
         m_candidates.clear();
         m_reached.clear();
@@ -44,6 +45,16 @@ public:
     const SString* output(const SString& realExe, const StringDeque& names) const;
     void rememberOutput(const SString& realExe, const StringDeque& names, const SString& output);
 
+    // Notes that the candidate `home` that JAVA_HOME named was refused for `reason`; the
+    // first such refusal of the run is kept.
+    void javaHomeRefused(const SString& home, const SString& reason);
+    // The refusal to tell the user about once a run: false when there was none, when it was
+    // told already, or when the search used that JVM after all (`matchedHome`, through
+    // another descriptor). True marks it told.
+    bool takeJavaHomeRefusal(const SString& matchedHome, SString& home, SString& reason);
+    // The reason the last refusal of `home` in this search gave; empty when there was none.
+    SString lastReason(const SString& home) const;
+
     // The failure report's lines: what the descriptors of `files` accept, the candidates
     // tried (at most `limit`, then "and N more"), and how to choose a JVM by hand.
     std::vector<SString> reportLines(const JVMFiles& files, size_t limit = 10) const;
@@ -54,4 +65,9 @@ private:
     std::vector<Candidate> m_candidates;
     std::set<std::pair<SString, const TagFile*>> m_reached;
     std::map<SString, SString> m_outputs;
+    // The JAVA_HOME candidate refused in this run, and whether the user was told.
+    SString m_javaHome;
+    SString m_javaHomeReal;  // with every link resolved; empty when it does not exist
+    SString m_javaHomeReason;
+    bool m_javaHomeTold = false;
 };

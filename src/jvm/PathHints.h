@@ -14,6 +14,8 @@
 
 // The hint naming the JVM behind the `java` command on PATH.
 constexpr const char* kJavaOnPathHint = "%JAVA_ON_PATH%";
+// The hint naming the JVM of the JAVA_HOME variable, whose refusal the user is told about.
+constexpr const char* kJavaHomeHint = "#JAVA_HOME#";
 
 // Whether `hint` holds a whole "*" component.
 bool isPathPattern(const SString& hint);

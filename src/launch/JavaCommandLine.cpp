@@ -90,6 +90,8 @@ SString LaunchScript::buildRuntimeJavaArgs(const JVMFile& jvm) const {
 // through an environment variable instead.
 SString LaunchScript::classpathValue(const JVMFile& jvm, const StringDeque& args) const {
     const bool environmentMode = descriptorTag(jvm, "USE_CP_ENV_VAR") == "1";
+    // The system jars are checked before anything is extracted for a run that cannot start.
+    const SString references = buildReferencedClasspath(jvm);
     SString classpath;
     addToClasspath(jvm, classpath, buildRuntimeClasspath(jvm, ".cp1"));
     addToClasspath(jvm, classpath, buildJVMClasspath(jvm));
@@ -111,6 +113,7 @@ SString LaunchScript::classpathValue(const JVMFile& jvm, const StringDeque& args
     if (environmentMode) stripQuotes(archive);
     addToClasspath(jvm, classpath, archive);
     addToClasspath(jvm, classpath, buildJARClasspath(jvm));
+    addToClasspath(jvm, classpath, references);
     addToClasspath(jvm, classpath, buildRuntimeClasspath(jvm, ".cp2"));
 
     if (!environmentMode) {

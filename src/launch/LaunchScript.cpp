@@ -11,6 +11,8 @@
 #include "jvm/JVMFile.h"
 #include "platform/PlatformImpl.h"
 #include "platform/log/Log.h"
+#include "platform/os/TrustedPath.h"
+#include "platform/shell/OptionWords.h"
 
 LaunchScript::LaunchScript(const TagFile& script, bool captureOutput)
     : m_command(script.getTagValue("COMMAND", 0)),
@@ -22,7 +24,13 @@ LaunchScript::LaunchScript(const TagFile& script, bool captureOutput)
       m_quiet(script.getBoolTagValue("QUIET", false)),
       m_description(script.getTagValue("DESC", 0)),
       m_archive(script.getTagValue("ARCHIVE", 0)),
-      m_classData(script.getBoolTagValue("CLASS_DATA", false)) {}
+      m_classData(script.getBoolTagValue("CLASS_DATA", false)) {
+    if (const StringDeque* references = script.getValue("CLASSPATH_REFERENCES")) {
+        for (const SString& path : *references) {
+            if (!path.empty()) m_references.push_back(path);
+        }
+    }
+}
 
 LaunchScript::LaunchScript(const SString& command, bool captureOutput, bool extractArchives)
     : m_command(command), m_captureOutput(captureOutput), m_extractArchives(extractArchives) {}
@@ -148,6 +156,8 @@ const LaunchScriptFunction LaunchScript::kFunctions[] = {
     {"APPLICATION_ARCHIVE", 0, 1, "APPLICATION_ARCHIVE function takes 0 arguments.", 1u << 0,
      &LaunchScript::applicationArchiveValue},
     {"TEMP_DIR", 0, 0, "TEMP_DIR function takes 0 arguments.", 0, &LaunchScript::tempDirValue},
+    {"ENV_OPTIONS", 1, -1, "ENV_OPTIONS function needs the names of environment variables.",
+     LaunchScriptFunction::kAllArguments, &LaunchScript::envOptionsValue},
 };
 
 const char* LaunchScriptFunction::countErrorFor(long count) const {
@@ -217,6 +227,29 @@ SString LaunchScript::tempDirValue(const JVMFile&, const StringDeque&) const {
     SString value = PlatformImpl::getSystemTempDirectory();
     if (!value.empty() && value.back() == '\\') value.pop_back();
     return m_literals.mark(value, ShellLiterals::Word);
+}
+
+SString LaunchScript::envOptionsValue(const JVMFile&, const StringDeque& args) const {
+    // Each word is a literal of its own in double quotes, where every byte can stand without
+    // a shell; nothing in it is expanded, and an empty word stays an (empty) argument.
+    SString value;
+    for (const SString& name : args) {
+        const SString text = PlatformImpl::getEnvironmentVariable(name);
+        std::vector<SString> words;
+        if (!splitOptionWords(text, words)) {
+            const SString warning = name +
+                                    " is not used: its value has a quote that is not closed (" +
+                                    showLineBreaks(text) + ")";
+            logMessage(warning, LOG_WARNING);
+            PlatformImpl::showErrorLine(warning);
+            continue;
+        }
+        for (const SString& word : words) {
+            if (!value.empty()) value += ' ';
+            value += "\"" + m_literals.mark(word, ShellLiterals::Word) + "\"";
+        }
+    }
+    return value;
 }
 
 void LaunchScript::processMacro(SString& text, char delimiter, size_t start, size_t& end) const {

@@ -23,19 +23,27 @@ struct LaunchScriptFunction {
     long maxArgs;            // -1: any number
     const char* countError;  // null: every count fits
     // Bit i set: argument i is data (a search text, a tag name, a file name) that is used as
-    // written and never becomes part of the command.
+    // written and never becomes part of the command; kAllArguments: every argument is.
     unsigned dataArguments;
     Evaluator evaluate;
 
     // The error text for `count` arguments, or null when the count fits.
     const char* countErrorFor(long count) const;
-    bool isDataArgument(long index) const { return index < 32 && (dataArguments >> index) & 1u; }
+    bool isDataArgument(long index) const {
+        return dataArguments == kAllArguments || (index < 32 && (dataArguments >> index) & 1u);
+    }
+
+    static constexpr unsigned kAllArguments = ~0u;
 };
+
+// The launch-script tag that ends the launcher's options at the application's first argument.
+constexpr const char* kLauncherOptionsFirstTag = "LAUNCHER_OPTIONS_FIRST";
 
 class LaunchScript : public MacroHandler {
 public:
     // From a launch-script tag file (COMMAND, DISPLAY_CONSOLE, AUTO_SET_WORKING_DIR, QUIET,
-    // DESC, ARCHIVE, CLASS_DATA); embedded class-path archives are added to the class path.
+    // DESC, ARCHIVE, CLASS_DATA, CLASSPATH_REFERENCES); embedded class-path archives are
+    // added to the class path.
     LaunchScript(const TagFile& script, bool captureOutput);
     // From a bare command, as JVM verification builds one.
     LaunchScript(const SString& command, bool captureOutput, bool extractArchives);
@@ -68,6 +76,9 @@ public:
     SString buildRuntimeClasspath(const JVMFile& jvm, const char* extension) const;
     SString buildJVMClasspath(const JVMFile& jvm) const;
     SString buildJARClasspath(const JVMFile& jvm) const;
+    // The referenced system jars, joined; throws LauncherException naming the first one that
+    // cannot be used (see checkReferencedJar).
+    SString buildReferencedClasspath(const JVMFile& jvm) const;
     SString makeSystemProp(const JVMFile& jvm, const SString& name, const SString& value) const;
     SString buildRuntimeSystemProps(const JVMFile& jvm) const;
     SString buildRuntimeJavaArgs(const JVMFile& jvm) const;
@@ -101,6 +112,9 @@ public:
     SString m_archive;
     // CLASS_DATA: the application runs with a class-data archive in the user's cache.
     bool m_classData = false;
+    // CLASSPATH_REFERENCES: jars of the machine, by absolute path, that go on the class path
+    // after the embedded archives; each is checked when the class path is built.
+    StringDeque m_references;
 
 private:
     const JVMFile& currentJVM() const;
@@ -115,6 +129,7 @@ private:
     SString launcherDirValue(const JVMFile& jvm, const StringDeque& args) const;
     SString applicationArchiveValue(const JVMFile& jvm, const StringDeque& args) const;
     SString tempDirValue(const JVMFile& jvm, const StringDeque& args) const;
+    SString envOptionsValue(const JVMFile& jvm, const StringDeque& args) const;
 
     static const LaunchScriptFunction kFunctions[];
 

@@ -10,6 +10,7 @@
 #include "launcher/Launcher.h"
 #include "launcher/LauncherInputFiles.h"
 #include "platform/PlatformImpl.h"
+#include "platform/shell/DirectCommand.h"
 #include "support/StateAccess.h"
 #include "support/TestKit.h"
 
@@ -143,7 +144,37 @@ TEST_F(LaunchScriptTest, WrongArgumentCountsNameTheFunction) {
         {"%APPLICATION_ARCHIVE%(\"a\", \"b\")",
          e + "APPLICATION_ARCHIVE function takes 0 arguments."},
         {"%TEMP_DIR%(\"x\")", e + "TEMP_DIR function takes 0 arguments."},
+        {"%ENV_OPTIONS%()", e + "ENV_OPTIONS function needs the names of environment variables."},
     });
+}
+
+// The words of each named variable, split with the usual quoting, become arguments of their
+// own with exactly their bytes; the command still starts without a shell.
+TEST_F(LaunchScriptTest, EnvOptionsGiveEachWordAsOneArgument) {
+    testkit::ScopedTempDir dir;
+    Launcher::setLogFileName(dir.file("launch.log"));
+    testkit::ScopedEnv first("QN_LS_OPTS",
+                             "-Dfoo=\"a b\" '$(touch p1)' `touch p2` back\\\\slash \"\" "
+                             "-Dat=@JVM_HOME@%%#HOME# \"it's\"");
+    testkit::ScopedEnv second("QN_LS_MORE", " -Xmx1g\t-ea ");
+    testkit::ScopedEnv open("QN_LS_OPEN", "-Dgood=1 -Dbad=\"a b");
+    testkit::ScopedEnv unset("QN_LS_UNSET", nullptr);
+    const SString command = outcome(
+        "/bin/java %ENV_OPTIONS%(\"QN_LS_UNSET\", \"QN_LS_OPTS\", \"QN_LS_OPEN\", "
+        "\"QN_LS_MORE\") Main");
+    std::vector<SString> words;
+    ASSERT_TRUE(splitForDirectStart(command, words)) << command;
+    // Backquotes are bytes like any other: they quote nothing.
+    EXPECT_EQ(words, (std::vector<SString>{"/bin/java", "-Dfoo=a b", "$(touch p1)", "`touch", "p2`",
+                                           "back\\slash", "", "-Dat=@JVM_HOME@%%#HOME#", "it's",
+                                           "-Xmx1g", "-ea", "Main"}));
+    // A value with a quote left open gives none of its words, and says so.
+    EXPECT_NE(testkit::readFile(dir.file("launch.log"))
+                  .find("WARNING: QN_LS_OPEN is not used: its value has a quote that is not "
+                        "closed (-Dgood=1 -Dbad=\"a b)\n"),
+              SString::npos)
+        << testkit::readFile(dir.file("launch.log"));
+    EXPECT_EQ(outcome("[%ENV_OPTIONS%(\"QN_LS_UNSET\")]"), "[]");
 }
 
 TEST_F(LaunchScriptTest, ErrorLogsTheCommandAsItStoodThen) {

@@ -1,6 +1,8 @@
 // The launcher's front door: options handled left to right, the input-file interface,
 // and the outermost handler that shows and logs a failure.
 
+#include <algorithm>
+
 #include "base/LauncherException.h"
 #include "base/Paths.h"
 #include "base/StdioFile.h"
@@ -54,22 +56,84 @@ static SString brokenBundleText(bool hasAppendedData) {
            "qnpack.";
 }
 
+namespace {
+
+// The launcher's options, and whether each takes the argument after it as its value.
+struct LauncherOption {
+    const char* name;
+    bool takesValue;
+};
+const LauncherOption kLauncherOptions[] = {
+    {"-qn:log", true},      {"-qn:orig", true},     {"-qn:tempdir", true},
+    {"-qn:javahome", true}, {"-qn:in", true},       {"-qn:silent", false},
+    {"-qn:extract", false}, {"-qn:version", false}, {"-qn:javaconsole", false},
+};
+
+const LauncherOption* launcherOption(const SString& arg) {
+    for (const LauncherOption& option : kLauncherOptions) {
+        if (arg == option.name) return &option;
+    }
+    return nullptr;
+}
+
+// Where the leading launcher options end: the index of the first argument that is neither
+// an option nor an option's value.
+long leadingOptionsEnd(const StringDeque& args) {
+    long i = 0;
+    while (i < args.size()) {
+        const LauncherOption* option = launcherOption(args.at(i));
+        if (!option) break;
+        i += option->takesValue ? 2 : 1;
+    }
+    return std::min(i, args.size());
+}
+
+// The variable that names a log file when the command line names none.
+const char* const kLogVariable = "QNLAUNCH_LOG";
+
+}  // namespace
+
 int Launcher::processCmdLine(const StringDeque& args) {
     bool runInstructions = true;
     PlatformImpl::setDeleteLauncher(false);
     PlatformImpl::setUIProgress(0);
 
+    // Launcher options end at the application's first argument when the launch script says
+    // so; the bundle is read for that only when an option stands after that argument.
     const long count = args.size();
+    long optionsEnd = leadingOptionsEnd(args);
+    bool laterOption = false;
+    for (long i = optionsEnd; i < count && !laterOption; ++i) {
+        laterOption = launcherOption(args.at(i)) != nullptr;
+    }
+    if (!laterOption || !m_inputFiles->launcherOptionsFirst()) optionsEnd = count;
+
+    // QNLAUNCH_LOG stands in for -qn:log when the options name no log file.
+    bool logNamed = false;
+    for (long i = 0; i + 1 < optionsEnd && !logNamed; ++i) {
+        const LauncherOption* option = launcherOption(args.at(i));
+        logNamed = option && SString(option->name) == "-qn:log";
+        if (option && option->takesValue) ++i;
+    }
+    if (!logNamed) {
+        const SString variableLog = PlatformImpl::getEnvironmentVariable(kLogVariable);
+        if (!variableLog.empty()) setLogFileName(variableLog);
+    }
+
     for (long i = 0; i < count; ++i) {
         const SString arg = args.at(i);
         const bool hasValue = i + 1 < count;
-        if (arg == "-qn:log") {
-            if (hasValue) {
-                setLogFileName(args.at(++i));
-            } else {
-                PlatformImpl::showUIMessage(
-                    PlatformImpl::getMessageText(MSG_LOG_FILE_NAME_MISSING));
+        if (i >= optionsEnd) {
+            m_passThroughArgs->push_back(arg);
+        } else if (arg == "-qn:log") {
+            // A usage error: said on standard error, which a quiet tool keeps for failures.
+            if (!hasValue) {
+                const SString message = PlatformImpl::getMessageText(MSG_LOG_FILE_NAME_MISSING);
+                PlatformImpl::showErrorLine(message);
+                logMessage(message, LOG_ERROR);
+                return 1;
             }
+            setLogFileName(args.at(++i));
         } else if (arg == "-qn:orig") {
             if (hasValue) {
                 setLauncherFiles(m_launcherFileName, args.at(++i));

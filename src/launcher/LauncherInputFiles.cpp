@@ -32,6 +32,7 @@ void LauncherInputFiles::clear() {
     m_bundle.reset();
     m_jvmFilesLoaded = false;
     m_loaded = false;
+    m_indexRead = false;
     m_context = BundleContext();
     m_runtimeFiles.reset();
     m_applicationArchive.reset();
@@ -65,14 +66,37 @@ void LauncherInputFiles::refreshContext() {
     m_context.applicationArchive = m_applicationArchive.get();
 }
 
-void LauncherInputFiles::load(bool loadTagFiles) {
-    if (m_loaded) return;
+void LauncherInputFiles::openBundle() {
     if (!m_bundle) {
         m_bundle = std::make_unique<Bundle>(m_context.launcherFile);
         m_applicationArchive.reset();
         refreshContext();
     }
+    if (m_indexRead) return;
     m_bundle->readIndex();
+    m_indexRead = true;
+}
+
+bool LauncherInputFiles::launcherOptionsFirst() {
+    try {
+        openBundle();
+        const FileIndex& index = m_bundle->index();
+        for (long i = 0; i < index.size(); ++i) {
+            FileIndexEntry* entry = index.at(i);
+            if (entry->m_type != FILE_TYPE_LAUNCH_SCRIPT) continue;
+            // The first launch script is the one the run uses.
+            m_bundle->loadTagFile(*entry);
+            return entry->m_tagFile->getBoolTagValue(kLauncherOptionsFirstTag, false);
+        }
+    } catch (const LauncherException&) {
+        // The load that follows reports what cannot be read.
+    }
+    return false;
+}
+
+void LauncherInputFiles::load(bool loadTagFiles) {
+    if (m_loaded) return;
+    openBundle();
     if (m_bundle->hasAppendedData()) {
         const FileIndex& index = m_bundle->index();
         for (long i = 0; i < index.size(); ++i) {

@@ -34,6 +34,11 @@ public:
     // builds the objects from the embedded tag files. Takes effect once; a failure leaves
     // it not loaded.
     void load(bool loadTagFiles);
+    // Whether the embedded launch script sets LAUNCHER_OPTIONS_FIRST, read before the
+    // command line is handled: opens the bundle as load() would (load then goes on from
+    // there), and parses only that script. False when the file, its index or the script
+    // cannot be read: load() reports those.
+    bool launcherOptionsFirst();
     // Takes the instructions, launch script, verifier, title and descriptors named by an
     // input file. Descriptors added before a failure stay.
     void load(const TagFile& inputFile);
@@ -66,9 +71,13 @@ public:
     JVMFiles m_jvmFiles;
     bool m_jvmFilesLoaded = false;
     bool m_loaded = false;
+    // The bundle's index has been read whole.
+    bool m_indexRead = false;
 
 private:
     const FileIndex& index_() const;
+    // Opens the bundle and reads its index, once; throws as Bundle does.
+    void openBundle();
     // Builds the objects from the embedded tag files of the loaded bundle.
     void loadTagFiles();
     // Points the context at the current parts.

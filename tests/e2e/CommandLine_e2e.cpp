@@ -105,10 +105,12 @@ TEST(CommandLine, TitleAndRowsShareTheCharacterSetOfALegacyLocale) {
     EXPECT_EQ(r.out.find('\xc3'), SString::npos) << "a UTF-8 byte in " << r.out;
 }
 
-TEST(CommandLine, LogOptionWithoutValueShowsItsMessageAndGoesOn) {
+TEST(CommandLine, LogOptionWithoutValueEndsTheRunWithItsMessage) {
     RunResult r = run({qnlaunchPath(), "-qn:version", "-qn:log"});
-    EXPECT_EQ(r.out,
-              "2.1\nA log file name must be specified after the -log option on the command "
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "2.1\n");
+    EXPECT_EQ(r.err,
+              "qnlaunch: A log file name must be specified after the -log option on the command "
               "line.\n");
 }
 

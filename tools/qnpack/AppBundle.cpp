@@ -113,6 +113,12 @@ SString launchScriptText(const AppOptions& options, const AppBundle& app,
     for (const SString& option : javaOptions) refuseMacroCharacters("--java-option", option);
     SString command = "\"@JVM_HOME@/@JVM_EXE@\"";
     for (const SString& option : javaOptions) command += " " + launchCommandWord(option);
+    // Options from the environment come after the packer's, so a user can change those; the
+    // runtime files beside the bundle, which an administrator puts there, come last and win.
+    const SString variable = optionsVariableName(options);
+    command += " %ENV_OPTIONS%(\"JAVA_OPTS\"";
+    if (variable != "JAVA_OPTS") command += ", \"" + variable + "\"";
+    command += ")";
     command +=
         " %RUNTIME_JAVAARGS%() %RUNTIME_SYSTEMPROP%() %CP%() " + launchCommandWord(app.mainClass);
     SString text = "DESC: " + tagValueText(options.name) + "\n";
@@ -247,6 +253,15 @@ SString applicationName(const AppOptions& options) {
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".jar") == 0)
         name.resize(name.size() - 4);
     return name;
+}
+
+SString optionsVariableName(const AppOptions& options) {
+    SString name = options.bundleName.empty() ? applicationName(options) : options.bundleName;
+    for (char& c : name) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) c = '_';
+    }
+    return name + "_OPTS";
 }
 
 AppBundle generateAppBundle(const AppOptions& given) {

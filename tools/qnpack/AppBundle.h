@@ -17,6 +17,7 @@ struct AppOptions {
     SString java;  // a version constraint; empty: what the main class needs
     std::vector<SString> javaOptions;
     SString name;                 // empty: the jar's base name without ".jar"
+    SString bundleName;           // the bundle file's base name; empty: the name above
     bool gui = false;             // show the status display instead of a quiet tool
     SString runtime;              // a runtime to install when no JVM fits
     bool runtimeArchive = false;  // one given as an archive (--runtime-archive)
@@ -47,6 +48,10 @@ struct AppBundle {
 
 // The --name, else the jar's base name without ".jar".
 SString applicationName(const AppOptions& options);
+// The environment variable of the bundle's own JVM options: its name (the bundle file's
+// base name, else the application's) upper-cased, every character but A-Z and 0-9 as "_",
+// then "_OPTS" ("my-tool" gives MY_TOOL_OPTS).
+SString optionsVariableName(const AppOptions& options);
 
 // Reads the jar's manifest, main class and class path, and generates the files. Throws
 // LauncherException with a message that says what to give instead when the application

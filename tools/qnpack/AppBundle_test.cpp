@@ -167,7 +167,9 @@ TEST(AppBundle, JavaOptionsSurviveTheShell) {
     // The shell hands the JVM each option byte for byte.
     TagFile script(dir.file("launch.tag"));
     SString command = script.getTagValue("COMMAND", 0);
-    const SString functions = " %RUNTIME_JAVAARGS%() %RUNTIME_SYSTEMPROP%() %CP%()";
+    // Options from the environment after the packer's, the runtime files' after them.
+    const SString functions = " %ENV_OPTIONS%(\"JAVA_OPTS\", \"" + optionsVariableName(options) +
+                              "\") %RUNTIME_JAVAARGS%() %RUNTIME_SYSTEMPROP%() %CP%()";
     ASSERT_NE(command.find(functions), SString::npos);
     command.erase(command.find(functions), functions.size());
     std::vector<SString> words;
@@ -243,6 +245,37 @@ TEST(AppBundle, TheLaunchScriptTakesLauncherOptionsFirstAndNamesSystemJars) {
     checkClasspathReferences(dir.file("launch.tag"), tags, problems);
     EXPECT_TRUE(problems.empty()) << problems[0];
     EXPECT_EQ(tags.getTagValueCount("CLASSPATH_REFERENCES"), 2);
+}
+
+// The bundle's own options variable is named after the file written, else the application.
+TEST(AppBundle, TheOptionsVariableIsTheBundlesNameUpperCased) {
+    ScopedTempDir dir;
+    const SString jar = writeJar(dir, "tool.jar", "Main-Class: app.Main\n");
+    const struct {
+        const char* name;
+        const char* bundleName;
+        const char* variable;
+    } cases[] = {
+        {"", "", "TOOL_OPTS"},
+        {"", "my-tool", "MY_TOOL_OPTS"},
+        {"Other Name", "pdftk.bin", "PDFTK_BIN_OPTS"},
+        {"Other Name", "", "OTHER_NAME_OPTS"},
+        {"", "caf\xc3\xa9 2.x", "CAF___2_X_OPTS"},
+        {"", "java", "JAVA_OPTS"},
+    };
+    for (const auto& c : cases) {
+        AppOptions options;
+        options.mainJar = jar;
+        options.name = c.name;
+        options.bundleName = c.bundleName;
+        EXPECT_EQ(optionsVariableName(options), c.variable) << c.bundleName;
+        const SString script = generateAppBundle(options).launchScript;
+        const SString call =
+            SString(c.variable) == "JAVA_OPTS"
+                ? "%ENV_OPTIONS%(\"\"JAVA_OPTS\"\")"
+                : "%ENV_OPTIONS%(\"\"JAVA_OPTS\"\", \"\"" + SString(c.variable) + "\"\")";
+        EXPECT_NE(script.find(call), SString::npos) << script;
+    }
 }
 
 TEST(AppBundle, ManifestValuesThatWouldBreakTheLaunchAreRefusedWithFileAndValue) {

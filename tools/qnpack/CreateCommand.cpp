@@ -110,6 +110,8 @@ int createCommand(PackCommand& command, const char* argv0, FILE* out, FILE* err)
                 systemErrorText("qnpack: cannot create a temporary directory: ", errno).c_str());
             return 1;
         }
+        // The bundle's own JVM options are named after the file written.
+        command.app.bundleName = baseName(command.output);
         Placement placement;
         placement.file = [&](const SString& name) { return scratch.add(name); };
         // Copies of jars keep their names, each in a directory of its own.
