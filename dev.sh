@@ -6,7 +6,8 @@
 #   ./dev.sh sanitize  build and run every test under AddressSanitizer and UBSan
 #   ./dev.sh fuzz [S]  build the fuzz targets with clang and run each for S seconds
 #   ./dev.sh check     the source guards: formatting, no system call outside src/platform/os,
-#                      and no process-wide state that is not a RunState
+#                      no process-wide state that is not a RunState, and the links between
+#                      the Markdown files
 #   ./dev.sh build     build only
 set -eu
 cd "$(dirname "$0")"
@@ -84,10 +85,11 @@ case "${1:-}" in
         exec fuzz/run "${2:-60}"
         ;;
     check)
-        ensure_packages clang-format git universal-ctags
+        ensure_packages clang-format git universal-ctags python3
         tools/check-format
         tools/check-syscalls
         tools/check-state
+        tools/check-doc-links
         ;;
     build)
         ensure_packages $TEST_PACKAGES

@@ -14,7 +14,7 @@ check_tree() {  # PREFIX
     p=$1
     for f in bin/qnlaunch bin/qnpack share/qnlaunch/verify.jar share/man/man1/qnpack.1 \
              share/man/man1/qnlaunch.1 share/qnlaunch/descriptors/java-8+.jvm \
-             share/qnlaunch/descriptors/java-25+.jvm share/doc/qnlaunch/README.md; do
+             share/qnlaunch/descriptors/java-25+.jvm share/doc/qnlaunch/README.md share/doc/qnlaunch/docs/launch-scripts.md; do
         [ -e "$p/$f" ] || fail "$p/$f is not installed"
     done
     if readelf -S "$p/bin/qnlaunch" | grep -q '\.debug_info'; then
