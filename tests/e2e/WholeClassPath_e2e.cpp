@@ -1,8 +1,7 @@
 // The whole class path of real jars, compiled here: qnpack follows every Class-Path as
 // the JVM does, embeds each jar once in the JVM's order, and the bundle then runs with the
 // jars' directory hidden (a private mount namespace with a tmpfs over it), so that no copy
-// can reach a file outside the bundle. Skipped without a JDK; the Debian application test
-// also without its package.
+// can reach a file outside the bundle. Skipped without a JDK.
 
 #include <gtest/gtest.h>
 
@@ -194,44 +193,6 @@ TEST(WholeClassPath, SystemJarsAreReferencedNotEmbedded) {
     EXPECT_NE(readFile(ws.file("extracted/launch.tag"))
                   .find("CLASSPATH_REFERENCES:\n  " + ws.file("src/deep/b.jar") + "\n/:\n"),
               SString::npos);
-}
-
-// Debian's checkstyle, packed in one command with the jars its own wrapper script puts on
-// the class path; their manifests name many more jars, which the bundle brings along.
-TEST(WholeClassPath, DebiansCheckstyleRunsWithTheSystemJarsHidden) {
-    Workspace ws;
-    if (getenv("QN_STUB")) GTEST_SKIP() << "packs with the host stub only";
-    if (!exists("/usr/share/java/checkstyle.jar") || !exists("/usr/bin/checkstyle"))
-        GTEST_SKIP() << "the checkstyle package is not installed";
-    if (!canHide(ws)) GTEST_SKIP() << "no private mount namespace here";
-    SString classPath;
-    for (const char* jar :
-         {"antlr", "antlr4-runtime", "commons-lang3", "commons-beanutils", "commons-collections3",
-          "guava", "commons-cli", "commons-logging", "picocli", "Saxon-HE", "reflections"}) {
-        classPath += SString("/usr/share/java/") + jar + ".jar:";
-    }
-    RunResult packed = run({qnpackPath(), "create", "-o", ws.file("checkstyle"), "--main-jar",
-                            "/usr/share/java/checkstyle.jar", "--main-class",
-                            "com.puppycrawl.tools.checkstyle.Main", "--class-path", classPath});
-    ASSERT_EQ(packed.status, 0) << packed.err;
-    // Jars that only the manifests name are in.
-    EXPECT_NE(packed.out.find("(Class-Path of /usr/share/java/reflections.jar)"), SString::npos)
-        << packed.out;
-    writeFile(ws.file("work/Foo.java"), "public class Foo { int x; }\n");
-    const std::vector<SString> args = {"-c", "/google_checks.xml", "Foo.java"};
-    std::vector<SString> wrapper = {"/usr/bin/checkstyle"};
-    wrapper.insert(wrapper.end(), args.begin(), args.end());
-    RunResult expected = run(wrapper, ws.file("work"));
-    ASSERT_NE(expected.out.find("Audit done."), SString::npos) << expected.err;
-
-    std::vector<SString> bundle = {ws.file("checkstyle"), "-qn:tempdir", ws.tempDir(), "-qn:log",
-                                   ws.log()};
-    bundle.insert(bundle.end(), args.begin(), args.end());
-    RunResult r = runHiding("/usr/share/java", bundle, {{"QNLAUNCH_CACHE", ws.file("cache")}},
-                            ws.file("work"));
-    EXPECT_EQ(r.status, expected.status) << r.err;
-    EXPECT_EQ(r.out, expected.out);
-    EXPECT_EQ(r.err, "");
 }
 
 }  // namespace
