@@ -23,18 +23,17 @@ bool installed(const std::vector<SString>& files) {
     return true;
 }
 
-#define REQUIRE_APPLICATION(...)                                                         \
-    if (getenv("QN_STUB")) GTEST_SKIP() << "packs with the host stub only";              \
-    if (!installed({__VA_ARGS__})) GTEST_SKIP() << "the package is not installed";       \
-    if (!exists(verifyJarPath())) GTEST_SKIP() << "verify.jar was not built";            \
+#define REQUIRE_APPLICATION(...)                                                   \
+    if (getenv("QN_STUB")) GTEST_SKIP() << "packs with the host stub only";        \
+    if (!installed({__VA_ARGS__})) GTEST_SKIP() << "the package is not installed"; \
+    if (!exists(verifyJarPath())) GTEST_SKIP() << "verify.jar was not built";      \
     REQUIRE_PRIVATE_MOUNTS()
 
 // Runs the Debian launcher `wrapper` and the bundle `bundle` with `args` in `cwd`, the
 // bundle with `hidden` covered; both must end alike, print the same on standard output, and
 // the bundle nothing on standard error.
 void expectSameRun(const Workspace& ws, const SString& wrapper, const SString& bundle,
-                   const std::vector<SString>& args, const SString& cwd,
-                   const MountPlan& hidden) {
+                   const std::vector<SString>& args, const SString& cwd, const MountPlan& hidden) {
     std::vector<SString> own = {wrapper};
     own.insert(own.end(), args.begin(), args.end());
     RunResult expected = run(own, cwd);
@@ -179,13 +178,11 @@ TEST(DebianApps, PdftkInOneCommandRunsWithItsJarsHidden) {
                         "/usr/share/java/commons-lang3.jar", "/usr/bin/pdftk");
     Workspace ws;
     makeDirs(ws.file("work"));
-    RunResult packed =
-        run({qnpackPath(), "create", "-o", ws.file("pdftk"), "--main-jar",
-             "/usr/share/pdftk/pdftk.jar", "--class-path",
-             "/usr/share/java/bcprov.jar:/usr/share/java/commons-lang3.jar"});
+    RunResult packed = run({qnpackPath(), "create", "-o", ws.file("pdftk"), "--main-jar",
+                            "/usr/share/pdftk/pdftk.jar", "--class-path",
+                            "/usr/share/java/bcprov.jar:/usr/share/java/commons-lang3.jar"});
     ASSERT_EQ(packed.status, 0) << packed.err;
-    EXPECT_NE(packed.out.find("embedded bcprov.jar from /usr/share/java/bcprov.jar"),
-              SString::npos)
+    EXPECT_NE(packed.out.find("embedded bcprov.jar from /usr/share/java/bcprov.jar"), SString::npos)
         << packed.out;
 
     writeFile(ws.file("work/in.pdf"), onePagePdf());
@@ -255,8 +252,8 @@ TEST(DebianApps, CheckstyleRunsWithTheJarsItsManifestsNameHidden) {
     EXPECT_NE(packed.out.find("(Class-Path of /usr/share/java/reflections.jar)"), SString::npos)
         << packed.out;
     writeFile(ws.file("work/Foo.java"), "public class Foo { int x; }\n");
-    RunResult own = run({"/usr/bin/checkstyle", "-c", "/google_checks.xml", "Foo.java"},
-                        ws.file("work"));
+    RunResult own =
+        run({"/usr/bin/checkstyle", "-c", "/google_checks.xml", "Foo.java"}, ws.file("work"));
     ASSERT_NE(own.out.find("Audit done."), SString::npos) << own.err;
     expectSameRun(ws, "/usr/bin/checkstyle", ws.file("checkstyle"),
                   {"-c", "/google_checks.xml", "Foo.java"}, ws.file("work"),
