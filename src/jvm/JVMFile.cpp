@@ -5,6 +5,7 @@
 #include "base/Numbers.h"
 #include "base/Paths.h"
 #include "base/TextLines.h"
+#include "inputfiles/ClassPathArchives.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMMatch.h"
 #include "jvm/JVMRecord.h"
@@ -193,6 +194,11 @@ SString JVMFile::runVerifier(const SString& jvmHome, SString verifyClassPath,
     limits.environment = command.environment;
     limits.sink = &capped;
     limits.timeLimitSeconds = kVerifyTimeLimitSeconds;
+    // The archives the launch will use are extracted while the JVM answers.
+    if (m_context && m_context->bundle) {
+        const BundleContext* bundle = m_context->bundle;
+        limits.whileRunning = [bundle] { prepareArchivesAhead(*bundle); };
+    }
     ChildOutcome outcome = CHILD_ENDED;
     PlatformImpl::executeArguments(command.arguments, command.workingDir, true, &stdOut, &errOut,
                                    limits, &outcome);
