@@ -5,14 +5,14 @@
 #include "inputfiles/Bundle.h"
 #include "inputfiles/BundleContext.h"
 #include "inputfiles/ExtractedArchives.h"
-#include "platform/PlatformImpl.h"
 #include "platform/log/Log.h"
 
 const std::vector<SString>& ClassPathArchives::paths() {
     if (m_extracted || !m_bundle) return m_paths;
     const auto entries = m_bundle->index().entriesOfType(FILE_TYPE_CLASSPATH_ARCHIVE);
     const ExtractedArchives cached(*m_bundle, entries);
-    SString directory = cached.available() ? SString() : PlatformImpl::createTempSubDirectory();
+    // Made by the first extraction that needs it, so a bundle without any makes none.
+    SString directory;
     std::vector<SString> paths;
     for (const FileIndexEntry* entry : entries) paths.push_back(cached.extract(*entry, directory));
     m_paths = paths;

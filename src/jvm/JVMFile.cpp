@@ -153,7 +153,7 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
     // alone.
     const bool cacheable =
         m_descriptor.getTagValue("VERIFY_CACHE", 0) != "0" && UserCache::available();
-    const SString identity = cacheable ? jvmIdentity(jvmHome, exePath) : SString();
+    const SString identity = cacheable ? jvmIdentityOfResolved(jvmHome, realExe) : SString();
     SString stdOut;
     if (!identity.empty() && VerifiedJVMs::lookup(identity, names, stdOut)) {
         logMessage("Verification of " + exePath + " taken from the cache.", LOG_INFO);

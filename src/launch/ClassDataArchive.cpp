@@ -172,7 +172,7 @@ SString ClassDataArchive::apply(const SString& jvmHome, const SString& jvmExe,
     appendPathSeparator(exePath);
     exePath += jvmExe;
     const SString jvm = PlatformImpl::resolvePath(exePath);
-    if (jvm.empty() || PlatformImpl::resolvePath(words[0]) != jvm) {
+    if (jvm.empty() || (words[0] != exePath && PlatformImpl::resolvePath(words[0]) != jvm)) {
         skip("the command does not start " + exePath);
         return command;
     }
@@ -187,7 +187,7 @@ SString ClassDataArchive::apply(const SString& jvmHome, const SString& jvmExe,
         skip("the command cannot be archived: " + problem);
         return command;
     }
-    const SString key = archiveKey(jvmIdentity(jvmHome, exePath), java);
+    const SString key = archiveKey(jvmIdentityOfResolved(jvmHome, jvm), java);
     m_entryDirectory = UserCache::entryDirectory(kKind, digestName(key));
     if (m_entryDirectory.empty()) return command;
     m_keyDigest = hexText(Sha256::of(key));
