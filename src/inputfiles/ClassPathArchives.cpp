@@ -27,7 +27,6 @@ void prepareArchivesAhead(const BundleContext& context) {
             context.applicationArchive->embedded();
         }
     } catch (const LauncherException& e) {
-        logMessage("The archives are extracted at the launch instead: " + e.getMessage(),
-                   LOG_INFO);
+        logMessage("The archives are extracted at the launch instead: " + e.getMessage(), LOG_INFO);
     }
 }

@@ -37,8 +37,9 @@ TEST(ArchiveLog, RefusalsAndUsesAreTold) {
          "[info][cds       ] Opened archive /c/app.jsa.\n[info][cds       ] _version expected: "
          "11\n[info][cds       ] UseSharedSpaces: The shared archive file has the wrong version.\n",
          true, false},
-        {"17, missing", "[info][cds] UseSharedSpaces: Specified shared archive not found (/a).\n"
-                        "[info][cds] UseSharedSpaces: Unable to map shared spaces\n",
+        {"17, missing",
+         "[info][cds] UseSharedSpaces: Specified shared archive not found (/a).\n"
+         "[info][cds] UseSharedSpaces: Unable to map shared spaces\n",
          true, false},
         {"25, 17's archive",
          "[warning][cds] Cannot handle shared archive file version 0xb. Must be at least 0xd.\n"

@@ -7,6 +7,7 @@
 #include "base/Numbers.h"
 #include "base/Paths.h"
 #include "base/RunState.h"
+#include "launch/ArchiveLog.h"
 #include "platform/PlatformImpl.h"
 #include "platform/cache/UserCache.h"
 #include "platform/log/Log.h"
@@ -15,7 +16,6 @@
 #include "platform/os/PrivateFiles.h"
 #include "platform/os/RangeCopy.h"
 #include "platform/os/UnnamedFile.h"
-#include "launch/ArchiveLog.h"
 
 namespace {
 

@@ -20,8 +20,9 @@ using testkit::writeFile;
 namespace {
 
 const char* const kInUse = "[info][cds] Opened archive /x/app.jsa.\n[info][class,path] ok\n";
-const char* const kRefused = "[info][cds] Opened archive /x/app.jsa.\n"
-                             "[info][cds] UseSharedSpaces: Unable to map shared spaces\n";
+const char* const kRefused =
+    "[info][cds] Opened archive /x/app.jsa.\n"
+    "[info][cds] UseSharedSpaces: Unable to map shared spaces\n";
 
 // Commits an archive of `content` to `entry`.
 void commit(const ClassDataEntry& entry, const SString& content) {

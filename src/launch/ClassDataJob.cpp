@@ -89,9 +89,9 @@ int ClassDataJob::run(const UnnamedFile& classList) const {
     const long long size = archive.size();
     if ((WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) ||
         size > static_cast<long long>(archiveBound)) {
-        entry.recordFailure("larger than " + convertToString(static_cast<long>(archiveBound >> 20)) +
-                                " MiB",
-                            false);
+        entry.recordFailure(
+            "larger than " + convertToString(static_cast<long>(archiveBound >> 20)) + " MiB",
+            false);
         return 1;
     }
     if (WIFSIGNALED(status)) return 1;

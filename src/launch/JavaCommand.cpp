@@ -19,8 +19,8 @@ bool leftOutOfDump(const SString& option) {
                                "-splash:", "-XshowSettings", "-Xshare"}) {
         if (startsWith(option, prefix)) return true;
     }
-    for (const char* word : {"-version", "--version", "-showversion", "--show-version",
-                             "--dry-run", "-Xinternalversion"}) {
+    for (const char* word : {"-version", "--version", "-showversion", "--show-version", "--dry-run",
+                             "-Xinternalversion"}) {
         if (option == word) return true;
     }
     return false;
@@ -72,9 +72,9 @@ bool JavaCommand::read(const std::vector<SString>& commandWords, SString& proble
             return true;
         }
         if (word[0] != '-') {
-            classPath = classPathGiven ? splitClassPath(classPathValue)
-                                       : splitClassPath(PlatformImpl::getEnvironmentVariable(
-                                             "CLASSPATH"));
+            classPath = classPathGiven
+                            ? splitClassPath(classPathValue)
+                            : splitClassPath(PlatformImpl::getEnvironmentVariable("CLASSPATH"));
             return true;
         }
         if (optionTakesValue(word)) {

@@ -63,18 +63,19 @@ struct ClassDataSetup {
         writeFile(home + "/bin/java", kClassDataJvm, 0755);
         writeFile(home + "/release", "JAVA_VERSION=\"25.0.3\"\n");
         writeFile(ws.file("hello.jar"), "the application's jar");
-        bundle = BundleBuilder(ws.root())
-                     .add(FILE_TYPE_INSTRUCTIONS, "instructions.tag",
-                          e2e::instructions(
-                              {"FIND_JVM 0 0", "JMP0 @N1@ none", "LAUNCH @S2@ 0", ":none"}))
-                     .add(FILE_TYPE_JVM, "jdk.jvm",
-                          e2e::descriptor("JDK", {"java.version=25..."}, {home}))
-                     .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag",
-                          "DESC: Hello\nQUIET: 1\nDISPLAY_CONSOLE: 1\nCLASS_DATA: 1\nCOMMAND: "
-                          "\"\"\"@JVM_HOME@/@JVM_EXE@\"\" %CP%() Hello\"\n")
-                     .addFile(FILE_TYPE_VERIFY_ARCHIVE, verifyJarPath())
-                     .addFile(FILE_TYPE_CLASSPATH_ARCHIVE, ws.file("hello.jar"))
-                     .write(ws.file("app.bin"));
+        bundle =
+            BundleBuilder(ws.root())
+                .add(
+                    FILE_TYPE_INSTRUCTIONS, "instructions.tag",
+                    e2e::instructions({"FIND_JVM 0 0", "JMP0 @N1@ none", "LAUNCH @S2@ 0", ":none"}))
+                .add(FILE_TYPE_JVM, "jdk.jvm",
+                     e2e::descriptor("JDK", {"java.version=25..."}, {home}))
+                .add(FILE_TYPE_LAUNCH_SCRIPT, "launch.tag",
+                     "DESC: Hello\nQUIET: 1\nDISPLAY_CONSOLE: 1\nCLASS_DATA: 1\nCOMMAND: "
+                     "\"\"\"@JVM_HOME@/@JVM_EXE@\"\" %CP%() Hello\"\n")
+                .addFile(FILE_TYPE_VERIFY_ARCHIVE, verifyJarPath())
+                .addFile(FILE_TYPE_CLASSPATH_ARCHIVE, ws.file("hello.jar"))
+                .write(ws.file("app.bin"));
         cache = ws.file("cache");
         quiet = e2e::machineWithLoad(ws, "0.00");
     }
@@ -116,8 +117,8 @@ struct ClassDataSetup {
             }
         }
         if (!ws.leftovers().empty()) {
-            return ::testing::AssertionFailure() << "left in the temporary directory: "
-                                                 << ws.leftovers()[0];
+            return ::testing::AssertionFailure()
+                   << "left in the temporary directory: " << ws.leftovers()[0];
         }
         return ::testing::AssertionSuccess();
     }
@@ -131,8 +132,9 @@ TEST(BackgroundJob, OneJobMakesTheArchiveForTwentyFirstRunsAtOnce) {
     REQUIRE_PRIVATE_MOUNTS();
     ClassDataSetup s;
     writeFile(s.home + "/dump-seconds", "1");
-    SString script = "for i in $(seq 20); do \"$0\" -qn:tempdir \"$1\" -qn:log \"$2.$i\" > "
-                     "\"$2.$i.out\" 2>&1 & done; wait";
+    SString script =
+        "for i in $(seq 20); do \"$0\" -qn:tempdir \"$1\" -qn:log \"$2.$i\" > "
+        "\"$2.$i.out\" 2>&1 & done; wait";
     RunResult r = run({"/bin/sh", "-c", script, s.bundle, s.ws.tempDir(), s.ws.file("run")},
                       s.ws.root(), {{"QNLAUNCH_CACHE", s.cache}}, 120, nullptr, &s.quiet);
     ASSERT_EQ(r.status, 0) << r.err;
@@ -184,10 +186,9 @@ TEST(BackgroundJob, KilledAtAnyMomentItLeavesNothingBehind) {
             "    done;;\n"
             "esac\n"
             "wait $launcher; exit 0\n";
-        const RunResult r =
-            run({"/bin/sh", "-c", script, s.bundle, s.ws.tempDir(), s.ws.log(), c.victim,
-                 c.seconds, "unused", s.home + "/dumps"},
-                s.ws.root(), {{"QNLAUNCH_CACHE", s.cache}}, 120, nullptr, &s.quiet);
+        const RunResult r = run({"/bin/sh", "-c", script, s.bundle, s.ws.tempDir(), s.ws.log(),
+                                 c.victim, c.seconds, "unused", s.home + "/dumps"},
+                                s.ws.root(), {{"QNLAUNCH_CACHE", s.cache}}, 120, nullptr, &s.quiet);
         ASSERT_EQ(r.status, 0) << c.what << r.err;
         s.jobsDone();
         EXPECT_TRUE(s.entryIsClean()) << c.what;
@@ -205,7 +206,8 @@ TEST(BackgroundJob, NoneWithoutACacheOrOnABusyMachine) {
     EXPECT_TRUE(s.ws.leftovers().empty());
 
     // One busy processor more than there are.
-    const MountPlan busy = e2e::machineWithLoad(s.ws, std::to_string(sysconf(_SC_NPROCESSORS_ONLN)) + ".50");
+    const MountPlan busy =
+        e2e::machineWithLoad(s.ws, std::to_string(sysconf(_SC_NPROCESSORS_ONLN)) + ".50");
     r = s.run({}, &busy);
     EXPECT_EQ(r.out, kAppOutput);
     EXPECT_FALSE(s.appGot("-XX:DumpLoadedClassList="));

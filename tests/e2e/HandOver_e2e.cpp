@@ -31,12 +31,13 @@ SString handOverBundle(const Workspace& ws, const std::vector<SString>& after = 
                        const SString& scriptExtra = SString()) {
     StandInJvm::create(ws.file("jdk"), e2e::kStandInProperties, "1739021872", "", kApp);
     std::vector<SString> lines = {"FIND_JVM 0 0", "JMP0 @N1@ none", "LAUNCH @S2@ 0", "GOTO done",
-                                  ":none", "EXIT 1", ":done"};
+                                  ":none",        "EXIT 1",         ":done"};
     lines.insert(lines.end(), after.begin(), after.end());
     return BundleBuilder(ws.root())
         .add(FILE_TYPE_INSTRUCTIONS, "i.tag", e2e::instructions(lines))
         .add(FILE_TYPE_LAUNCH_SCRIPT, "l.tag",
-             "COMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" %CP%() Main\"\nDISPLAY_CONSOLE: 1\n" + scriptExtra)
+             "COMMAND: \"\"\"@JVM_HOME@/@JVM_EXE@\"\" %CP%() Main\"\nDISPLAY_CONSOLE: 1\n" +
+                 scriptExtra)
         .add(FILE_TYPE_JVM, "j.jvm", e2e::descriptor("J", e2e::kStandInExpected, {ws.file("jdk")}))
         .add(FILE_TYPE_VERIFY_ARCHIVE, "verify.jar", "v")
         .add(FILE_TYPE_CLASSPATH_ARCHIVE, "lib.jar", "library")
@@ -83,8 +84,8 @@ TEST(HandOver, TheExitStatusIsTheApplicationsOwnAndNothingIsLeft) {
         ASSERT_TRUE(WIFEXITED(status)) << status;
         EXPECT_EQ(WEXITSTATUS(status), 7);
         // The application ran as the launcher's own process.
-        EXPECT_EQ(appPids(ws), (std::vector<SString>{std::to_string(launcher),
-                                                      std::to_string(getpid())}));
+        EXPECT_EQ(appPids(ws),
+                  (std::vector<SString>{std::to_string(launcher), std::to_string(getpid())}));
         EXPECT_TRUE(ws.leftovers().empty()) << ws.leftovers()[0];
     }
 }

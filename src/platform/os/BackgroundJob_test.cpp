@@ -48,10 +48,10 @@ TEST(BackgroundJob, StartsDetachedOnceTheLauncherHasEnded) {
             facts += testkit::exists(ended) ? "after " : "before ";
             facts += getpriority(PRIO_PROCESS, 0) == 19 ? "nice19 " : "nice? ";
             facts += getsid(0) != session ? "session " : "same-session ";
-            facts += sameFile(0, "/dev/null") && sameFile(1, "/dev/null") &&
-                             sameFile(2, "/dev/null")
-                         ? "devnull "
-                         : "streams? ";
+            facts +=
+                sameFile(0, "/dev/null") && sameFile(1, "/dev/null") && sameFile(2, "/dev/null")
+                    ? "devnull "
+                    : "streams? ";
             facts += fcntl(unkept, F_GETFD) < 0 ? "closed" : "inherited";
             return write(report[1], facts.data(), facts.size()) ==
                            static_cast<ssize_t>(facts.size())

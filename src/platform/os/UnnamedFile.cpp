@@ -47,13 +47,12 @@ SString UnnamedFile::identity() const {
 
 bool UnnamedFile::publish(const SString& directory, const SString& name, unsigned mode) const {
     if (!m_fd || fchmod(m_fd.get(), mode) != 0) return false;
-    const SString temporary = joinPath(directory, ".new-" + convertToString(static_cast<long>(
-                                                                getpid())) +
-                                                      "-" + convertToString(++g_published));
+    const SString temporary =
+        joinPath(directory, ".new-" + convertToString(static_cast<long>(getpid())) + "-" +
+                                convertToString(++g_published));
     // A name of a dead process of the same id may stand there: it is no one's.
     unlink(temporary.c_str());
-    if (linkat(AT_FDCWD, procPath().c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) !=
-        0) {
+    if (linkat(AT_FDCWD, procPath().c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
         return false;
     }
     if (rename(temporary.c_str(), joinPath(directory, name).c_str()) != 0) {
