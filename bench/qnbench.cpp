@@ -16,8 +16,8 @@
 //   qnbench sweep RUNS DIR         median us of the dead-run sweep of DIR vs one listing of it
 
 #include <dirent.h>
-#include <limits.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>

@@ -99,8 +99,9 @@ void closeOthers(std::vector<int> kept) {
     }
 }
 
-// Puts the process out of everyone's way: a session of its own, no terminal, the default
-// signal actions, the lowest CPU priority and the idle I/O class.
+// Puts the process out of everyone's way: a session of its own, no terminal, the root as
+// its directory, the default signal actions, the lowest CPU priority and the idle I/O
+// class.
 void detach(const std::vector<int>& keptFds, int endFd) {
     setsid();
     resetSignalState();
@@ -113,6 +114,8 @@ void detach(const std::vector<int>& keptFds, int endFd) {
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
+    // Nothing of the launcher's directory is kept busy (a file system that is unmounted).
+    if (chdir("/") != 0) _exit(1);
     setpriority(PRIO_PROCESS, 0, 19);
 #ifdef SYS_ioprio_set
     syscall(SYS_ioprio_set, kIoprioWhoProcess, 0, kIoprioClassIdle << kIoprioClassShift);
