@@ -164,7 +164,9 @@ SString ClassDataArchive::apply(const SString& jvmHome, const SString& jvmExe,
     m_handOver = handOver;
     if (!UserCache::available() || jvmHome.empty() || namesOwnArchive(command)) return command;
     std::vector<SString> words;
-    if (!splitForDirectStart(command, words)) {
+    SString program;
+    const size_t programEnd = firstShellWord(command, program);
+    if (!splitForDirectStart(command, words) || programEnd == SString::npos) {
         skip("the command needs the shell");
         return command;
     }
@@ -243,9 +245,7 @@ SString ClassDataArchive::apply(const SString& jvmHome, const SString& jvmExe,
                        entry.archivePath() + ", made in the background after it ends",
                    LOG_INFO);
     }
-    SString program;
-    const size_t end = firstShellWord(command, program);
-    return command.substr(0, end) + " " + options + command.substr(end);
+    return command.substr(0, programEnd) + " " + options + command.substr(programEnd);
 }
 
 std::vector<int> ClassDataArchive::inheritedFds() const {

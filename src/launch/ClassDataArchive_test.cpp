@@ -82,6 +82,13 @@ TEST(ClassDataArchive, CommandsThatCannotBeArchivedStayAsTheyAre) {
          {"JAVA_VERSION=\"11.0.2\"\n", "JAVA_VERSION=\"21\"\nJVM_VARIANT=\"Openj9\"\n"}) {
         EXPECT_EQ(applied(release, good), good) << release;
     }
+    // A program whose path the shell would read as an assignment (the launcher starts it
+    // as it is): its options would have no safe place.
+    writeFile(dir.file("j=dk/bin/java"), "#!/bin/sh\n", 0755);
+    writeFile(dir.file("j=dk/release"), jdk25);
+    const SString odd = dir.file("j=dk/bin/java") + " -cp " + jar + " Main";
+    ClassDataArchive archive;
+    EXPECT_EQ(archive.apply(dir.file("j=dk"), "bin/java", odd, false), odd);
     // Without a cache nothing is kept, so nothing is recorded.
     ScopedEnv off("QNLAUNCH_CACHE", "off");
     RunStatePiece::resetAll();
