@@ -3,8 +3,10 @@
 # 200 MB of stored, incompressible data), with a fresh HOME each run, against `cp` of that
 # jar followed by `java -jar` of the copy, and against `java -jar` of the jar in place.
 #   bench/big_jar.sh [JVM_HOME]
-# Written data is flushed before each run, so no run pays for an earlier one's writes.
+# Written data is flushed before each run, so no run pays for an earlier one's writes, and
+# the background job a bundle run leaves is waited for (untimed) first.
 . "$(dirname "$0")/common.sh"
+show_quiet_machine "$0" "$@"
 home=${1:-$(jvm_homes | head -1)}
 [ -x "$home/bin/java" ] || { echo "no java in $home" >&2; exit 1; }
 work=$SCRATCH/big-jar
@@ -41,6 +43,7 @@ chmod +x "$copy"
 
 fresh_home
 HOME=$work/home "$bundle" -qn:log "$work/first.log" > "$work/out"
+wait_jobs "$bundle" > /dev/null
 grep -q "^big " "$work/out" || { echo "the bundle did not run" >&2; exit 1; }
 grep -q "Matching JVM home is $home\$" "$work/first.log" ||
     { echo "the bundle did not choose $home" >&2; exit 1; }
@@ -54,7 +57,7 @@ while [ $i -lt "$runs" ]; do
     for k in 0 1 2; do
         fresh_home
         case $(( (i + k) % 3 )) in
-            0) b=$(HOME=$work/home time_both "$bundle" -qn:silent);;
+            0) b=$(HOME=$work/home time_both "$bundle" -qn:silent); wait_jobs "$bundle" > /dev/null;;
             1) c=$(HOME=$work/home time_both "$copy");;
             2) j=$(HOME=$work/home time_both "$home/bin/java" -jar "$jar");;
         esac
@@ -66,6 +69,7 @@ while [ $i -lt "$runs" ]; do
 done
 fresh_home
 peak=$(HOME=$work/home "$QNBENCH" peakmem "$bundle" -qn:silent)
+wait_jobs "$bundle" > /dev/null
 rm -rf "$work/home"
 echo "jvm=$home runs=$runs jar_mib=$(( $(stat -c %s "$jar") / 1048576 ))" \
     "bundle_ms=$(column_median "$rounds" 1) copy_java_ms=$(column_median "$rounds" 2)" \

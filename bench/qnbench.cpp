@@ -7,6 +7,7 @@
 //   qnbench times CMD...           wall ms and CPU ms (user + system, CMD and the children
 //                                  it waited for) of one run of CMD (output discarded)
 //   qnbench peakmem CMD...         peak resident memory (KiB) of CMD itself, not its children
+//                                  nor the program it hands its process over to
 //   qnbench copy kernel|rw SRC DST one copy of SRC to a new DST, by copy_file_range or by
 //                                  read and write through a 1 MiB buffer; prints wall ms
 //   qnbench handover exec|fork CMD...  runs CMD by exec'ing it, or by forking, exec'ing
@@ -16,6 +17,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -26,6 +28,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/PlatformImpl.h"
@@ -155,16 +158,36 @@ long peakKiB(pid_t pid) {
     return kib;
 }
 
+// The program /proc shows `pid` running; empty once it has gone.
+std::string programOf(pid_t pid) {
+    char path[64], target[PATH_MAX];
+    snprintf(path, sizeof path, "/proc/%d/exe", static_cast<int>(pid));
+    const ssize_t n = readlink(path, target, sizeof target - 1);
+    return n > 0 ? std::string(target, static_cast<size_t>(n)) : std::string();
+}
+
 int peakmem(char** argv) {
+    char command[PATH_MAX];
+    const std::string wanted = realpath(argv[0], command) ? command : argv[0];
     pid_t pid = spawn(argv);
     long peak = 0;
+    bool seen = false;
     for (;;) {
-        // Read before reaping: the status file vanishes with the process.
-        long kib = peakKiB(pid);
-        peak = std::max(peak, kib);
+        // Read before reaping: the status file vanishes with the process. Only while the
+        // process runs the command itself: a launcher that hands its process over to the
+        // JVM is measured up to that moment, and the JVM's memory is not counted.
+        const std::string program = programOf(pid);
+        if (program == wanted) {
+            seen = true;
+            peak = std::max(peak, peakKiB(pid));
+        } else if (seen) {
+            int status;
+            waitpid(pid, &status, 0);
+            break;
+        }
         int status;
         if (waitpid(pid, &status, WNOHANG) == pid) break;
-        usleep(500);
+        usleep(200);
     }
     printf("%ld\n", peak);
     return 0;

@@ -4,16 +4,18 @@
 # whose order rotates.
 #   bench/startup.sh MODE APP [JVM_HOME]
 # MODE: first   every run starts with a fresh, empty HOME (so an empty cache), as every
-#               run in a container or a CI job does; also the launcher's peak memory in
-#               one more such run
-#       warm    the bundle's cache filled by two runs beforehand (JVM answers, jars,
-#               class-data archive)
+#               run in a container or a CI job does; the background job a bundle run
+#               leaves is waited for, untimed, before the next run (job_ms: how long it
+#               took); also the launcher's peak memory in one more such run
+#       warm    the bundle's cache filled beforehand (JVM answers, jars, the class-data
+#               archive its first run's job made, proven by a second run)
 #       nocache QNLAUNCH_CACHE=off: the bundle verifies and extracts every time
 # APP: plantuml or rhino (bench/apps.sh). JVM_HOME: the first of jvm_homes by default.
 # Prints key=value pairs; ratio is the median of the round-by-round ratios bundle / java
 # -jar (spread: their quartiles), image_ratio that of bundle / app-image; the *_cpu keys
 # are the same for CPU time (user + system of all processes of a run).
 . "$(dirname "$0")/common.sh"
+show_quiet_machine "$0" "$@"
 . "$(dirname "$0")/apps.sh"
 mode=${1:?usage: startup.sh first|warm|nocache plantuml|rhino [JVM_HOME]}
 app=${2:?usage: startup.sh first|warm|nocache plantuml|rhino [JVM_HOME]}
@@ -58,7 +60,10 @@ if [ -n "$APP_IMAGE" ]; then
     HOME=$work/home "$APP_IMAGE" $APP_ARGS < "$APP_INPUT" > "$work/out" 2>&1
     check_app_output "$work/out" "the app-image"
 fi
+wait_jobs "$APP_BUNDLE" > /dev/null
 if [ "$mode" = warm ]; then
+    ls "$work"/home/.cache/qnlaunch/classdata/*/app.jsa > /dev/null 2>&1 ||
+        echo "warning: the first run's job made no class-data archive" >&2
     # shellcheck disable=SC2086
     HOME=$work/home "$APP_BUNDLE" -qn:log "$work/second.log" $APP_ARGS < "$APP_INPUT" > "$work/out" 2>&1
     check_app_output "$work/out" "the warm bundle"
@@ -70,12 +75,14 @@ fi
 # line of the rounds file: the three wall times, then the three CPU times.
 rounds=$work/rounds
 : > "$rounds"
+: > "$work/jobs"
 i=0
 while [ $i -lt "$runs" ]; do
     b=""; j=""; m="0 0"
     for k in 0 1 2; do
         case $(( (i + k) % 3 )) in
-            0) [ "$mode" = first ] && fresh_home; b=$(run_bundle);;
+            0) [ "$mode" = first ] && fresh_home; b=$(run_bundle)
+               [ "$mode" = first ] && echo "$(wait_jobs "$APP_BUNDLE")" >> "$work/jobs";;
             1) [ "$mode" = first ] && fresh_home; j=$(run_java);;
             2) if [ -n "$APP_IMAGE" ]; then [ "$mode" = first ] && fresh_home; m=$(run_image); fi;;
         esac
@@ -97,8 +104,10 @@ if [ -n "$APP_IMAGE" ]; then
     out="$out image_cpu_ms=$(column_median "$rounds" 6) image_ratio_cpu=$(pair_ratio "$rounds" 4 6)"
 fi
 if [ "$mode" = first ]; then
+    out="$out job_ms=$(median < "$work/jobs")"
     fresh_home
     # shellcheck disable=SC2086
     out="$out peak_kib=$(HOME=$work/home "$QNBENCH" peakmem "$APP_BUNDLE" -qn:silent $APP_ARGS < "$APP_INPUT")"
+    wait_jobs "$APP_BUNDLE" > /dev/null
 fi
 echo "$out load=$load_before..$(load_now)"

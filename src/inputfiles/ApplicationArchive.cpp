@@ -20,7 +20,8 @@ const SString& ApplicationArchive::embedded() {
     if (!m_path.empty() || !m_bundle) return m_path;
     const auto entries = m_bundle->index().entriesOfType(FILE_TYPE_APPLICATION_ARCHIVE);
     const ExtractedArchives cached(*m_bundle, entries);
-    SString directory = cached.available() ? SString() : PlatformImpl::createTempSubDirectory();
+    // Made by the first extraction that needs it, so a bundle without one makes none.
+    SString directory;
     for (const FileIndexEntry* entry : entries) m_path = cached.extract(*entry, directory);
     return m_path;
 }

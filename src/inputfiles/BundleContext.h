@@ -8,6 +8,7 @@
 
 class ApplicationArchive;
 class Bundle;
+class ClassPathArchives;
 class RuntimeFiles;
 
 struct BundleContext {
@@ -17,6 +18,11 @@ struct BundleContext {
     const RuntimeFiles* runtimeFiles = nullptr;
     // The run's application archive; null: there is none.
     ApplicationArchive* applicationArchive = nullptr;
+    // The run's class-path archives; null: there are none.
+    ClassPathArchives* classPathArchives = nullptr;
+    // What the launch script will use of them, extracted while a verification runs.
+    bool classPathAhead = false;
+    bool applicationArchiveAhead = false;
     // The running launcher, and the one the user started (they differ for a launcher that
     // another one started).
     SString launcherFile;

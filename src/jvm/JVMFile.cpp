@@ -6,6 +6,7 @@
 #include "base/Numbers.h"
 #include "base/Paths.h"
 #include "base/TextLines.h"
+#include "inputfiles/ClassPathArchives.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMMatch.h"
 #include "jvm/JVMRecord.h"
@@ -153,7 +154,7 @@ bool JVMFile::performVerify(const SString& jvmHome, const SString& verifyClassPa
     // alone.
     const bool cacheable =
         m_descriptor.getTagValue("VERIFY_CACHE", 0) != "0" && UserCache::available();
-    const SString identity = cacheable ? jvmIdentity(jvmHome, exePath) : SString();
+    const SString identity = cacheable ? jvmIdentityOfResolved(jvmHome, realExe) : SString();
     SString stdOut;
     if (!identity.empty() && VerifiedJVMs::lookup(identity, names, stdOut)) {
         logMessage("Verification of " + exePath + " taken from the cache.", LOG_INFO);
@@ -194,6 +195,11 @@ SString JVMFile::runVerifier(const SString& jvmHome, SString verifyClassPath,
     limits.environment = command.environment;
     limits.sink = &capped;
     limits.timeLimitSeconds = kVerifyTimeLimitSeconds;
+    // The archives the launch will use are extracted while the JVM answers.
+    if (m_context && m_context->bundle) {
+        const BundleContext* bundle = m_context->bundle;
+        limits.whileRunning = [bundle] { prepareArchivesAhead(*bundle); };
+    }
     ChildOutcome outcome = CHILD_ENDED;
     PlatformImpl::executeArguments(command.arguments, command.workingDir, true, &stdOut, &errOut,
                                    limits, &outcome);

@@ -2,25 +2,32 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/Digest.h"
+#include "base/Numbers.h"
+#include "base/Sha256.h"
 #include "base/StdioFile.h"
+#include "launch/ArchiveLog.h"
+#include "launch/ClassDataEntry.h"
+#include "launch/JavaCommand.h"
 #include "platform/PlatformImpl.h"
 #include "platform/cache/UserCache.h"
 #include "platform/log/Log.h"
+#include "platform/os/BackgroundJob.h"
 #include "platform/os/FileIdentity.h"
+#include "platform/os/RangeCopy.h"
+#include "platform/shell/DirectCommand.h"
 #include "platform/shell/ShellWords.h"
 
 namespace {
 
 constexpr const char* kKind = "classdata";
-constexpr const char* kArchiveName = "app.jsa";
-// The identity of the archive a run of release 13 to 18 wrote, so one changed since (cut
-// short, replaced) is never handed to a JVM that would fail on it.
-constexpr const char* kStampName = "app.jsa.id";
-// Messages of the JVM about the archive go to a file instead of the terminal.
-constexpr const char* kQuietArchive = "-Xlog:cds*=off ";
+// Seconds the background job's JVM may take to make an archive.
+constexpr int kJobTimeLimitSeconds = 180;
+// Bytes of an archive log that are read; a refusal is said in its first lines.
+constexpr size_t kMaxLogText = 1 << 20;
 
 SString quoted(const SString& path) {
     return "\"" + escapeForShellQuotes(path) + "\"";
@@ -38,27 +45,56 @@ SString fileText(const SString& path) {
 
 // Whether the command already chooses what the JVM does with class data.
 bool namesOwnArchive(const SString& command) {
-    for (const char* option : {"SharedArchiveFile", "ArchiveClassesAtExit",
-                               "AutoCreateSharedArchive", "-Xshare", "AOTCache"}) {
+    for (const char* option :
+         {"SharedArchiveFile", "ArchiveClassesAtExit", "SharedClassListFile", "DumpLoadedClassList",
+          "AutoCreateSharedArchive", "-Xshare", "AOTCache", "AOTMode", "AOTConfiguration"}) {
         if (command.find(option) != SString::npos) return true;
     }
     return false;
 }
 
-// Whether `path` begins like a whole dynamic archive: the JVM writes the header that holds
-// the magic number last, so an archive cut short by an interrupted run has none.
-bool hasArchiveMagic(const SString& path) {
-    StdioFile file = PlatformImpl::openFile(path, "rb");
-    unsigned char magic[4] = {0, 0, 0, 0};
-    return file && fread(magic, 1, 4, file.get()) == 4 && magic[0] == 0xa8 && magic[1] == 0xab &&
-           magic[2] == 0x0b && magic[3] == 0xf0;
+// Why the class path cannot be archived: the JVM archives classes of jars named by an
+// absolute path only, and a jar of the run's temporary directory is gone after it.
+SString classPathProblem(const std::vector<SString>& classPath) {
+    for (const SString& entry : classPath) {
+        if (entry.empty() || entry[0] != '/' || entry.back() == '*') {
+            return "its class path entry \"" + entry + "\" is no absolute path of a jar";
+        }
+        if (PlatformImpl::isDirectoryPath(entry))
+            return "its class path holds the directory " + entry;
+        if (PlatformImpl::mentionsTemporaryEntry(entry)) {
+            return "its class path holds " + entry + ", a temporary file of this run";
+        }
+    }
+    return SString();
+}
+
+// The key of an archive: the JVM, the command's words, every jar's whole identity (the
+// JVM itself checks only a jar's path, size and modification time), and the environment
+// the JVM reads options from.
+SString archiveKey(const SString& jvm, const JavaCommand& java) {
+    SString key = "static archive\n" + jvm + "\n";
+    for (const SString& word : java.words) key += word + '\0';
+    for (const SString& entry : java.classPath) key += "\n" + fileIdentity(entry, true);
+    for (const char* name : {"JAVA_TOOL_OPTIONS", "JDK_JAVA_OPTIONS", "_JAVA_OPTIONS"}) {
+        key += SString("\n") + name + "=" + PlatformImpl::getEnvironmentVariable(name);
+    }
+    return key;
+}
+
+// Bytes an archive may take: half the cache's bound, as no larger one would stay.
+unsigned long long archiveBound() {
+    return std::min<unsigned long long>(cacheSizeBound() / 2, 4ull << 30);
+}
+
+void skip(const SString& why) {
+    logMessage("No class-data archive: " + why + ".", LOG_INFO);
 }
 
 }  // namespace
 
 ClassDataArchive::~ClassDataArchive() {
-    if (m_mode == Create) UserCache::discardFile(m_newArchive);
-    if (m_mode == Use && !m_refusals.empty()) UserCache::discardFile(m_refusals);
+    if (!m_namedLogPath.empty()) UserCache::discardFile(m_namedLogPath);
 }
 
 int hotSpotRelease(const SString& jvmHome) {
@@ -123,87 +159,125 @@ size_t firstShellWord(const SString& command, SString& word) {
 }
 
 SString ClassDataArchive::apply(const SString& jvmHome, const SString& jvmExe,
-                                const SString& command) {
+                                const SString& command, bool handOver) {
     m_mode = None;
+    m_handOver = handOver;
     if (!UserCache::available() || jvmHome.empty() || namesOwnArchive(command)) return command;
+    std::vector<SString> words;
+    SString program;
+    const size_t programEnd = firstShellWord(command, program);
+    if (!splitForDirectStart(command, words) || programEnd == SString::npos) {
+        skip("the command needs the shell");
+        return command;
+    }
     SString exePath = jvmHome;
     appendPathSeparator(exePath);
     exePath += jvmExe;
-    SString program;
-    const size_t end = firstShellWord(command, program);
     const SString jvm = PlatformImpl::resolvePath(exePath);
-    if (end == SString::npos || jvm.empty() || PlatformImpl::resolvePath(program) != jvm) {
-        logMessage("No class-data archive: the command does not start " + exePath + ".", LOG_INFO);
+    if (jvm.empty() || (words[0] != exePath && PlatformImpl::resolvePath(words[0]) != jvm)) {
+        skip("the command does not start " + exePath);
         return command;
     }
     const int release = hotSpotRelease(jvmHome);
     if (release < 13) {
-        logMessage("No class-data archive: the JVM at " + jvmHome +
-                       " is no HotSpot JVM of release 13 or later.",
-                   LOG_INFO);
+        skip("the JVM at " + jvmHome + " is no HotSpot JVM of release 13 or later");
         return command;
     }
-    // A dynamic archive sits on top of the JVM's own base archive; a runtime image made
-    // without one (jlink without --generate-cds-archive) refuses to start with the options.
-    if (!PlatformImpl::fileExists(jvmHome + "/lib/server/classes.jsa") &&
-        !PlatformImpl::fileExists(jvmHome + "/lib/server/classes_nocoops.jsa")) {
-        logMessage("No class-data archive: the JVM at " + jvmHome + " has no base archive.",
-                   LOG_INFO);
+    JavaCommand java;
+    SString problem;
+    if (!java.read(words, problem) || !(problem = classPathProblem(java.classPath)).empty()) {
+        skip("the command cannot be archived: " + problem);
         return command;
     }
-    const SString directory = UserCache::entryDirectory(
-        kKind, digestName(jvmIdentity(jvmHome, exePath) + "\n" + command));
-    if (directory.empty()) return command;
-    m_archive = directory + "/" + kArchiveName;
-    SString options = kQuietArchive;
-    if (release >= 19) {
-        m_mode = Automatic;
-        m_before = fileIdentity(m_archive, false);
-        options += "-XX:+AutoCreateSharedArchive -XX:SharedArchiveFile=" + quoted(m_archive);
-    } else if (fileText(directory + "/" + kStampName) == fileIdentity(m_archive, false)) {
+    const SString key = archiveKey(jvmIdentityOfResolved(jvmHome, jvm), java);
+    m_entryDirectory = UserCache::entryDirectory(kKind, digestName(key));
+    if (m_entryDirectory.empty()) return command;
+    m_keyDigest = hexText(Sha256::of(key));
+    const ClassDataEntry entry(m_entryDirectory, m_keyDigest);
+    entry.readLogsOfEndedRuns();
+    if (entry.givenUp()) {
+        skip("the archive for this command and JVM was given up (see the file failures in " +
+             m_entryDirectory + ")");
+        return command;
+    }
+    bool proven = false;
+    SString options;
+    if (entry.archiveReady(&proven)) {
         m_mode = Use;
-        // What the JVM says against the archive is kept in a file: a refused archive is made
-        // again by the next run. A path the option syntax cannot hold goes without.
-        m_refusals = UserCache::runName(directory + "/.refused-");
-        if (m_refusals.find_first_of(" :,=\"'\\$`") == SString::npos) {
-            options += "-Xlog:cds*=warning:file=" + m_refusals + " ";
+        // The first run with a new archive waits for the JVM, so a crash is seen.
+        m_handOver = handOver && proven;
+        SString logPath;
+        if (m_handOver) {
+            m_namedLog = entry.createRunLog(m_namedLogPath);
+            if (m_namedLog)
+                logPath = "/proc/self/fd/" + convertToString(static_cast<long>(m_namedLog.get()));
         } else {
-            m_refusals.clear();
+            m_log = UnnamedFile::create(m_entryDirectory);
+            if (m_log.valid()) logPath = m_log.procPath();
         }
-        options += "-XX:SharedArchiveFile=" + quoted(m_archive);
+        options = archiveLogOptions(release, logPath) +
+                  " -XX:SharedArchiveFile=" + quoted(entry.archivePath());
+        logMessage("Using the class-data archive " + entry.archivePath(), LOG_INFO);
+    } else if (entry.jobAtWork()) {
+        skip("another run's job is making it now");
+        return command;
+    } else if (machineIsBusy()) {
+        skip("the machine is busy (its load average is above the number of processors)");
+        return command;
     } else {
-        m_mode = Create;
-        m_newArchive = UserCache::runName(directory + "/.new-") + ".jsa";
-        UserCache::discardFile(m_newArchive);
-        options += "-XX:ArchiveClassesAtExit=" + quoted(m_newArchive);
+        m_classList = UnnamedFile::create(m_entryDirectory);
+        if (!m_classList.valid()) {
+            skip("the file system of the cache cannot make unnamed files (O_TMPFILE)");
+            return command;
+        }
+        m_mode = Record;
+        m_job.entryDirectory = m_entryDirectory;
+        m_job.keyDigest = m_keyDigest;
+        m_job.jvmWords = {jvm};
+        for (const SString& option : java.dumpOptions()) m_job.jvmWords.push_back(option);
+        m_job.classPath = java.joinedClassPath();
+        m_job.release = release;
+        m_job.archiveBound = archiveBound();
+        m_job.timeLimitSeconds = kJobTimeLimitSeconds;
+        options = archiveLogOptions(release, SString()) +
+                  " -XX:DumpLoadedClassList=" + m_classList.procPath();
+        logMessage("Recording the classes of the application for the class-data archive " +
+                       entry.archivePath() + ", made in the background after it ends",
+                   LOG_INFO);
     }
-    logMessage(
-        (m_mode == Create ? "Creating the class-data archive " : "Using the class-data archive ") +
-            m_archive,
-        LOG_INFO);
-    return command.substr(0, end) + " " + options + command.substr(end);
+    return command.substr(0, programEnd) + " " + options + command.substr(programEnd);
 }
 
-void ClassDataArchive::finish() {
-    const SString directory = m_archive.substr(0, m_archive.rfind('/'));
-    if (m_mode == Create) {
-        if (hasArchiveMagic(m_newArchive) && UserCache::moveFile(m_newArchive, m_archive)) {
-            const SString identity = fileIdentity(m_archive, false);
-            CacheFile stamp(directory);
-            if (stamp.write(identity)) stamp.commit(kStampName, 0600);
-            UserCache::noteWritten(1);
+std::vector<int> ClassDataArchive::inheritedFds() const {
+    std::vector<int> fds;
+    if (m_classList.valid()) fds.push_back(m_classList.fd());
+    if (m_log.valid()) fds.push_back(m_log.fd());
+    if (m_namedLog) fds.push_back(m_namedLog.get());
+    return fds;
+}
+
+void ClassDataArchive::startJob() {
+    if (m_mode != Record) return;
+    const ClassDataJob& job = m_job;
+    const UnnamedFile& classList = m_classList;
+    if (!startBackgroundJob({classList.fd()}, [&job, &classList] {
+            // The job says nothing, not even in the run's log, which is another run's now.
+            setLogFileName(SString());
+            return job.run(classList);
+        })) {
+        logMessage("The class-data job could not be started.", LOG_INFO);
+    }
+}
+
+void ClassDataArchive::finish(int status) {
+    if (m_mode == Use) {
+        SString text;
+        if (m_log.valid()) {
+            m_log.readStart(kMaxLogText, text);
+        } else if (m_namedLog) {
+            readAt(m_namedLog.get(), 0, kMaxLogText, text);
         }
-        UserCache::discardFile(m_newArchive);
-    } else if (m_mode == Use && !m_refusals.empty()) {
-        if (!fileText(m_refusals).empty()) {
-            logMessage("The JVM refused the class-data archive " + m_archive +
-                           "; the next run makes it again.",
-                       LOG_INFO);
-            UserCache::discardFile(m_archive);
-        }
-        UserCache::discardFile(m_refusals);
-    } else if (m_mode == Automatic && fileIdentity(m_archive, false) != m_before) {
-        UserCache::noteWritten(1);
+        ClassDataEntry(m_entryDirectory, m_keyDigest).judgeRun(text, status);
     }
     m_mode = None;
 }

@@ -4,7 +4,7 @@
 
 #include "base/TextLines.h"
 #include "inputfiles/Bundle.h"
-#include "inputfiles/ExtractedArchives.h"
+#include "inputfiles/ClassPathArchives.h"
 #include "inputfiles/RuntimeFiles.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFile.h"
@@ -13,7 +13,9 @@
 #include "launch/OutputToLog.h"
 #include "platform/CappedStrings.h"
 #include "platform/PlatformImpl.h"
+#include "platform/cache/UserCache.h"
 #include "platform/log/Log.h"
+#include "platform/os/SystemError.h"
 #include "platform/shell/ShellWords.h"
 
 const char* const kClasspathInArchiveError = "The CP function cannot be used in ARCHIVE.";
@@ -46,14 +48,9 @@ SString LaunchScript::buildJVMClasspath(const JVMFile& jvm) const {
 
 SString LaunchScript::buildJARClasspath(const JVMFile& jvm) const {
     SString classpath;
-    if (!m_extractArchives || !m_context || !m_context->bundle) return classpath;
-    const Bundle& bundle = *m_context->bundle;
-    const auto entries = bundle.index().entriesOfType(FILE_TYPE_CLASSPATH_ARCHIVE);
-    const ExtractedArchives cached(bundle, entries);
-    SString directory = cached.available() ? SString() : PlatformImpl::createTempSubDirectory();
-    for (const FileIndexEntry* entry : entries) {
-        addToClasspath(jvm, classpath,
-                       m_literals.mark(cached.extract(*entry, directory), ShellLiterals::Word));
+    if (!m_extractArchives || !m_context || !m_context->classPathArchives) return classpath;
+    for (const SString& path : m_context->classPathArchives->paths()) {
+        addToClasspath(jvm, classpath, m_literals.mark(path, ShellLiterals::Word));
     }
     return classpath;
 }
@@ -134,13 +131,28 @@ SString LaunchScript::classpathValue(const JVMFile& jvm, const StringDeque& args
     return SString();
 }
 
-int LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs,
-                          bool showConsole) {
+// Whether the run's temporary files are needed by the command or the class path it
+// exports: then the launcher must outlive the application to remove them.
+static bool needsTemporaryFiles(const JVMFile& jvm, const SString& command) {
+    if (PlatformImpl::mentionsTemporaryEntry(command)) return true;
+    const SString variable = descriptorTag(jvm, "CP_ENV_VAR");
+    return descriptorTag(jvm, "USE_CP_ENV_VAR") == "1" && !variable.empty() &&
+           PlatformImpl::mentionsTemporaryEntry(PlatformImpl::getEnvironmentVariable(variable));
+}
+
+int LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs, bool showConsole,
+                          bool mayHandOver) {
     ClassDataArchive classData;
     SString command = resolve(jvm);
+    const bool console = m_displayConsole || showConsole;
+    const bool capture = console ? false : m_captureOutput;
+    // Nothing left for the launcher after the application: its process becomes the JVM's.
+    bool handOver =
+        mayHandOver && !capture && m_timeLimitSeconds == 0 && !needsTemporaryFiles(jvm, command);
     if (m_classData) {
-        command =
-            classData.apply(descriptorTag(jvm, "JVM_HOME"), descriptorTag(jvm, "JVM_EXE"), command);
+        command = classData.apply(descriptorTag(jvm, "JVM_HOME"), descriptorTag(jvm, "JVM_EXE"),
+                                  command, handOver);
+        handOver = handOver && classData.allowsHandOver();
     }
     SString workingDir;
     if (m_autoSetWorkingDir && m_context) workingDir = m_context->launcherDirectory();
@@ -155,8 +167,18 @@ int LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs
                                         : SString(" in current working directory")),
                LOG_INFO);
     PlatformImpl::setEnvironmentVariable("JAVA_HOME", descriptorTag(jvm, "JVM_HOME"));
-    const bool console = m_displayConsole || showConsole;
-    const bool capture = console ? false : m_captureOutput;
+    classData.startJob();
+    if (handOver) {
+        logMessage("The launcher hands its process over to the application.", LOG_INFO);
+        // The clean-up of the end of the run, now: the cache's upkeep, then (in handOver)
+        // the temporary files.
+        UserCache::upkeep();
+        const int error = PlatformImpl::handOver(command, workingDir, classData.inheritedFds());
+        PlatformImpl::checkInterrupted();
+        logMessage(systemErrorText("The process could not be handed over (", error) +
+                       "); the application runs as a child.",
+                   LOG_WARNING);
+    }
     CappedStrings capped(m_stdOut, m_errOut, m_outputLimit);
     const bool streaming = capture && m_streamOutputToLog;
     OutputToLog streamed(streaming);
@@ -167,9 +189,10 @@ int LaunchScript::execute(const JVMFile& jvm, const StringDeque* passThroughArgs
         limits.sink = &capped;
     }
     limits.timeLimitSeconds = m_timeLimitSeconds;
+    limits.inheritedFds = classData.inheritedFds();
     const int status = PlatformImpl::executeProcess(command, workingDir, console, capture,
                                                     &m_stdOut, &m_errOut, limits, &m_outcome);
-    classData.finish();
+    classData.finish(status);
     if (streaming) {
         streamed.finish();
     } else if (capture) {

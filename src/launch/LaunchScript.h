@@ -86,8 +86,13 @@ public:
     // Resolves the command, appends the pass-through arguments (may be null), exports
     // JAVA_HOME and runs it as a child, waiting for it. Captured output of a launch-script
     // tag file is written to the log as it arrives; of a bare command it is kept, then logged.
-    // Returns the child's raw wait status.
-    int execute(const JVMFile& jvm, const StringDeque* passThroughArgs, bool showConsole);
+    // Returns the child's raw wait status. With `mayHandOver` (the caller has nothing left
+    // to do after the application) the launcher's process is handed over to the command
+    // instead, after the run's clean-up, when nothing of the run needs it any more: no
+    // captured output, no time limit, no temporary file the command uses, no class-data
+    // archive whose first run is watched; execute then does not return.
+    int execute(const JVMFile& jvm, const StringDeque* passThroughArgs, bool showConsole,
+                bool mayHandOver = false);
 
     SString m_command;
     bool m_captureOutput;

@@ -24,11 +24,18 @@ void Instructions::execute() {
     m_checkOnly = false;
     const long count = m_instructions.getTagValueCount(g_instructionsTag);
     m_finished = false;
-    for (m_cursor = 0; m_cursor < count && !m_finished; ++m_cursor) {
-        PlatformImpl::checkInterrupted();
-        m_actions.step(m_cursor);
-        executeLine(lineAt(m_cursor));
+    m_running = true;
+    try {
+        for (m_cursor = 0; m_cursor < count && !m_finished; ++m_cursor) {
+            PlatformImpl::checkInterrupted();
+            m_actions.step(m_cursor);
+            executeLine(lineAt(m_cursor));
+        }
+    } catch (...) {
+        m_running = false;
+        throw;
     }
+    m_running = false;
 }
 
 std::vector<InstructionsException> Instructions::check() {
@@ -257,4 +264,46 @@ long Instructions::gotoLabel(const SString& label) {
         if (lineAt(i) == target) return i;
     }
     throwException("Label not found (" + label + ")");
+}
+
+bool Instructions::onlyJumpsFollow() {
+    if (!m_running) return false;
+    const long count = m_instructions.getTagValueCount(g_instructionsTag);
+    const long saved = m_cursor;
+    long cursor = m_cursor + 1;
+    bool result = false;
+    // Jumps alone that go round for ever are no end.
+    try {
+        for (long steps = 0; steps <= count && !result; ++steps) {
+            if (cursor >= count) {
+                result = true;
+                break;
+            }
+            m_cursor = cursor;
+            const SString& line = lineAt(cursor);
+            size_t pos = 0;
+            bool noToken = false;
+            const SString command = getTokenFromString(line, pos, noToken);
+            if (noToken) break;
+            if (command[0] == ':' || command == "//") {
+                ++cursor;
+            } else if (command == "GOTO") {
+                cursor = gotoLabel(nextArgument(line, pos, kGoto)) + 1;
+            } else if (command == "JMP0") {
+                bool noCondition = false;
+                const SString condition = getTokenFromString(line, pos, noCondition);
+                const bool jump = evalLongExpr(condition, "") == 0;
+                const SString label = nextArgument(line, pos, kJmp0);
+                cursor = jump ? gotoLabel(label) + 1 : cursor + 1;
+            } else {
+                break;
+            }
+        }
+    } catch (const InstructionsException&) {
+        result = false;
+    } catch (const LauncherException&) {
+        result = false;
+    }
+    m_cursor = saved;
+    return result;
 }

@@ -33,6 +33,10 @@ public:
     // Runs the program from its first line. Lets InstructionsException and
     // LauncherException pass.
     void execute();
+    // While a line runs: whether only labels, comments and jumps (GOTO, JMP0) would run
+    // after it before the end, so the line's command is the program's last. False when
+    // nothing runs or a jump cannot be followed.
+    bool onlyJumpsFollow();
     // Checks every line without running anything: known commands, arguments that hold no
     // variable reference evaluate, and labels written out exist. One problem per line.
     std::vector<InstructionsException> check();
@@ -106,4 +110,6 @@ private:
     bool m_checkOnly = false;
     // Set by EXIT: the remaining instructions do not run.
     bool m_finished = false;
+    // Whether execute() is running the program.
+    bool m_running = false;
 };

@@ -379,3 +379,60 @@ TEST(Instructions, CheckReportsEachFaultyLineWithoutRunningAnything) {
 }
 
 }  // namespace
+
+namespace {
+
+// Asks, at each LAUNCH, whether only jumps follow it.
+class LastLaunchActions : public RecordingActions {
+public:
+    // A launch of "stop" ends the program, as a hand-over would.
+    void launch(const SString& path, short) override {
+        answers.push_back(instructions->onlyJumpsFollow() ? "last" : "more");
+        if (path == "stop") throw LauncherException("stopped");
+    }
+    Instructions* instructions = nullptr;
+    std::vector<SString> answers;
+};
+
+}  // namespace
+
+TEST(Instructions, ALaunchIsTheLastWordWhenOnlyJumpsFollowIt) {
+    testkit::LauncherState state;
+    struct Case {
+        std::vector<SString> lines;
+        std::vector<SString> answers;
+    };
+    const Case cases[] = {
+        {{"LAUNCH a 0"}, {"last"}},
+        // qnpack's program, found and not found.
+        {{"SET N1 = 1", "JMP0 @N1@ nojvm", "LAUNCH a 0", "GOTO done", ":nojvm", "EXIT 1", ":done"},
+         {"last"}},
+        {{"LAUNCH a 0", "// the end", ":end"}, {"last"}},
+        // A condition that holds goes on to the next line.
+        {{"SET N2 = 1", "LAUNCH a 0", "JMP0 @N2@ end", "FIND_JVM 0 0", ":end"}, {"more"}},
+        {{"SET N2 = 0", "LAUNCH a 0", "JMP0 @N2@ end", "FIND_JVM 0 0", ":end"}, {"last"}},
+        {{"LAUNCH a 0", "EXIT 3"}, {"more"}},
+        {{"LAUNCH a 0", "LAUNCH b 0"}, {"more", "last"}},
+        // Jumps round for ever, to a label that is not there, or on a blank line.
+        {{"LAUNCH stop 0", ":again", "GOTO again"}, {"more"}},
+        {{"LAUNCH a 0", "GOTO nowhere"}, {"more"}},
+    };
+    for (const Case& c : cases) {
+        TagFile tags;
+        for (const SString& line : c.lines) {
+            tags.appendTagValue(Instructions::g_instructionsTag, line);
+        }
+        LastLaunchActions actions;
+        Instructions interpreter(tags, actions);
+        actions.instructions = &interpreter;
+        try {
+            interpreter.execute();
+        } catch (...) {
+        }
+        EXPECT_EQ(actions.answers, c.answers) << c.lines[0] << " ... " << c.lines.back();
+    }
+    // Outside a run nothing is known to follow.
+    TagFile tags;
+    tags.appendTagValue(Instructions::g_instructionsTag, "LAUNCH a 0");
+    EXPECT_FALSE(Instructions(tags).onlyJumpsFollow());
+}

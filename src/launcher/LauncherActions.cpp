@@ -202,6 +202,13 @@ void Launcher::initializeUI() {
     PlatformImpl::showUI();
 }
 
+// Whether nothing is left for the launcher once the application has ended: no display
+// kept up for it, no log to write, and only jumps after this instruction.
+static bool nothingFollowsTheLaunch(short seconds) {
+    Instructions* instructions = Launcher::inputFiles().m_instructions.get();
+    return seconds <= 0 && logFileName().empty() && instructions && instructions->onlyJumpsFollow();
+}
+
 // Starts the application through the launch script against `descriptor`. Its exit status
 // becomes the run's; an application ended by a signal ends the run by the same signal.
 static void launchWith(TagFile& descriptor, short seconds) {
@@ -212,7 +219,8 @@ static void launchWith(TagFile& descriptor, short seconds) {
     }
     PlatformImpl::hideUI(seconds);
     const int status = Launcher::inputFiles().m_launchScript->execute(
-        jvmFile, &Launcher::getPassThroughArgs(), Launcher::showsJavaConsole());
+        jvmFile, &Launcher::getPassThroughArgs(), Launcher::showsJavaConsole(),
+        nothingFollowsTheLaunch(seconds));
     if (WIFSIGNALED(status)) throw TerminationRequest(WTERMSIG(status));
     Launcher::setExitStatus(WIFEXITED(status) ? WEXITSTATUS(status) : 1);
 }

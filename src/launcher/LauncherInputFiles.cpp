@@ -36,6 +36,7 @@ void LauncherInputFiles::clear() {
     m_context = BundleContext();
     m_runtimeFiles.reset();
     m_applicationArchive.reset();
+    m_classPathArchives.reset();
     refreshContext();
 }
 
@@ -50,6 +51,7 @@ void LauncherInputFiles::setLauncherFiles(const SString& launcherFile,
     m_context.originalLauncherFile = originalLauncherFile;
     m_runtimeFiles.reset();
     m_applicationArchive.reset();
+    m_classPathArchives.reset();
     refreshContext();
 }
 
@@ -61,15 +63,31 @@ void LauncherInputFiles::refreshContext() {
         m_applicationArchive =
             std::make_unique<ApplicationArchive>(m_bundle.get(), m_context.originalLauncherFile);
     }
+    if (!m_classPathArchives) {
+        m_classPathArchives = std::make_unique<ClassPathArchives>(m_bundle.get());
+    }
     m_context.bundle = m_bundle.get();
     m_context.runtimeFiles = m_runtimeFiles.get();
     m_context.applicationArchive = m_applicationArchive.get();
+    m_context.classPathArchives = m_classPathArchives.get();
+}
+
+void LauncherInputFiles::setLaunchScript(std::unique_ptr<LaunchScript> script) {
+    m_launchScript = std::move(script);
+    m_launchScript->setContext(&m_context);
+    PlatformImpl::setQuiet(m_launchScript->m_quiet);
+    PlatformImpl::setUITitle(m_launchScript->m_description);
+    const SString& command = m_launchScript->m_command;
+    m_context.classPathAhead = command.find("%CP%") != SString::npos;
+    m_context.applicationArchiveAhead =
+        (command + m_launchScript->m_archive).find("%APPLICATION_ARCHIVE%()") != SString::npos;
 }
 
 void LauncherInputFiles::openBundle() {
     if (!m_bundle) {
         m_bundle = std::make_unique<Bundle>(m_context.launcherFile);
         m_applicationArchive.reset();
+        m_classPathArchives.reset();
         refreshContext();
     }
     if (m_indexRead) return;
@@ -129,10 +147,7 @@ void LauncherInputFiles::loadTagFiles() {
                 break;
             case FILE_TYPE_LAUNCH_SCRIPT:
                 if (!m_launchScript) {
-                    m_launchScript = std::make_unique<LaunchScript>(*entry->m_tagFile, true);
-                    m_launchScript->setContext(&m_context);
-                    PlatformImpl::setQuiet(m_launchScript->m_quiet);
-                    PlatformImpl::setUITitle(m_launchScript->m_description);
+                    setLaunchScript(std::make_unique<LaunchScript>(*entry->m_tagFile, true));
                 }
                 break;
             default:
@@ -162,10 +177,7 @@ void LauncherInputFiles::load(const TagFile& inputFile) {
     SString launchScript = inputFile.getTagValue("LAUNCHSCRIPT", 0);
     if (!launchScript.empty()) {
         try {
-            m_launchScript = std::make_unique<LaunchScript>(loadTagFile(launchScript), true);
-            m_launchScript->setContext(&m_context);
-            PlatformImpl::setQuiet(m_launchScript->m_quiet);
-            PlatformImpl::setUITitle(m_launchScript->m_description);
+            setLaunchScript(std::make_unique<LaunchScript>(loadTagFile(launchScript), true));
         } catch (const LauncherException& e) {
             throw LauncherException(PlatformImpl::getMessageText(MSG_ERROR_LOADING_LAUNCH_SCRIPT) +
                                     e.getMessage());

@@ -9,6 +9,7 @@
 #include "inputfiles/ApplicationArchive.h"
 #include "inputfiles/Bundle.h"
 #include "inputfiles/BundleContext.h"
+#include "inputfiles/ClassPathArchives.h"
 #include "inputfiles/RuntimeFiles.h"
 #include "inputfiles/TagFile.h"
 #include "jvm/JVMFiles.h"
@@ -82,8 +83,12 @@ private:
     void loadTagFiles();
     // Points the context at the current parts.
     void refreshContext();
+    // Takes `script` as the run's launch script: what it uses of the embedded archives is
+    // extracted while a verification runs.
+    void setLaunchScript(std::unique_ptr<LaunchScript> script);
 
     BundleContext m_context;
     std::unique_ptr<RuntimeFiles> m_runtimeFiles;
     std::unique_ptr<ApplicationArchive> m_applicationArchive;
+    std::unique_ptr<ClassPathArchives> m_classPathArchives;
 };

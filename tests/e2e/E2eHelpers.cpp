@@ -1,5 +1,11 @@
 #include "e2e/E2eHelpers.h"
 
+#include <dirent.h>
+#include <limits.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
 namespace e2e {
 
 const std::map<SString, SString> kStandInProperties = {{"java.version", "17.0.9"},
@@ -53,6 +59,41 @@ SString instructions(const std::vector<SString>& lines) {
     SString text = "INSTRUCTIONS:\n";
     for (const SString& line : lines) text += "  " + line + "\n";
     return text + "/:\n";
+}
+
+testkit::MountPlan machineWithLoad(const Workspace& ws, const SString& load) {
+    const SString file = ws.file("loadavg-" + load);
+    testkit::writeFile(file, load + " " + load + " " + load + " 1/100 1\n");
+    return {{file, "/proc/loadavg"}};
+}
+
+std::vector<pid_t> processesRunning(const SString& path) {
+    std::vector<pid_t> found;
+    DIR* proc = opendir("/proc");
+    if (!proc) return found;
+    while (struct dirent* entry = readdir(proc)) {
+        const pid_t pid = static_cast<pid_t>(atol(entry->d_name));
+        if (pid <= 0) continue;
+        const SString base = "/proc/" + SString(entry->d_name);
+        char target[PATH_MAX];
+        const ssize_t n = readlink((base + "/exe").c_str(), target, sizeof target - 1);
+        if (n <= 0 || SString(target, static_cast<size_t>(n)) != path) continue;
+        // A zombie keeps its link a moment; it runs nothing.
+        const SString stat = testkit::readFile(base + "/stat");
+        const size_t end = stat.rfind(')');
+        if (end != SString::npos && stat.compare(end, 4, ") Z ") == 0) continue;
+        found.push_back(pid);
+    }
+    closedir(proc);
+    return found;
+}
+
+bool waitUntilNoneRuns(const SString& path, int seconds) {
+    for (int i = 0; i < seconds * 20; ++i) {
+        if (processesRunning(path).empty()) return true;
+        usleep(50000);
+    }
+    return false;
 }
 
 SString jdkBin() {

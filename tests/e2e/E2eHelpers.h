@@ -2,6 +2,8 @@
 // Shared pieces of the process-level tests: a workspace with its own temporary and log
 // files, descriptor texts for stand-in JVMs, and a runner that passes them to a bundle.
 
+#include <sys/types.h>
+
 #include <map>
 #include <vector>
 
@@ -57,6 +59,16 @@ SString descriptor(const SString& desc, const std::vector<SString>& properties,
 
 // An instructions file holding `lines` as its INSTRUCTIONS values.
 SString instructions(const std::vector<SString>& lines);
+
+// A fake machine whose one-minute load average is `load` (its /proc/loadavg, in a file of
+// `ws`), for the background job's busy-machine rule.
+testkit::MountPlan machineWithLoad(const Workspace& ws, const SString& load);
+
+// The processes (not zombies) whose program is the file `path`: a launcher, and the
+// background jobs it left, which are copies of it.
+std::vector<pid_t> processesRunning(const SString& path);
+// Waits at most `seconds` until no process runs `path`; whether none does.
+bool waitUntilNoneRuns(const SString& path, int seconds);
 
 // The JDK's bin directory: the Debian JDK 17, else the javac on the PATH; empty if none.
 SString jdkBin();

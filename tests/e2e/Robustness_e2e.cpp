@@ -10,6 +10,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "e2e/E2eHelpers.h"
 #include "inputfiles/FileIndexEntry.h"
 
@@ -40,8 +43,20 @@ constexpr bool kPeakIsMeaningful = false;
 constexpr bool kPeakIsMeaningful = true;
 #endif
 
-// Runs `argv` with its output discarded and returns the peak resident size in KiB.
+// The high-water mark of resident memory (VmHWM) of the running process `pid`, in KiB; 0
+// once it has gone.
+long highWaterKiB(pid_t pid) {
+    const SString status = readFile("/proc/" + std::to_string(pid) + "/status");
+    const size_t at = status.find("VmHWM:");
+    return at == SString::npos ? 0 : atol(status.c_str() + at + 6);
+}
+
+// Runs `argv` with its output discarded and returns its peak resident size in KiB. Read
+// from /proc while it runs its program: the rusage of a child counts the copy of this
+// test process it was before its exec, however large that is.
 long peakKiB(const std::vector<SString>& argv, const SString& cwd) {
+    int started[2];
+    if (pipe2(started, O_CLOEXEC) != 0) return -1;
     pid_t pid = fork();
     if (pid == 0) {
         int devNull = open("/dev/null", O_RDWR);
@@ -55,10 +70,19 @@ long peakKiB(const std::vector<SString>& argv, const SString& cwd) {
         execv(raw[0], raw.data());
         _exit(127);
     }
+    // The pipe closes when the exec has replaced this process's copy.
+    close(started[1]);
+    char ignored;
+    while (read(started[0], &ignored, 1) > 0) {
+    }
+    close(started[0]);
+    long peak = 0;
     int status = 0;
-    struct rusage usage = {};
-    wait4(pid, &status, 0, &usage);
-    return usage.ru_maxrss;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        peak = std::max(peak, highWaterKiB(pid));
+        usleep(1000);
+    }
+    return peak;
 }
 
 // A launcher started in the background with its output in `ws`/out.txt.

@@ -64,7 +64,10 @@ bool fileFacts(int fd, FileFacts& facts) {
 }
 
 SString jvmIdentity(const SString& jvmHome, const SString& exePath) {
-    const SString exe = PlatformImpl::resolvePath(exePath);
+    return jvmIdentityOfResolved(jvmHome, PlatformImpl::resolvePath(exePath));
+}
+
+SString jvmIdentityOfResolved(const SString& jvmHome, const SString& exe) {
     if (exe.empty()) return SString();
     SString home = jvmHome;
     if (!home.empty() && home.back() != '/') home += '/';

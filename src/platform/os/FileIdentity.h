@@ -30,3 +30,5 @@ bool fileFacts(int fd, FileFacts& facts);
 // executable `exePath` and the identities (with change times) of that executable and of
 // lib/modules and release below `jvmHome`. Empty when the executable cannot be resolved.
 SString jvmIdentity(const SString& jvmHome, const SString& exePath);
+// The same for the executable's path `resolvedExe` with every link resolved already.
+SString jvmIdentityOfResolved(const SString& jvmHome, const SString& resolvedExe);

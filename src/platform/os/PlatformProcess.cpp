@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -266,6 +267,40 @@ int PlatformImpl::replaceProcess(const std::vector<SString>& arguments, const SS
     return errno;
 }
 
+int PlatformImpl::handOver(const SString& command, const SString& workingDir,
+                           const std::vector<int>& inheritedFds) {
+    std::vector<SString> words;
+    if (!splitForDirectStart(command, words)) words = {"/bin/sh", "-c", command};
+    SString program = words[0];
+    if (program.find('/') == SString::npos) program = findProgramOnPath(program);
+    if (program.empty()) return ENOENT;
+    if (access(program.c_str(), X_OK) != 0) return errno;
+    UniqueFd directory;
+    if (!workingDir.empty()) {
+        directory.reset(open(workingDir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!directory) return errno;
+    }
+    UniqueFd before(open(".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    std::vector<char*> argv;
+    for (SString& word : words) argv.push_back(&word[0]);
+    argv.push_back(nullptr);
+    cleanupBeforeReplacement(SString());
+    if (!signalsForReplacement()) return EINTR;
+    // Output the status display has buffered would be lost with the process image.
+    fflush(nullptr);
+    int error = 0;
+    if (directory && fchdir(directory.get()) != 0) error = errno;
+    if (error == 0) {
+        for (int fd : inheritedFds) fcntl(fd, F_SETFD, 0);
+        execv(program.c_str(), argv.data());
+        error = errno;
+        for (int fd : inheritedFds) fcntl(fd, F_SETFD, FD_CLOEXEC);
+        if (before && fchdir(before.get()) != 0) error = errno;
+    }
+    restoreLauncherSignals();
+    return error;
+}
+
 int PlatformImpl::executeArguments(const std::vector<SString>& arguments, const SString& workingDir,
                                    bool capture, SString* stdOut, SString* errOut,
                                    const ChildLimits& limits, ChildOutcome* outcome) {
@@ -309,6 +344,11 @@ int PlatformImpl::runChild(std::vector<SString> words, const SString* command,
             const size_t eq = entry.find('=');
             if (eq != SString::npos) setenv(entry.substr(0, eq).c_str(), entry.c_str() + eq + 1, 1);
         }
+        for (int fd : limits.inheritedFds) fcntl(fd, F_SETFD, 0);
+        if (limits.fileSizeLimit > 0) {
+            const struct rlimit bound = {limits.fileSizeLimit, limits.fileSizeLimit};
+            setrlimit(RLIMIT_FSIZE, &bound);
+        }
         if (directory && fchdir(directory.get()) != 0) {
             int error = errno;
             childError(("Error setting working directory: " + workingDir + " ").c_str(), error);
@@ -344,6 +384,18 @@ int PlatformImpl::runChild(std::vector<SString> words, const SString* command,
         throw LauncherException(tooLongMessage(startedDirectly ? words[0] : SString("/bin/sh"),
                                                startedDirectly ? words : std::vector<SString>(),
                                                command));
+    }
+    if (limits.whileRunning) {
+        try {
+            limits.whileRunning();
+        } catch (...) {
+            child.killGroup();
+            try {
+                child.wait();
+            } catch (...) {
+            }
+            throw;
+        }
     }
     ChildOutcome ended = CHILD_ENDED;
     if (capture) {

@@ -144,6 +144,15 @@ void PlatformImpl::addDirToCleanupList(const SString& path) {
     m_sdqCreatedDrs->push_back(path);
 }
 
+bool PlatformImpl::mentionsTemporaryEntry(const SString& text) {
+    for (const StringDeque* list : {&m_sdqCreatedFiles.get(), &m_sdqCreatedDrs.get()}) {
+        for (const SString& path : *list) {
+            if (!path.empty() && text.find(path) != SString::npos) return true;
+        }
+    }
+    return false;
+}
+
 void PlatformImpl::cleanupBeforeReplacement(const SString& keptEntry) {
     for (const SString& file : m_sdqCreatedFiles.get()) deleteFile(file);
     for (const SString& dir : m_sdqCreatedDrs.get()) removeCreatedTree(dir);

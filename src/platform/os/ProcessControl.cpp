@@ -60,6 +60,31 @@ void installSignalHandlers() {
     signal(SIGPIPE, SIG_IGN);
 }
 
+bool signalsForReplacement() {
+    sigset_t block, saved;
+    sigemptyset(&block);
+    for (int signal : kInterruptions) sigaddset(&block, signal);
+    sigprocmask(SIG_BLOCK, &block, &saved);
+    // Blocked, a signal can no longer slip in between this check and the new actions: it
+    // waits, and then takes its default action on this process or the program.
+    const bool quiet = g_pendingSignal == 0;
+    if (quiet) {
+        for (int signal : kInterruptions) {
+            struct sigaction previous;
+            if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN) {
+                ::signal(signal, SIG_DFL);
+            }
+        }
+        ::signal(SIGPIPE, SIG_DFL);
+    }
+    sigprocmask(SIG_SETMASK, &saved, nullptr);
+    return quiet;
+}
+
+void restoreLauncherSignals() {
+    installSignalHandlers();
+}
+
 int pendingSignal() {
     return g_pendingSignal;
 }

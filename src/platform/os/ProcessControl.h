@@ -28,6 +28,13 @@ void throwIfSignalled();
 // Forgets a received interruption signal and the running child's group (tests run many
 // launches in one process).
 void resetSignalState();
+// Before the process is replaced by another program: gives the interruption signals and
+// SIGPIPE their default actions (one ignored by whoever started the launcher stays
+// ignored), so the program gets them as if it had been started directly. False, with
+// nothing changed, when an interruption signal has arrived already.
+bool signalsForReplacement();
+// After a replacement that failed: the launcher's own signal handling again.
+void restoreLauncherSignals();
 // Ends the process by `signal` with its default action.
 [[noreturn]] void dieBySignal(int signal);
 

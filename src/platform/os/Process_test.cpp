@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 
 #include "base/LauncherException.h"
 #include "platform/PlatformImpl.h"
+#include "platform/os/ProcessControl.h"
 #include "support/StateAccess.h"
 #include "support/TestKit.h"
 
@@ -340,4 +342,81 @@ TEST(Environment, SetValuesReachChildrenAndEmptyValuesKeepTheVariable) {
     EXPECT_EQ("", PlatformImpl::getEnvironmentVariable("QN_PLATFORM_TEST_VAR"));
     EXPECT_NE(nullptr, getenv("QN_PLATFORM_TEST_VAR"));
     EXPECT_EQ("set|", runCaptured(probe).out);
+}
+
+// Handing the process over: the command runs as this very process, in its working
+// directory, with the descriptors asked for, once the run's files are gone.
+TEST(HandOver, TheCommandBecomesTheProcess) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir dir;
+    PlatformImpl::setSystemTempDir(dir.path());
+    testkit::ScopedEnv tmpdir("TMPDIR", dir.path().c_str());
+    const SString file = PlatformImpl::createTempFile();
+    EXPECT_EQ(PlatformImpl::handOver(dir.file("none") + " x", SString(), {}), ENOENT);
+    EXPECT_TRUE(testkit::exists(file));
+    testkit::makeDirs(dir.file("work"));
+    const int kept = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int unkept = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const std::pair<SString, int> result = outputInFork([&] {
+        printf("%ld\n", static_cast<long>(getpid()));
+        // A command that needs the shell goes through it, as the same process.
+        PlatformImpl::handOver("echo $$ \"$(pwd)\"; test -e /proc/self/fd/" + std::to_string(kept) +
+                                   " && echo kept; test -e /proc/self/fd/" +
+                                   std::to_string(unkept) + " || echo closed",
+                               dir.file("work"), {kept});
+    });
+    close(kept);
+    close(unkept);
+    const std::vector<SString> lines = testkit::splitLines(result.first);
+    ASSERT_EQ(lines.size(), 4u) << result.first;
+    EXPECT_EQ(lines[1], lines[0] + " " + realPath(dir.file("work")));
+    EXPECT_EQ(lines[2], "kept");
+    EXPECT_EQ(lines[3], "closed");
+    EXPECT_EQ(result.second, 0);
+    EXPECT_FALSE(testkit::exists(file));
+}
+
+TEST(HandOver, ASignalThatCameFirstKeepsTheLauncher) {
+    testkit::LauncherState state;
+    const std::pair<SString, int> result = outputInFork([] {
+        installSignalHandlers();
+        raise(SIGTERM);
+        _exit(PlatformImpl::handOver("echo replaced", SString(), {}) == EINTR ? 4 : 5);
+    });
+    EXPECT_EQ(result, std::make_pair(SString(), 4));
+}
+
+TEST(ExecuteProcess, WorkWhileTheChildRunsOverlapsIt) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir dir;
+    const SString flag = dir.file("flag");
+    ChildLimits limits;
+    limits.whileRunning = [&] { testkit::writeFile(flag, ""); };
+    SString out;
+    // The child waits for what the launcher does meanwhile.
+    PlatformImpl::executeProcess("while [ ! -e " + flag + " ]; do sleep 0.05; done; echo seen",
+                                 SString(), false, true, &out, nullptr, limits);
+    EXPECT_EQ(out, "seen\n");
+
+    // What the work throws ends the child and passes on.
+    limits.whileRunning = [] { throw LauncherException("failed meanwhile"); };
+    Watchdog watchdog(60);
+    const time_t start = time(nullptr);
+    EXPECT_THROW(
+        PlatformImpl::executeProcess("sleep 30", SString(), false, true, nullptr, nullptr, limits),
+        LauncherException);
+    EXPECT_LT(time(nullptr) - start, 20);
+}
+
+TEST(ExecuteProcess, FilesTheChildWritesAreBounded) {
+    testkit::LauncherState state;
+    testkit::ScopedTempDir dir;
+    ChildLimits limits;
+    limits.fileSizeLimit = 4096;
+    const SString command = "head -c 10000 /dev/zero > " + dir.file("out");
+    const int status =
+        PlatformImpl::executeProcess(command, SString(), false, true, nullptr, nullptr, limits);
+    EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_LE(testkit::readFile(dir.file("out")).size(), 4096u);
+    EXPECT_EQ(PlatformImpl::executeProcess(command, SString(), false, true, nullptr, nullptr), 0);
 }

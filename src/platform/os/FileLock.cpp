@@ -1,0 +1,20 @@
+#include "platform/os/FileLock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+
+#include <cerrno>
+
+UniqueFd lockFile(const SString& path, LockOpen how) {
+    int flags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    if (how != LockOpen::Existing) flags |= O_CREAT;
+    if (how == LockOpen::New) flags |= O_EXCL;
+    UniqueFd fd(open(path.c_str(), flags, 0600));
+    if (!fd) return fd;
+    if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        fd.reset(-1);
+        errno = error;
+    }
+    return fd;
+}

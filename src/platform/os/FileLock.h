@@ -1,0 +1,18 @@
+#pragma once
+// Exclusive locks on files of the per-user cache, for work that one process at a time
+// does (single-flight) and for files a live process is still writing. The kernel drops a
+// lock however its holders end.
+
+#include "base/SString.h"
+#include "base/UniqueFd.h"
+
+enum class LockOpen {
+    Existing,  // only a file that is there
+    Create,    // made when missing
+    New,       // made now, never an existing one
+};
+
+// `path` (never through a symbolic link, mode 0600 when made) opened for reading and
+// writing and locked exclusively without waiting; the descriptor (close-on-exec) holds
+// the lock. Empty (errno set; EWOULDBLOCK when another holds the lock) otherwise.
+UniqueFd lockFile(const SString& path, LockOpen how);
