@@ -3,6 +3,7 @@
 // and the terminal output of the launcher go through these static operations.
 
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "base/Paths.h"
@@ -35,6 +36,16 @@ struct ChildLimits {
     // NAME=value entries set in the child's environment only, the launcher's staying as
     // it is.
     std::vector<SString> environment;
+    // Descriptors the child inherits at their numbers (their close-on-exec flag is cleared
+    // in the child alone), for files it is given as /proc/self/fd/N.
+    std::vector<int> inheritedFds;
+    // Bytes any file the child writes may grow to (RLIMIT_FSIZE), 0 for no bound; past it
+    // the write fails or the child gets SIGXFSZ.
+    unsigned long long fileSizeLimit = 0;
+    // Called once, as soon as the child has started and before it is waited for: work of
+    // the launcher that overlaps the child's run. What it throws kills the child's process
+    // group, which is then waited for, and passes on.
+    std::function<void()> whileRunning;
 };
 
 // How a child run ended.
@@ -47,7 +58,7 @@ enum UIStatus {
     Running = 3,
     PreparingJVM = 4
 };
-enum UISubStatus { None = 0, Searching = 1, ScanningDisks = 2, Verifying = 3 };
+enum UISubStatus : int { None = 0, Searching = 1, ScanningDisks = 2, Verifying = 3 };
 
 // Catalogue messages that other modules look up by identifier.
 enum MessageIdentifier {
@@ -155,6 +166,9 @@ public:
     static void removeDirFromCleanupList(const SString& path);
     static void addDirToCleanupList(const SString& path);
     static void cleanup();
+    // Whether `text` names a temporary file or directory of this run (or something below
+    // one): what names one needs the run to stay until it is done with it.
+    static bool mentionsTemporaryEntry(const SString& text);
     // The clean-up of a run that is about to be replaced by a program living in `keptEntry`
     // (a directory of this run taken off the lists): everything else it made is removed,
     // and the mark that keeps `keptEntry` from being swept goes on to the program.
@@ -195,6 +209,15 @@ public:
     // to be executable. Returns only on failure, with the error number; nothing is removed
     // when the program cannot be executed at all.
     static int replaceProcess(const std::vector<SString>& arguments, const SString& keptEntry);
+    // Hands the process over to `command`, started as executeProcess would start it
+    // (directly, or through /bin/sh) in `workingDir` (empty: the current one), with
+    // `inheritedFds` left open: its exit status and the signals sent to it are then the
+    // run's own. The run's temporary files are removed first, once the program is known to
+    // be executable, and an interruption signal that arrived before returns EINTR instead.
+    // Returns only on failure, with the error number; the run can then go on as before,
+    // but without its temporary files when they were removed already.
+    static int handOver(const SString& command, const SString& workingDir,
+                        const std::vector<int>& inheritedFds);
     // Ends the run (TerminationRequest) when an interruption signal has arrived; called
     // between steps of long work.
     static void checkInterrupted();
