@@ -181,3 +181,29 @@ TEST(ClassData, AnArchiveTheJvmCrashesOnGoesAndIsMadeAgain) {
         EXPECT_TRUE(b.archiveMade()) << jdk.home;
     }
 }
+
+// The options a class-data run adds hold no pattern a shell would expand: the command starts
+// the JVM directly, so it takes as many arguments as `java` does, a file in the working
+// directory that looks like one of the options changes nothing, and the recording run and
+// the run that maps the archive both get every argument.
+TEST(ClassData, RunsTakeTwoMegabytesOfArgumentsAndNoShellExpandsTheirOptions) {
+    REQUIRE_PRIVATE_MOUNTS();
+    if (!exists(helloJar())) GTEST_SKIP() << "the demo's hello.jar was not built";
+    if (!installed(kJdks[0])) GTEST_SKIP() << "needs JDK 17";
+    JdkBundle b(kJdks[0], "");
+    writeFile(b.ws.file("work/-Xlog:cds-notes.txt=off"), "");
+    std::vector<SString> args;
+    for (int i = 0; i < 1900; ++i) args.push_back(SString(999, static_cast<char>('a' + i % 26)));
+    for (int round = 0; round < 2; ++round) {
+        RunResult r = b.run(args);
+        ASSERT_EQ(r.status, 0) << r.out.substr(0, 500) << r.err.substr(0, 500);
+        EXPECT_NE(r.out.find("Arguments: 1900\n"), SString::npos) << r.out.substr(0, 500);
+        EXPECT_NE(r.out.find("  " + args.back() + "\n"), SString::npos);
+        EXPECT_EQ(b.ws.logText().find("/bin/sh"), SString::npos) << b.ws.logText();
+        if (round == 0) {
+            ASSERT_TRUE(b.archiveMade());
+        }
+    }
+    EXPECT_NE(b.ws.logText().find("Using the class-data archive " + b.archive()), SString::npos)
+        << b.ws.logText();
+}
