@@ -10,6 +10,7 @@ namespace e2e {
 
 const std::map<SString, SString> kStandInProperties = {{"java.version", "17.0.9"},
                                                        {"java.vendor", "Stand-in"}};
+const std::pair<const SString, SString> kNoLeakCheckUnderTrace = {"ASAN_OPTIONS", "detect_leaks=0"};
 const std::vector<SString> kStandInExpected = {"java.version=17...", "java.vendor=Stand-in"};
 
 Workspace::Workspace() : m_tempDir(m_dir.file("tmp")), m_log(m_dir.file("launcher.log")) {

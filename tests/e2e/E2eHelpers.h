@@ -73,6 +73,11 @@ bool waitUntilNoneRuns(const SString& path, int seconds);
 // The JDK's bin directory: the Debian JDK 17, else the javac on the PATH; empty if none.
 SString jdkBin();
 
+// The environment entry for a launcher run under strace: a sanitizer build's leak check
+// stops the process's threads with ptrace at exit, which a traced process cannot, and would
+// end the run with its own failure.
+extern const std::pair<const SString, SString> kNoLeakCheckUnderTrace;
+
 // Properties a stand-in reports and the descriptor line that expects them.
 extern const std::map<SString, SString> kStandInProperties;
 extern const std::vector<SString> kStandInExpected;
