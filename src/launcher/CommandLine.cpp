@@ -88,8 +88,31 @@ long leadingOptionsEnd(const StringDeque& args) {
     return std::min(i, args.size());
 }
 
+// Where the launcher's options end. They end at the application's first argument when the
+// launch script says so; the bundle is read for that only when an option stands after it.
+long optionsEnd(const StringDeque& args) {
+    const long count = args.size();
+    const long leading = leadingOptionsEnd(args);
+    bool laterOption = false;
+    for (long i = leading; i < count && !laterOption; ++i) {
+        laterOption = launcherOption(args.at(i)) != nullptr;
+    }
+    return laterOption && Launcher::inputFiles().launcherOptionsFirst() ? leading : count;
+}
+
 // The variable that names a log file when the command line names none.
 const char* const kLogVariable = "QNLAUNCH_LOG";
+
+// QNLAUNCH_LOG stands in for -qn:log when the options before `end` name no log file.
+void takeLogVariable(const StringDeque& args, long end) {
+    for (long i = 0; i + 1 < end; ++i) {
+        const LauncherOption* option = launcherOption(args.at(i));
+        if (option && SString(option->name) == "-qn:log") return;
+        if (option && option->takesValue) ++i;
+    }
+    const SString variableLog = PlatformImpl::getEnvironmentVariable(kLogVariable);
+    if (!variableLog.empty()) Launcher::setLogFileName(variableLog);
+}
 
 }  // namespace
 
@@ -98,32 +121,14 @@ int Launcher::processCmdLine(const StringDeque& args) {
     PlatformImpl::setDeleteLauncher(false);
     PlatformImpl::setUIProgress(0);
 
-    // Launcher options end at the application's first argument when the launch script says
-    // so; the bundle is read for that only when an option stands after that argument.
     const long count = args.size();
-    long optionsEnd = leadingOptionsEnd(args);
-    bool laterOption = false;
-    for (long i = optionsEnd; i < count && !laterOption; ++i) {
-        laterOption = launcherOption(args.at(i)) != nullptr;
-    }
-    if (!laterOption || !m_inputFiles->launcherOptionsFirst()) optionsEnd = count;
-
-    // QNLAUNCH_LOG stands in for -qn:log when the options name no log file.
-    bool logNamed = false;
-    for (long i = 0; i + 1 < optionsEnd && !logNamed; ++i) {
-        const LauncherOption* option = launcherOption(args.at(i));
-        logNamed = option && SString(option->name) == "-qn:log";
-        if (option && option->takesValue) ++i;
-    }
-    if (!logNamed) {
-        const SString variableLog = PlatformImpl::getEnvironmentVariable(kLogVariable);
-        if (!variableLog.empty()) setLogFileName(variableLog);
-    }
+    const long end = optionsEnd(args);
+    takeLogVariable(args, end);
 
     for (long i = 0; i < count; ++i) {
         const SString arg = args.at(i);
         const bool hasValue = i + 1 < count;
-        if (i >= optionsEnd) {
+        if (i >= end) {
             m_passThroughArgs->push_back(arg);
         } else if (arg == "-qn:log") {
             // A usage error: said on standard error, which a quiet tool keeps for failures.

@@ -227,6 +227,60 @@ SString tooLongMessage(const SString& program, const std::vector<SString>& words
            std::to_string(total) + " bytes)";
 }
 
+// In a forked child: the environment entries, inherited descriptors and file-size bound
+// that `limits` give it.
+void applyChildLimits(const ChildLimits& limits) {
+    for (const SString& entry : limits.environment) {
+        const size_t eq = entry.find('=');
+        if (eq != SString::npos) setenv(entry.substr(0, eq).c_str(), entry.c_str() + eq + 1, 1);
+    }
+    for (int fd : limits.inheritedFds) fcntl(fd, F_SETFD, 0);
+    if (limits.fileSizeLimit > 0) {
+        const struct rlimit bound = {limits.fileSizeLimit, limits.fileSizeLimit};
+        setrlimit(RLIMIT_FSIZE, &bound);
+    }
+}
+
+// In a forked child: runs `argv` (the words of `command` when it needs no shell), or
+// `command` through the shell, which the command then replaces; never returns. An exec
+// refused for too long arguments is told through `tooLongFd`.
+[[noreturn]] void execChild(const std::vector<char*>& argv, const SString* command, int tooLongFd) {
+    if (!command) {
+        // An argument vector: no shell, no word of it is looked at (a script without
+        // a #! line still runs through the shell, as its own file).
+        execvp(argv[0], argv.data());
+        reportTooLong(tooLongFd);
+        childError((SString("Error running ") + argv[0] + ": ").c_str(), errno);
+        _exit(127);
+    }
+    errno = 0;
+    if (argv[0]) execvp(argv[0], argv.data());
+    // Arguments too long to be run directly are too long for the shell as well.
+    reportTooLong(tooLongFd);
+    // One command takes the shell's place, so it is the launcher's child and dies with it.
+    const SString shellText = commandForShell(*command);
+    execl("/bin/sh", "sh", "-c", shellText.c_str(), static_cast<char*>(nullptr));
+    reportTooLong(tooLongFd);
+    childError("Error running /bin/sh: ", errno);
+    _exit(127);
+}
+
+// Runs the work of `limits` that overlaps the child's run; when it fails, the child's
+// group is killed and reaped before the failure goes on.
+void overlapWithChild(const ChildLimits& limits, ChildProcess& child) {
+    if (!limits.whileRunning) return;
+    try {
+        limits.whileRunning();
+    } catch (...) {
+        child.killGroup();
+        try {
+            child.wait();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
 }  // namespace
 
 int readFromFile(FILE* stream, SString* text) {
@@ -340,15 +394,7 @@ int PlatformImpl::runChild(std::vector<SString> words, const SString* command,
     pid_t pid = child.start(!capture);
     if (pid < 0) throw LauncherException(systemErrorText("Error forking new process: ", errno));
     if (pid == 0) {
-        for (const SString& entry : limits.environment) {
-            const size_t eq = entry.find('=');
-            if (eq != SString::npos) setenv(entry.substr(0, eq).c_str(), entry.c_str() + eq + 1, 1);
-        }
-        for (int fd : limits.inheritedFds) fcntl(fd, F_SETFD, 0);
-        if (limits.fileSizeLimit > 0) {
-            const struct rlimit bound = {limits.fileSizeLimit, limits.fileSizeLimit};
-            setrlimit(RLIMIT_FSIZE, &bound);
-        }
+        applyChildLimits(limits);
         if (directory && fchdir(directory.get()) != 0) {
             int error = errno;
             childError(("Error setting working directory: " + workingDir + " ").c_str(), error);
@@ -358,24 +404,7 @@ int PlatformImpl::runChild(std::vector<SString> words, const SString* command,
             childError("Error capturing stdout or stderr in new process: ", errno);
             _exit(127);
         }
-        if (!command) {
-            // An argument vector: no shell, no word of it is looked at (a script without
-            // a #! line still runs through the shell, as its own file).
-            execvp(argv[0], argv.data());
-            reportTooLong(tooLong.writeEnd());
-            childError(("Error running " + words[0] + ": ").c_str(), errno);
-            _exit(127);
-        }
-        errno = 0;
-        if (!words.empty()) execvp(argv[0], argv.data());
-        // Arguments too long to be run directly are too long for the shell as well.
-        reportTooLong(tooLong.writeEnd());
-        // One command takes the shell's place, so it is the launcher's child and dies with it.
-        const SString shellText = commandForShell(*command);
-        execl("/bin/sh", "sh", "-c", shellText.c_str(), static_cast<char*>(nullptr));
-        reportTooLong(tooLong.writeEnd());
-        childError("Error running /bin/sh: ", errno);
-        _exit(127);
+        execChild(argv, command, tooLong.writeEnd());
     }
     tooLong.closeWrite();
     const bool startedDirectly = !command || !words.empty();
@@ -385,18 +414,7 @@ int PlatformImpl::runChild(std::vector<SString> words, const SString* command,
                                                startedDirectly ? words : std::vector<SString>(),
                                                command));
     }
-    if (limits.whileRunning) {
-        try {
-            limits.whileRunning();
-        } catch (...) {
-            child.killGroup();
-            try {
-                child.wait();
-            } catch (...) {
-            }
-            throw;
-        }
-    }
+    overlapWithChild(limits, child);
     ChildOutcome ended = CHILD_ENDED;
     if (capture) {
         outPipe.closeWrite();
