@@ -203,21 +203,7 @@ SString ClassDataArchive::apply(const SString& jvmHome, const SString& jvmExe,
     bool proven = false;
     SString options;
     if (entry.archiveReady(&proven)) {
-        m_mode = Use;
-        // The first run with a new archive waits for the JVM, so a crash is seen.
-        m_handOver = handOver && proven;
-        SString logPath;
-        if (m_handOver) {
-            m_namedLog = entry.createRunLog(m_namedLogPath);
-            if (m_namedLog)
-                logPath = "/proc/self/fd/" + convertToString(static_cast<long>(m_namedLog.get()));
-        } else {
-            m_log = UnnamedFile::create(m_entryDirectory);
-            if (m_log.valid()) logPath = m_log.procPath();
-        }
-        options = archiveLogOptions(release, logPath) +
-                  " -XX:SharedArchiveFile=" + quoted(entry.archivePath());
-        logMessage("Using the class-data archive " + entry.archivePath(), LOG_INFO);
+        options = useArchive(entry, release, handOver, proven);
     } else if (entry.jobAtWork()) {
         skip("another run's job is making it now");
         return command;
@@ -225,27 +211,52 @@ SString ClassDataArchive::apply(const SString& jvmHome, const SString& jvmExe,
         skip("the machine is busy (its load average is above the number of processors)");
         return command;
     } else {
-        m_classList = UnnamedFile::create(m_entryDirectory);
-        if (!m_classList.valid()) {
-            skip("the file system of the cache cannot make unnamed files (O_TMPFILE)");
-            return command;
-        }
-        m_mode = Record;
-        m_job.entryDirectory = m_entryDirectory;
-        m_job.keyDigest = m_keyDigest;
-        m_job.jvmWords = {jvm};
-        for (const SString& option : java.dumpOptions()) m_job.jvmWords.push_back(option);
-        m_job.classPath = java.joinedClassPath();
-        m_job.release = release;
-        m_job.archiveBound = archiveBound();
-        m_job.timeLimitSeconds = kJobTimeLimitSeconds;
-        options = archiveLogOptions(release, SString()) +
-                  " -XX:DumpLoadedClassList=" + m_classList.procPath();
-        logMessage("Recording the classes of the application for the class-data archive " +
-                       entry.archivePath() + ", made in the background after it ends",
-                   LOG_INFO);
+        options = recordClasses(entry, java, jvm, release);
+        if (options.empty()) return command;
     }
     return command.substr(0, programEnd) + " " + options + command.substr(programEnd);
+}
+
+SString ClassDataArchive::useArchive(const ClassDataEntry& entry, int release, bool handOver,
+                                     bool proven) {
+    m_mode = Use;
+    // The first run with a new archive waits for the JVM, so a crash is seen.
+    m_handOver = handOver && proven;
+    SString logPath;
+    if (m_handOver) {
+        m_namedLog = entry.createRunLog(m_namedLogPath);
+        if (m_namedLog)
+            logPath = "/proc/self/fd/" + convertToString(static_cast<long>(m_namedLog.get()));
+    } else {
+        m_log = UnnamedFile::create(m_entryDirectory);
+        if (m_log.valid()) logPath = m_log.procPath();
+    }
+    logMessage("Using the class-data archive " + entry.archivePath(), LOG_INFO);
+    return archiveLogOptions(release, logPath) +
+           " -XX:SharedArchiveFile=" + quoted(entry.archivePath());
+}
+
+SString ClassDataArchive::recordClasses(const ClassDataEntry& entry, const JavaCommand& java,
+                                        const SString& jvm, int release) {
+    m_classList = UnnamedFile::create(m_entryDirectory);
+    if (!m_classList.valid()) {
+        skip("the file system of the cache cannot make unnamed files (O_TMPFILE)");
+        return SString();
+    }
+    m_mode = Record;
+    m_job.entryDirectory = m_entryDirectory;
+    m_job.keyDigest = m_keyDigest;
+    m_job.jvmWords = {jvm};
+    for (const SString& option : java.dumpOptions()) m_job.jvmWords.push_back(option);
+    m_job.classPath = java.joinedClassPath();
+    m_job.release = release;
+    m_job.archiveBound = archiveBound();
+    m_job.timeLimitSeconds = kJobTimeLimitSeconds;
+    logMessage("Recording the classes of the application for the class-data archive " +
+                   entry.archivePath() + ", made in the background after it ends",
+               LOG_INFO);
+    return archiveLogOptions(release, SString()) +
+           " -XX:DumpLoadedClassList=" + m_classList.procPath();
 }
 
 std::vector<int> ClassDataArchive::inheritedFds() const {

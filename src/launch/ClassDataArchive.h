@@ -15,6 +15,9 @@
 #include "launch/ClassDataJob.h"
 #include "platform/os/UnnamedFile.h"
 
+class ClassDataEntry;
+struct JavaCommand;
+
 class ClassDataArchive {
 public:
     ClassDataArchive() = default;
@@ -43,6 +46,14 @@ public:
     void finish(int status);
 
 private:
+    // The options of a run that maps the archive of `entry`, with the JVM's log of it in a
+    // file of the entry (named when the launcher hands over and a later run judges it).
+    SString useArchive(const ClassDataEntry& entry, int release, bool handOver, bool proven);
+    // The options of a run that records its classes for the job; empty when the cache's
+    // file system cannot hold an unnamed file.
+    SString recordClasses(const ClassDataEntry& entry, const JavaCommand& java, const SString& jvm,
+                          int release);
+
     enum Mode { None, Record, Use };
     Mode m_mode = None;
     bool m_handOver = false;
