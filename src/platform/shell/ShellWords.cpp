@@ -44,6 +44,13 @@ bool splitSimpleCommand(const SString& command, std::vector<SString>& words) {
                 if (close == SString::npos) return false;
                 word.append(command, i + 1, close - i - 1);
                 i = close + 1;
+            } else if (c == '\\') {
+                // Outside quotes a backslash keeps the next character as it is, which is how
+                // a single quote joins single-quoted text ('it'\''s'); a line continuation or
+                // a backslash at the end is left to the shell.
+                if (i + 1 >= n || command[i + 1] == '\n') return false;
+                word += command[i + 1];
+                i += 2;
             } else if (isPlain(c) && !(c == '=' && words.empty())) {
                 // An "=" in the first word would make an assignment.
                 word += c;
