@@ -129,6 +129,7 @@ const char* const kAppOutput = "stand-in application ran\n";
 }  // namespace
 
 TEST(BackgroundJob, OneJobMakesTheArchiveForTwentyFirstRunsAtOnce) {
+    REQUIRE_NATIVE_JOB();
     REQUIRE_PRIVATE_MOUNTS();
     ClassDataSetup s;
     writeFile(s.home + "/dump-seconds", "1");
@@ -216,6 +217,7 @@ TEST(BackgroundJob, NoneWithoutACacheOrOnABusyMachine) {
 }
 
 TEST(BackgroundJob, ARefusedArchiveIsMadeAgainAndGivenUpAtTheSecondRefusal) {
+    REQUIRE_NATIVE_JOB();
     REQUIRE_PRIVATE_MOUNTS();
     ClassDataSetup s;
     s.run();
@@ -245,6 +247,7 @@ TEST(BackgroundJob, ARefusedArchiveIsMadeAgainAndGivenUpAtTheSecondRefusal) {
 }
 
 TEST(BackgroundJob, AnArchiveChangedSinceItWasMadeIsNeverHandedToTheJvm) {
+    REQUIRE_NATIVE_JOB();
     REQUIRE_PRIVATE_MOUNTS();
     ClassDataSetup s;
     s.run();
@@ -265,6 +268,7 @@ TEST(BackgroundJob, AnArchiveChangedSinceItWasMadeIsNeverHandedToTheJvm) {
 }
 
 TEST(BackgroundJob, AProvenArchiveLetsTheLauncherHandOverAndALaterRunJudgesIt) {
+    REQUIRE_NATIVE_JOB();
     REQUIRE_PRIVATE_MOUNTS();
     ClassDataSetup s;
     s.run();

@@ -96,6 +96,7 @@ void forgeArchive(const JdkBundle& b, const SString& bytes) {
 }  // namespace
 
 TEST(ClassData, TheJobsStaticArchiveIsMappedByTheNextRun) {
+    REQUIRE_NATIVE_JOB();
     REQUIRE_PRIVATE_MOUNTS();
     if (!exists(helloJar())) GTEST_SKIP() << "the demo's hello.jar was not built";
     for (const Jdk& jdk : kJdks) {
@@ -126,6 +127,7 @@ TEST(ClassData, TheJobsStaticArchiveIsMappedByTheNextRun) {
 }
 
 TEST(ClassData, AnotherJvmsArchiveIsRefusedQuietlyAndMadeAgain) {
+    REQUIRE_NATIVE_JOB();
     REQUIRE_PRIVATE_MOUNTS();
     if (!installed(kJdks[0]) || !installed(kJdks[1])) GTEST_SKIP() << "needs JDK 17 and 25";
     if (!exists(helloJar())) GTEST_SKIP() << "the demo's hello.jar was not built";
@@ -156,6 +158,7 @@ TEST(ClassData, AnotherJvmsArchiveIsRefusedQuietlyAndMadeAgain) {
 }
 
 TEST(ClassData, AnArchiveTheJvmCrashesOnGoesAndIsMadeAgain) {
+    REQUIRE_NATIVE_JOB();
     REQUIRE_PRIVATE_MOUNTS();
     if (!exists(helloJar())) GTEST_SKIP() << "the demo's hello.jar was not built";
     for (const Jdk& jdk : kJdks) {
@@ -187,6 +190,7 @@ TEST(ClassData, AnArchiveTheJvmCrashesOnGoesAndIsMadeAgain) {
 // directory that looks like one of the options changes nothing, and the recording run and
 // the run that maps the archive both get every argument.
 TEST(ClassData, RunsTakeTwoMegabytesOfArgumentsAndNoShellExpandsTheirOptions) {
+    REQUIRE_NATIVE_JOB();
     REQUIRE_PRIVATE_MOUNTS();
     if (!exists(helloJar())) GTEST_SKIP() << "the demo's hello.jar was not built";
     if (!installed(kJdks[0])) GTEST_SKIP() << "needs JDK 17";

@@ -15,6 +15,13 @@
     if (!testkit::privateMountsAvailable()) \
     GTEST_SKIP() << "needs private mount namespaces (run as root)"
 
+// The class-data job is the launcher's own forked process, which closes every descriptor it
+// does not keep: under an emulator of another machine those include the emulator's own, so
+// the job cannot work there (it does on the machine itself).
+#define REQUIRE_NATIVE_JOB()       \
+    if (testkit::stubIsEmulated()) \
+    GTEST_SKIP() << "the background job needs the stub to run natively"
+
 namespace e2e {
 
 using testkit::RunResult;
