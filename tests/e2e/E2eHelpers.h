@@ -17,7 +17,7 @@
 
 // The class-data job is the launcher's own forked process, which closes every descriptor it
 // does not keep: under an emulator of another machine those include the emulator's own, so
-// the job cannot work there (it does on the machine itself).
+// the job cannot work there; its tests run where the stub runs natively.
 #define REQUIRE_NATIVE_JOB()       \
     if (testkit::stubIsEmulated()) \
     GTEST_SKIP() << "the background job needs the stub to run natively"
