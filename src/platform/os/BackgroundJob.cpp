@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/UniqueFd.h"
 #include "platform/os/ProcessControl.h"
 
 namespace {
@@ -41,11 +42,11 @@ int processEndDescriptor(pid_t pid) {
 unsigned long long startTime(pid_t pid) {
     char path[64];
     snprintf(path, sizeof path, "/proc/%ld/stat", static_cast<long>(pid));
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
+    // Read-only: closing it can lose nothing.
+    const UniqueFd fd(open(path, O_RDONLY | O_CLOEXEC));
+    if (!fd) return 0;
     char text[1024];
-    const ssize_t n = read(fd, text, sizeof text - 1);
-    close(fd);
+    const ssize_t n = read(fd.get(), text, sizeof text - 1);
     if (n <= 0) return 0;
     text[n] = '\0';
     // The command name in parentheses may hold blanks: fields count from its end.
@@ -95,6 +96,8 @@ void closeOthers(std::vector<int> kept) {
         closedir(dir);
     }
     for (int fd : open) {
+        // Copies of the launcher's descriptors, written through by nobody here: a failed
+        // close only leaves one open.
         if (!std::binary_search(kept.begin(), kept.end(), fd)) close(fd);
     }
 }
@@ -151,6 +154,7 @@ bool startBackgroundJob(const std::vector<int>& keptFds, const std::function<int
         _exit(status);
     }
     const int error = errno;
+    // The launcher's copy of the job's process descriptor: nothing to lose if this fails.
     if (endFd >= 0) close(endFd);
     if (child < 0) {
         errno = error;
@@ -164,11 +168,10 @@ bool startBackgroundJob(const std::vector<int>& keptFds, const std::function<int
 
 bool machineLoadAverage(double& load) {
     // The kernel's own account, as every tool shows it.
-    const int fd = open("/proc/loadavg", O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
+    const UniqueFd fd(open("/proc/loadavg", O_RDONLY | O_CLOEXEC));
+    if (fd) {
         char text[128];
-        const ssize_t n = read(fd, text, sizeof text - 1);
-        close(fd);
+        const ssize_t n = read(fd.get(), text, sizeof text - 1);
         if (n > 0) {
             text[n] = '\0';
             char* end = nullptr;
