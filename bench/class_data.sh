@@ -102,22 +102,8 @@ load_before=$(load_now)
 runs=${RUNS:-7}
 rounds=$work/rounds
 : > "$rounds"
-i=0
-while [ $i -lt "$runs" ]; do
-    k=0
-    while [ $k -lt "$n" ]; do
-        name=$(echo $names | cut -d' ' -f$(( (i + k) % n + 1 )))
-        eval "r_$name=\"\$(run $name)\""
-        k=$((k + 1))
-    done
-    walls=""; cpus=""
-    for name in $names; do
-        eval "set -- \$r_$name"
-        walls="$walls $1"; cpus="$cpus $2"
-    done
-    echo "$walls $cpus" >> "$rounds"
-    i=$((i + 1))
-done
+# shellcheck disable=SC2086
+rotating_rounds "$runs" "$rounds" $names
 out="app=$app jvm=$home runs=$runs $made"
 k=1
 for name in $names; do

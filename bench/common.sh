@@ -103,6 +103,31 @@ column_median() { awk -v k="$2" '{ print $k }' "$1" | median; }
 pair_ratio() { awk -v k="$2" -v j="$3" '{ printf "%.6f\n", $k / $j }' "$1" | median; }
 pair_spread() { awk -v k="$2" -v j="$3" '{ printf "%.6f\n", $k / $j }' "$1" | quartiles; }
 
+# rotating_rounds RUNS FILE NAME...: RUNS rounds of `run NAME` (a function of the caller
+# that prints "WALL CPU") for every NAME, the order rotating each round so that no contender
+# always goes first; each round appends to FILE one line: the walls, then the CPU times, in
+# the order of the NAMEs.
+rotating_rounds() {
+    rr_runs=$1; rr_file=$2; shift 2
+    rr_n=$#
+    rr_i=0
+    while [ $rr_i -lt "$rr_runs" ]; do
+        rr_k=0
+        while [ $rr_k -lt "$rr_n" ]; do
+            rr_name=$(echo "$@" | cut -d' ' -f$(( (rr_i + rr_k) % rr_n + 1 )))
+            eval "rr_$rr_name=\"\$(run $rr_name)\""
+            rr_k=$((rr_k + 1))
+        done
+        rr_walls=""; rr_cpus=""
+        for rr_name in "$@"; do
+            eval "rr_pair=\$rr_$rr_name"
+            rr_walls="$rr_walls ${rr_pair% *}"; rr_cpus="$rr_cpus ${rr_pair#* }"
+        done
+        echo "$rr_walls $rr_cpus" >> "$rr_file"
+        rr_i=$((rr_i + 1))
+    done
+}
+
 # time_ms CMD...: wall time of one run of CMD in ms (its standard output discarded);
 # time_both CMD...: "WALL CPU", the CPU time (user + system) of CMD and its children, which
 # other work on the machine moves less than the wall time.
