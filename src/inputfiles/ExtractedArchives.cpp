@@ -10,6 +10,7 @@
 #include "platform/cache/UserCache.h"
 #include "platform/log/Log.h"
 #include "platform/os/FileIdentity.h"
+#include "platform/os/FileLock.h"
 
 namespace {
 
@@ -17,6 +18,11 @@ constexpr const char* kKind = "archives";
 // Below a group's directory: the copies, and what each was when it was written.
 constexpr const char* kFiles = "files";
 constexpr const char* kStamps = "stamps";
+// Held by the run that writes a copy, so concurrent first runs share one copy (and one
+// identity, which keys what later runs keep about the application, like its class data).
+constexpr const char* kLock = "lock";
+// Seconds a run waits for another's copy before it extracts its own for itself.
+constexpr int kLockWaitSeconds = 30;
 
 // The group's key: the content of each entry, or the bundle file itself when it records
 // no digests; empty when that file cannot be examined.
@@ -74,6 +80,15 @@ SString ExtractedArchives::path(const FileIndexEntry& entry) const {
     const SString stamps = joinPath(m_directory, kStamps);
     const SString target = joinPath(files, entry.m_name);
     const SString stamp = joinPath(stamps, entry.m_name);
+    if (isIntact(target, stamp, entry)) return target;
+    const UniqueFd lock = waitForLockFile(joinPath(m_directory, kLock), kLockWaitSeconds);
+    if (!lock) {
+        logMessage("Another run holds the cached copy of " + entry.m_name +
+                       "; it is extracted for this run.",
+                   LOG_INFO);
+        return SString();
+    }
+    // Written by the run this one waited for.
     if (isIntact(target, stamp, entry)) return target;
     CacheFile file(files);
     if (!file.valid()) return SString();

@@ -62,7 +62,8 @@ struct ClassDataSetup {
         home = ws.file("jdk");
         writeFile(home + "/bin/java", kClassDataJvm, 0755);
         writeFile(home + "/release", "JAVA_VERSION=\"25.0.3\"\n");
-        writeFile(ws.file("hello.jar"), "the application's jar");
+        // Large enough that concurrent first runs overlap in writing its cached copy.
+        writeFile(ws.file("hello.jar"), "the application's jar" + SString(8 << 20, '.'));
         bundle =
             BundleBuilder(ws.root())
                 .add(
@@ -133,9 +134,11 @@ TEST(BackgroundJob, OneJobMakesTheArchiveForTwentyFirstRunsAtOnce) {
     REQUIRE_PRIVATE_MOUNTS();
     ClassDataSetup s;
     writeFile(s.home + "/dump-seconds", "1");
+    // The twenty start together, once all are ready.
     SString script =
-        "for i in $(seq 20); do \"$0\" -qn:tempdir \"$1\" -qn:log \"$2.$i\" > "
-        "\"$2.$i.out\" 2>&1 & done; wait";
+        "for i in $(seq 20); do (while [ ! -e \"$2.go\" ]; do sleep 0.01; done; exec \"$0\" "
+        "-qn:tempdir \"$1\" -qn:log \"$2.$i\" > \"$2.$i.out\" 2>&1) & done; sleep 0.5; "
+        ": > \"$2.go\"; wait";
     RunResult r = run({"/bin/sh", "-c", script, s.bundle, s.ws.tempDir(), s.ws.file("run")},
                       s.ws.root(), {{"QNLAUNCH_CACHE", s.cache}}, 120, nullptr, &s.quiet);
     ASSERT_EQ(r.status, 0) << r.err;
@@ -143,6 +146,9 @@ TEST(BackgroundJob, OneJobMakesTheArchiveForTwentyFirstRunsAtOnce) {
         // Nothing on the terminal but the application's output.
         EXPECT_EQ(readFile(s.ws.file("run." + std::to_string(i) + ".out")), kAppOutput);
     }
+    // All of them ran with one copy of the jar, so all share one key.
+    EXPECT_TRUE(e2e::waitUntilNoneRuns(s.bundle, 60));
+    ASSERT_EQ(listDir(s.cache + "/classdata").size(), 1u);
     ASSERT_TRUE(s.jobsDone());
     EXPECT_EQ(s.dumps(), 1);
     EXPECT_TRUE(s.entryIsClean());

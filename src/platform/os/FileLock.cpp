@@ -3,7 +3,18 @@
 #include <fcntl.h>
 #include <sys/file.h>
 
+#include <unistd.h>
+
 #include <cerrno>
+
+#include "platform/PlatformImpl.h"
+
+namespace {
+
+// How often a waiting lock looks again.
+constexpr useconds_t kLockPollMicroseconds = 10000;
+
+}  // namespace
 
 UniqueFd lockFile(const SString& path, LockOpen how) {
     int flags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
@@ -17,4 +28,14 @@ UniqueFd lockFile(const SString& path, LockOpen how) {
         errno = error;
     }
     return fd;
+}
+
+UniqueFd waitForLockFile(const SString& path, int seconds) {
+    const long steps = static_cast<long>(seconds) * 1000000 / kLockPollMicroseconds;
+    for (long step = 0;; ++step) {
+        UniqueFd fd = lockFile(path, LockOpen::Create);
+        if (fd || errno != EWOULDBLOCK || step >= steps) return fd;
+        PlatformImpl::checkInterrupted();
+        usleep(kLockPollMicroseconds);
+    }
 }

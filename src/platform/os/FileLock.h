@@ -16,3 +16,8 @@ enum class LockOpen {
 // writing and locked exclusively without waiting; the descriptor (close-on-exec) holds
 // the lock. Empty (errno set; EWOULDBLOCK when another holds the lock) otherwise.
 UniqueFd lockFile(const SString& path, LockOpen how);
+
+// As lockFile with LockOpen::Create, but waits while another process holds the lock, for
+// at most `seconds`; an interruption of the run (Ctrl-C) ends the wait by throwing. Empty
+// (errno EWOULDBLOCK) when the lock is still held then, as by a stopped process.
+UniqueFd waitForLockFile(const SString& path, int seconds);
