@@ -2,20 +2,18 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <vector>
 
 #include "base/RunState.h"
-#include "platform/PlatformImpl.h"
+#include "platform/os/FileLock.h"
 #include "platform/os/HeldDirectory.h"
 
 namespace {
 
-// How long a hold waits for a removal in progress: 10 seconds in steps of 10 ms.
-constexpr int kWaitSteps = 1000;
-constexpr useconds_t kWaitStepMicroseconds = 10000;
+// How long a hold waits for a removal in progress.
+constexpr int kRemovalWaitSeconds = 10;
 
 RunState<std::vector<UniqueFd>> g_holds;
 
@@ -26,15 +24,7 @@ bool holdCacheEntry(const HeldDirectory& entry) {
     if (!hold) return false;
     // A removal holds its lock for as long as it takes to rename the entry and delete it; a
     // lock held far longer is no removal of ours, and waiting on it would hang the run.
-    for (int waited = 0; flock(hold.get(), LOCK_SH | LOCK_NB) != 0; ++waited) {
-        if (errno != EWOULDBLOCK && errno != EINTR) return false;
-        if (waited >= kWaitSteps) {
-            errno = EWOULDBLOCK;
-            return false;
-        }
-        PlatformImpl::checkInterrupted();
-        usleep(kWaitStepMicroseconds);
-    }
+    if (!waitForFlock(hold.get(), LOCK_SH, kRemovalWaitSeconds)) return false;
     g_holds->push_back(std::move(hold));
     return true;
 }

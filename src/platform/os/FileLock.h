@@ -17,6 +17,10 @@ enum class LockOpen {
 // the lock. Empty (errno set; EWOULDBLOCK when another holds the lock) otherwise.
 UniqueFd lockFile(const SString& path, LockOpen how);
 
+// Takes the flock `operation` (LOCK_SH or LOCK_EX) on `fd`, waiting while others hold a
+// lock that conflicts, for at most `seconds`; an interruption of the run (Ctrl-C) ends the
+// wait by throwing. False (errno EWOULDBLOCK when the wait ran out) otherwise.
+bool waitForFlock(int fd, int operation, int seconds);
 // As lockFile with LockOpen::Create, but waits while another process holds the lock, for
 // at most `seconds`; an interruption of the run (Ctrl-C) ends the wait by throwing. Empty
 // (errno EWOULDBLOCK) when the lock is still held then, as by a stopped process.
