@@ -102,10 +102,19 @@ void closeOthers(std::vector<int> kept) {
     }
 }
 
+// Closes every descriptor but the standard streams, `keptFds` and `endFd`: nothing the
+// launcher holds (a runtime kept from removal, a lock, the bundle) stays held by the job.
+void keepOnly(const std::vector<int>& keptFds, int endFd) {
+    std::vector<int> kept = keptFds;
+    for (int fd = 0; fd <= 2; ++fd) kept.push_back(fd);
+    if (endFd >= 0) kept.push_back(endFd);
+    closeOthers(kept);
+}
+
 // Puts the process out of everyone's way: a session of its own, no terminal, the root as
 // its directory, the default signal actions, the lowest CPU priority and the idle I/O
 // class.
-void detach(const std::vector<int>& keptFds, int endFd) {
+void detach() {
     setsid();
     resetSignalState();
     struct sigaction action = {};
@@ -125,10 +134,7 @@ void detach(const std::vector<int>& keptFds, int endFd) {
 #endif
     const int devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
     for (int fd = 0; fd <= 2 && devNull >= 0; ++fd) dup2(devNull, fd);
-    std::vector<int> kept = keptFds;
-    for (int fd = 0; fd <= 2; ++fd) kept.push_back(fd);
-    if (endFd >= 0) kept.push_back(endFd);
-    closeOthers(kept);
+    if (devNull > 2) close(devNull);
 }
 
 }  // namespace
@@ -140,12 +146,18 @@ bool startBackgroundJob(const std::vector<int>& keptFds, const std::function<int
     // The job is the launcher's grandchild: its child ends at once, so the job is nobody's
     // to wait for, and neither the launcher nor the program it may be replaced by gets a
     // signal or a child to collect when the job ends.
+    //
+    // The child lets go of the launcher's descriptors before it forks the job and ends, and
+    // the launcher waits for it: once this returns, no process of the job holds what the
+    // launcher held. (Done in the job, at the lowest priority, it could wait behind a busy
+    // machine's work while the launcher's holds kept a runtime from the next upkeep.)
     const pid_t child = fork();
     if (child == 0) {
+        keepOnly(keptFds, endFd);
         if (fork() != 0) _exit(0);
         int status = 1;
         try {
-            detach(keptFds, endFd);
+            detach();
             waitForEnd(launcher, endFd, started);
             status = work();
         } catch (...) {

@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "support/TestKit.h"
@@ -85,6 +87,33 @@ TEST(BackgroundJob, ThrowingWorkEndsItsProcessOnly) {
     EXPECT_EQ(testkit::waitExit(launcher), 0);
     EXPECT_EQ(readAll(report[0], 20), "Lran");
     close(report[0]);
+}
+
+// What the launcher holds (here a lock, as on a cached runtime in use) is let go by the
+// job before startBackgroundJob returns, not whenever the job, at the lowest priority,
+// gets to run: the launcher's next step, or its end, frees it for others at once.
+TEST(BackgroundJob, TheLaunchersHoldsAreFreeOnceTheJobIsStarted) {
+    testkit::ScopedTempDir dir;
+    const SString held = dir.file("held");
+    testkit::writeFile(held, "");
+    const pid_t launcher = fork();
+    if (launcher == 0) {
+        int free = 0;
+        for (int i = 0; i < 20; ++i) {
+            const int hold = open(held.c_str(), O_RDONLY);
+            if (hold < 0 || flock(hold, LOCK_SH) != 0) _exit(2);
+            if (!startBackgroundJob({}, [] { return 0; })) _exit(3);
+            close(hold);
+            const int other = open(held.c_str(), O_RDONLY | O_CLOEXEC);
+            if (flock(other, LOCK_EX | LOCK_NB) == 0) ++free;
+            close(other);
+        }
+        _exit(free);
+    }
+    // Its exit status: how many of the 20 holds were free at once.
+    const int status = testkit::waitExit(launcher);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 20);
 }
 
 TEST(BackgroundJob, TheLoadIsReadable) {
