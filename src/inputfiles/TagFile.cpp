@@ -207,8 +207,8 @@ std::unique_ptr<TagFile> TagFile::clone() const {
 }
 
 void TagFile::write(const SString& path) const {
-    StdioFile file = PlatformImpl::openFile(path, "w");
-    const bool written = file && write(file.get());
+    StdioFile file = PlatformImpl::openForRewriting(path);
+    const bool written = file && write(file.get()) && PlatformImpl::endFileHere(file.get());
     const int error = errno;
     if (!written || !file.close()) {
         throw LauncherException(PlatformImpl::writeErrorText(written ? errno : error));

@@ -281,6 +281,24 @@ TEST(TagFileWriter, WritesTheExactFormat) {
               "/:\n");
 }
 
+// The writer rewrites a file in place instead of emptying it first: what it leaves must
+// still be the new tags alone, whatever stood there before, longer or of the same length.
+TEST(TagFileWriter, AFileWrittenOverHoldsOnlyTheNewTags) {
+    testkit::ScopedTempDir dir;
+    TagFile tags;
+    tags.setTagValue("A", "1");
+    testkit::writeFile(dir.file("longer.tag"), "A:  1\nB:  " + SString(5000, 'b') + "\n");
+    tags.write(dir.file("longer.tag"));
+    EXPECT_EQ(testkit::readFile(dir.file("longer.tag")), "A:  1\n");
+    testkit::writeFile(dir.file("same.tag"), "X:  9\n");
+    tags.write(dir.file("same.tag"));
+    EXPECT_EQ(testkit::readFile(dir.file("same.tag")), "A:  1\n");
+    TagFile none;
+    tags.write(dir.file("empty.tag"));
+    none.write(dir.file("empty.tag"));
+    EXPECT_EQ(testkit::readFile(dir.file("empty.tag")), "");
+}
+
 TEST(TagFileWriter, ReaderReadsBackWhatTheWriterWrote) {
     testkit::ScopedTempDir dir;
     TagFile tags;

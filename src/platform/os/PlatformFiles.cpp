@@ -41,6 +41,24 @@ StdioFile PlatformImpl::openFile(const SString& path, const char* mode) {
     return StdioFile(fopen(path.c_str(), mode));
 }
 
+StdioFile PlatformImpl::openForRewriting(const SString& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return StdioFile();
+    FILE* stream = fdopen(fd, "w");
+    if (!stream) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return StdioFile(stream);
+}
+
+bool PlatformImpl::endFileHere(FILE* file) {
+    if (fflush(file) != 0) return false;
+    const off_t end = ftello(file);
+    return end >= 0 && ftruncate(fileno(file), end) == 0;
+}
+
 StdioFile PlatformImpl::openForAppending(const SString& path) {
     // A pipe that no one reads fails at once (ENXIO) instead of waiting for a reader.
     int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
