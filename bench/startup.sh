@@ -30,10 +30,12 @@ load_before=$(load_now)
 # JAVA_HOME makes the bundle's first path hint this JVM; java -jar and the image ignore it.
 unset QNLAUNCH_CACHE XDG_CACHE_HOME
 export JAVA_HOME="$home"
+# 21 rounds: the JVMs' own run-to-run spread (a quarter of a run's time between the
+# quartiles on a quiet machine) hides a 5 % difference in fewer.
 case $mode in
-    first) runs=${RUNS:-9};;
-    warm) runs=${RUNS:-11};;
-    nocache) runs=${RUNS:-9}; export QNLAUNCH_CACHE=off;;
+    first) runs=${RUNS:-21};;
+    warm) runs=${RUNS:-21};;
+    nocache) runs=${RUNS:-21}; export QNLAUNCH_CACHE=off;;
     *) echo "unknown mode $mode (first, warm, nocache)" >&2; exit 1;;
 esac
 fresh_home() { rm -rf "$work/home"; mkdir -p "$work/home"; }
