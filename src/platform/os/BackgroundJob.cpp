@@ -134,6 +134,7 @@ void detach() {
 #endif
     const int devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
     for (int fd = 0; fd <= 2 && devNull >= 0; ++fd) dup2(devNull, fd);
+    // The standard streams are its copies now: closing the original loses nothing.
     if (devNull > 2) close(devNull);
 }
 

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "base/UniqueFd.h"
 #include "support/TestKit.h"
 
 namespace {
@@ -100,13 +101,13 @@ TEST(BackgroundJob, TheLaunchersHoldsAreFreeOnceTheJobIsStarted) {
     if (launcher == 0) {
         int free = 0;
         for (int i = 0; i < 20; ++i) {
-            const int hold = open(held.c_str(), O_RDONLY);
-            if (hold < 0 || flock(hold, LOCK_SH) != 0) _exit(2);
+            // Read-only descriptors: closing them only lets their locks go.
+            UniqueFd hold(open(held.c_str(), O_RDONLY));
+            if (!hold || flock(hold.get(), LOCK_SH) != 0) _exit(2);
             if (!startBackgroundJob({}, [] { return 0; })) _exit(3);
-            close(hold);
-            const int other = open(held.c_str(), O_RDONLY | O_CLOEXEC);
-            if (flock(other, LOCK_EX | LOCK_NB) == 0) ++free;
-            close(other);
+            hold.reset(-1);
+            const UniqueFd other(open(held.c_str(), O_RDONLY | O_CLOEXEC));
+            if (flock(other.get(), LOCK_EX | LOCK_NB) == 0) ++free;
         }
         _exit(free);
     }

@@ -42,14 +42,17 @@ StdioFile PlatformImpl::openFile(const SString& path, const char* mode) {
 }
 
 StdioFile PlatformImpl::openForRewriting(const SString& path) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return StdioFile();
-    FILE* stream = fdopen(fd, "w");
+    UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+    if (!fd) return StdioFile();
+    FILE* stream = fdopen(fd.get(), "w");
     if (!stream) {
+        // Nothing was written through it, so closing it loses nothing; errno stays fdopen's.
         const int error = errno;
-        close(fd);
+        fd.reset(-1);
         errno = error;
+        return StdioFile();
     }
+    fd.release();
     return StdioFile(stream);
 }
 
